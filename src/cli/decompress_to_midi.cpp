@@ -1,0 +1,29 @@
+#include "cli/decompress_to_midi.hpp"
+
+#include <cstdio>
+
+#include "cli/write_output_file.hpp"
+#include "midi/convert_to_midi.hpp"
+
+namespace mthc {
+
+int decompress_to_midi(std::span<const std::uint8_t> image, const char* path) noexcept {
+  const conversion_result converted = convert_to_midi(image);
+  switch (converted.error) {
+    case conversion_error::none:
+      break;
+    case conversion_error::decompress_failed:
+      std::fprintf(stderr, "Error: failed to decompress MThc file\n");
+      return 1;
+    case conversion_error::assemble_failed:
+      std::fprintf(stderr, "Error: failed to assemble MIDI file from decompressed data\n");
+      return 1;
+  }
+  const auto midi = converted.midi_file.used();
+  if (write_output_file(path, midi) != 0) return 1;
+  std::printf("Decompressed MThc to MIDI %s (%lu bytes)\n", path,
+              static_cast<unsigned long>(midi.size()));
+  return 0;
+}
+
+}  // namespace mthc

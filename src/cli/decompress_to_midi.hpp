@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace mthc {
+
+// Converts a validated container image to a Standard MIDI File at `path` and
+// prints the success line with the file's size. Returns 0, or 1 after one
+// error line.
+int decompress_to_midi(std::span<const std::uint8_t> image, const char* path) noexcept;
+
+}  // namespace mthc

@@ -1,0 +1,58 @@
+#include "cli/run.hpp"
+
+#include <cstdio>
+#include <span>
+
+#include "cli/decompress_to_midi.hpp"
+#include "cli/options.hpp"
+#include "cli/usage.hpp"
+#include "codec/byte_buffer.hpp"
+#include "container/extract_payload.hpp"
+#include "container/load_container.hpp"
+#include "container/report.hpp"
+#include "container/validate_container.hpp"
+
+namespace mthc {
+
+int run(int argc, const char* const* argv) noexcept {
+  // Without even a program name there is nothing to name in the usage text.
+  const char* program_name = argc > 0 && argv[0] != nullptr ? argv[0] : "mthc";
+  const std::span<const char* const> arguments =
+      argc > 1 ? std::span<const char* const>(argv + 1, static_cast<std::size_t>(argc - 1))
+               : std::span<const char* const>();
+
+  const parse_result parsed = parse_options(arguments);
+  switch (parsed.action) {
+    case parse_action::run:
+      break;
+    case parse_action::help:
+      print_usage(program_name);
+      return 0;
+    case parse_action::unexpected_argument:
+      std::fprintf(stderr, "Error: unexpected argument '%s'\n", parsed.unexpected);
+      print_usage(program_name);
+      return 1;
+    case parse_action::usage_error:
+      print_usage(program_name);
+      return 1;
+  }
+  const run_options& options = parsed.options;
+
+  byte_buffer image;
+  if (!load_container(options.input_path, image)) return 1;
+  const std::span<const std::uint8_t> bytes = image.used();
+  if (const container_fault fault = check_container(bytes); fault != container_fault::none) {
+    print_container_fault(fault);
+    return 1;
+  }
+
+  print_report(bytes);
+  if (options.verbose) print_payload_preview(bytes);
+  if (options.extract_path != nullptr && extract_payload(bytes, options.extract_path) != 0) {
+    return 1;
+  }
+  if (options.decompress_path != nullptr) return decompress_to_midi(bytes, options.decompress_path);
+  return 0;
+}
+
+}  // namespace mthc

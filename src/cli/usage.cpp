@@ -1,0 +1,19 @@
+#include "cli/usage.hpp"
+
+#include <cstdio>
+
+namespace mthc {
+
+void print_usage(const char* program_name) noexcept {
+  std::fprintf(stderr,
+               "MThc decompressor\n"
+               "Usage: %s [options] <input.mid>\n"
+               "\n"
+               "Options:\n"
+               "  -v, --verbose              Print payload preview\n"
+               "  --extract-payload <path>   Write raw MThp payload to a file\n"
+               "  --decompress <path>        Decompress MThc file and write MIDI to path\n",
+               program_name);
+}
+
+}  // namespace mthc

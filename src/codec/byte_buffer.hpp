@@ -1,0 +1,35 @@
+// A growable heap byte buffer with an explicit capacity.
+//
+// The decoded stream, the track buffers and the MIDI image all follow growth
+// rules of their own (doubling, "n + 2 x capacity", ...), and the room the
+// block decoder may fill is the buffer's whole free capacity, so the capacity
+// has to be exactly what those rules say, never what a container library
+// chooses. Storage is left uninitialised: pages that are never written are
+// never touched, which keeps the peak memory of a large conversion low.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+namespace mthc {
+
+struct byte_buffer {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t length = 0;    // bytes in use
+  std::size_t capacity = 0;  // bytes allocated
+
+  std::span<std::uint8_t> used() noexcept { return {data.get(), length}; }
+  std::span<const std::uint8_t> used() const noexcept { return {data.get(), length}; }
+};
+
+// Sets the capacity to exactly `new_capacity` (which must not be below
+// `length`), keeping the bytes in use. On allocation failure the buffer is
+// left as it was and false is returned; nothing throws.
+bool set_capacity(byte_buffer& buffer, std::size_t new_capacity) noexcept;
+
+// Appends `bytes`; the caller has made room for them beforehand.
+void append_unchecked(byte_buffer& buffer, std::span<const std::uint8_t> bytes) noexcept;
+
+}  // namespace mthc

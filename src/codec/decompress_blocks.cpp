@@ -1,0 +1,69 @@
+#include "codec/decompress_blocks.hpp"
+
+#include <cassert>
+#include <new>
+
+#include "codec/decode_block.hpp"
+
+namespace mthc {
+
+namespace {
+
+constexpr std::size_t k_block_count_offset = 4;
+constexpr std::size_t k_first_block_offset = 5;
+constexpr std::size_t k_block_header_size = 4;
+
+std::uint16_t read_be16(const std::uint8_t* p) noexcept {
+  return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
+
+bool walk(std::span<const std::uint8_t> image, decoded_blocks& result) {
+  result.block_count = image[k_block_count_offset];
+  if (!set_capacity(result.stream, k_initial_stream_capacity)) return false;
+  result.unpacked_size_table.reserve(result.block_count);  // may throw std::bad_alloc
+
+  std::size_t cursor = k_first_block_offset;
+  for (std::size_t index = 0; index < result.block_count; ++index) {
+    if (cursor + k_block_header_size > image.size()) break;
+    const std::uint16_t unpacked_size = read_be16(&image[cursor]);
+    const std::uint16_t packed_size = read_be16(&image[cursor + 2]);
+    // Recorded before the packed bytes are checked: a block cut off by the
+    // end of the image still declares its size.
+    result.unpacked_size_table.push_back(unpacked_size);
+    if (cursor + k_block_header_size + packed_size > image.size()) break;
+
+    byte_buffer& stream = result.stream;
+    std::size_t capacity = stream.capacity;
+    while (capacity < stream.length + unpacked_size) capacity *= 2;
+    if (capacity != stream.capacity) {
+      if (capacity > k_max_stream_capacity) return false;
+      if (!set_capacity(stream, capacity)) return false;
+    }
+
+    // The room is all of the free capacity, not the declared size: a block
+    // that produces more than it declares shifts every later block.
+    const std::size_t produced =
+        decode_block(image.subspan(cursor + k_block_header_size, packed_size),
+                     std::span(stream.data.get() + stream.length, stream.capacity - stream.length));
+    stream.length += produced;
+    cursor += k_block_header_size + packed_size;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool decompress_blocks(std::span<const std::uint8_t> image, decoded_blocks& result) noexcept {
+  assert(image.size() > k_block_count_offset);
+  result = decoded_blocks{};
+  bool ok = false;
+  try {
+    ok = walk(image, result);
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  if (!ok) result = decoded_blocks{};
+  return ok;
+}
+
+}  // namespace mthc

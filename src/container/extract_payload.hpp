@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace mthc {
+
+// Writes the payload (every byte from offset 16) to `path` and prints the
+// success line. Returns 0, or 1 after the writer's error line.
+int extract_payload(std::span<const std::uint8_t> image, const char* path) noexcept;
+
+}  // namespace mthc

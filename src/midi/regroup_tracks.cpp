@@ -1,0 +1,71 @@
+#include "midi/regroup_tracks.hpp"
+
+namespace mthc {
+
+namespace {
+
+constexpr std::size_t k_stream_header_size = 16;
+constexpr std::size_t k_area_header_size = 4;
+constexpr std::size_t k_record_header_size = 2;
+constexpr std::size_t k_first_allocation_extra = 1024;
+
+// Growth: n + 1024 for a first allocation, n + twice the capacity afterwards.
+bool append_record(track_buffer& track, std::span<const std::uint8_t> bytes) noexcept {
+  if (bytes.empty()) return true;
+  const std::size_t n = bytes.size();
+  if (track.capacity < track.length + n) {
+    const std::size_t grown =
+        track.capacity == 0 ? n + k_first_allocation_extra : n + 2 * track.capacity;
+    if (!set_capacity(track, grown)) return false;
+  }
+  append_unchecked(track, bytes);
+  return true;
+}
+
+}  // namespace
+
+std::uint16_t read_record_count(std::uint8_t lo, std::uint8_t hi,
+                                std::uint16_t track_count) noexcept {
+  const auto little = static_cast<std::uint16_t>(hi << 8 | lo);
+  const auto big = static_cast<std::uint16_t>(lo << 8 | hi);
+  if (little == track_count) return little;
+  if (big == track_count) return big;
+  return hi == 0 ? little : big;
+}
+
+bool regroup_tracks(std::span<const std::uint8_t> stream, std::size_t block_count,
+                    std::span<const std::uint16_t> unpacked_size_table,
+                    std::span<track_buffer> tracks) noexcept {
+  const std::size_t produced_total = stream.size();
+  const auto track_count = static_cast<std::uint16_t>(tracks.size());
+  std::size_t gathered = 0;
+
+  std::size_t block_start = 0;
+  for (std::size_t index = 0; index < block_count && block_start < produced_total; ++index) {
+    const std::size_t area = block_start + (index == 0 ? k_stream_header_size : 0);
+    if (area + k_area_header_size > produced_total) break;
+
+    const std::uint16_t record_count = read_record_count(stream[area + 2], stream[area + 3], track_count);
+    std::size_t position = area + k_area_header_size;
+    for (std::size_t h = 0; h < record_count; ++h) {
+      if (position + k_record_header_size > produced_total) break;
+      const std::size_t n = static_cast<std::size_t>(stream[position] << 8 | stream[position + 1]);
+      if (position + k_record_header_size + n > produced_total) break;
+      if (h < track_count) {
+        gathered += n;
+        if (gathered > k_max_gathered_track_bytes) return false;
+        if (!append_record(tracks[h], stream.subspan(position + k_record_header_size, n))) {
+          return false;
+        }
+      }
+      position += k_record_header_size + n;
+    }
+
+    // Without a declared size there is no next block start to step to.
+    if (index >= unpacked_size_table.size()) break;
+    block_start += unpacked_size_table[index];
+  }
+  return true;
+}
+
+}  // namespace mthc

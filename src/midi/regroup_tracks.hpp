@@ -1,0 +1,45 @@
+// Track regrouping: gathers the per-block records of the decoded stream into
+// one byte buffer per track.
+//
+// Decoded stream: a 16-byte "MThp" header (tag, header length, format, track
+// count, division, two spare bytes), then one record area per block. Block 0
+// begins at offset 0 with its area at 16; every later block begins where the
+// declared sizes of the blocks before it add up to, its area at its start.
+// An area is 2 spare bytes, a 2-byte record count, then the records: a
+// big-endian 16-bit length and that many bytes. Record h of every block
+// belongs to track h.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "codec/byte_buffer.hpp"
+
+namespace mthc {
+
+using track_buffer = byte_buffer;
+
+// Guard against streams that re-read their records over and over (a zero
+// declared size makes the next block start at the same place): gathering more
+// track data than this in total fails the conversion.
+inline constexpr std::size_t k_max_gathered_track_bytes = std::size_t{64} << 20;
+
+// The record count's byte order is not fixed by the format. It is read
+// little-endian or big-endian, whichever matches the track count; with no
+// match, little-endian when the high byte is 0, else big-endian.
+std::uint16_t read_record_count(std::uint8_t lo, std::uint8_t hi, std::uint16_t track_count) noexcept;
+
+// Appends every record of the stream to the buffer of its track (records
+// numbered tracks.size() or above are skipped). A malformed stream only ends a
+// block or the walk early. Returns false when a track buffer cannot grow or
+// more than k_max_gathered_track_bytes would be gathered.
+//
+// The walk steps from block to block by `unpacked_size_table`; it reads a
+// block without an entry (its start is known) but ends after it.
+bool regroup_tracks(std::span<const std::uint8_t> stream, std::size_t block_count,
+                    std::span<const std::uint16_t> unpacked_size_table,
+                    std::span<track_buffer> tracks) noexcept;
+
+}  // namespace mthc
