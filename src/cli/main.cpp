@@ -1,3 +1,5 @@
 #include "cli/run.hpp"
 
-int main(int argc, char** argv) { return mthc::run(argc, argv); }
+int main(int argc, char** argv) {
+  return mthc::run(argc, argv);
+}

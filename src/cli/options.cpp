@@ -6,7 +6,9 @@ namespace mthc {
 
 namespace {
 
-bool is(const char* argument, const char* name) noexcept { return std::strcmp(argument, name) == 0; }
+bool is(const char* argument, const char* name) noexcept {
+  return std::strcmp(argument, name) == 0;
+}
 
 }  // namespace
 

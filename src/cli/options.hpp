@@ -16,9 +16,9 @@ struct run_options {
 };
 
 enum class parse_action {
-  run,               // options are complete: go on with the run
-  help,              // -h or --help: usage text, exit status 0
-  usage_error,       // usage text, exit status 1
+  run,                  // options are complete: go on with the run
+  help,                 // -h or --help: usage text, exit status 0
+  usage_error,          // usage text, exit status 1
   unexpected_argument,  // an error line naming the argument, usage text, exit status 1
 };
 

@@ -53,7 +53,8 @@ struct block_state {
 
 }  // namespace
 
-std::size_t decode_block(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out) noexcept {
+std::size_t decode_block(std::span<const std::uint8_t> packed,
+                         std::span<std::uint8_t> out) noexcept {
   if (packed.empty() || out.empty()) return 0;
 
   block_state s{packed.data(), packed.data() + packed.size(), out.data(), out.data(),
@@ -100,7 +101,8 @@ std::size_t decode_block(std::span<const std::uint8_t> packed, std::span<std::ui
       const std::uint8_t* from = s.out_next - distance;
       const auto room = static_cast<std::size_t>(s.out_end - s.out_next);
       const std::size_t n = count < room ? count : room;
-      for (std::size_t i = 0; i < n; ++i) s.out_next[i] = from[i];
+      for (std::size_t i = 0; i < n; ++i)
+        s.out_next[i] = from[i];
       s.out_next += n;
     }
     if (s.in_next == s.in_end) break;

@@ -19,6 +19,7 @@ namespace mthc {
 // and the bytes produced so far are its output: the decoder never reads
 // outside `packed`, never writes outside `out`, never allocates and never
 // throws. An empty `packed` or an empty `out` returns 0 without reading.
-std::size_t decode_block(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out) noexcept;
+std::size_t decode_block(std::span<const std::uint8_t> packed,
+                         std::span<std::uint8_t> out) noexcept;
 
 }  // namespace mthc

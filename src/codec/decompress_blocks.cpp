@@ -34,7 +34,8 @@ bool walk(std::span<const std::uint8_t> image, decoded_blocks& result) {
 
     byte_buffer& stream = result.stream;
     std::size_t capacity = stream.capacity;
-    while (capacity < stream.length + unpacked_size) capacity *= 2;
+    while (capacity < stream.length + unpacked_size)
+      capacity *= 2;
     if (capacity != stream.capacity) {
       if (capacity > k_max_stream_capacity) return false;
       if (!set_capacity(stream, capacity)) return false;

@@ -26,7 +26,8 @@ conversion_error assemble(decoded_blocks& decoded, byte_buffer& midi) {
 
   // "MThd" followed by the header length, format, track count and division
   // exactly as the stream states them.
-  append_unchecked(midi, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("MThd"), 4));
+  append_unchecked(midi,
+                   std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("MThd"), 4));
   append_unchecked(midi, stream.subspan(4, 10));
 
   const auto track_count = static_cast<std::uint16_t>(stream[10] << 8 | stream[11]);

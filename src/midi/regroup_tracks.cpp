@@ -45,7 +45,8 @@ bool regroup_tracks(std::span<const std::uint8_t> stream, std::size_t block_coun
     const std::size_t area = block_start + (index == 0 ? k_stream_header_size : 0);
     if (area + k_area_header_size > produced_total) break;
 
-    const std::uint16_t record_count = read_record_count(stream[area + 2], stream[area + 3], track_count);
+    const std::uint16_t record_count =
+        read_record_count(stream[area + 2], stream[area + 3], track_count);
     std::size_t position = area + k_area_header_size;
     for (std::size_t h = 0; h < record_count; ++h) {
       if (position + k_record_header_size > produced_total) break;

@@ -29,7 +29,8 @@ inline constexpr std::size_t k_max_gathered_track_bytes = std::size_t{64} << 20;
 // The record count's byte order is not fixed by the format. It is read
 // little-endian or big-endian, whichever matches the track count; with no
 // match, little-endian when the high byte is 0, else big-endian.
-std::uint16_t read_record_count(std::uint8_t lo, std::uint8_t hi, std::uint16_t track_count) noexcept;
+std::uint16_t read_record_count(std::uint8_t lo, std::uint8_t hi,
+                                std::uint16_t track_count) noexcept;
 
 // Appends every record of the stream to the buffer of its track (records
 // numbered tracks.size() or above are skipped). A malformed stream only ends a
