@@ -1,0 +1,139 @@
+"""Runs a built executable on real files and compares what it does, byte for byte.
+
+Each case names its arguments, the files to create first, and what must come
+out: standard output, standard error, the exit status, and the files that must
+then exist with given contents (or must not exist). Cases run in a fresh
+directory of their own, which is also the working directory of the run.
+
+Platform differences that are not the tool's own are normalised here and only
+here: a console in text mode writes "\\r\\n" (Windows), and the C library's
+texts for errno values differ between platforms.
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+USAGE = (
+    "MThc decompressor\n"
+    "Usage: {prog} [options] <input.mid>\n"
+    "\n"
+    "Options:\n"
+    "  -v, --verbose              Print payload preview\n"
+    "  --extract-payload <path>   Write raw MThp payload to a file\n"
+    "  --decompress <path>        Decompress MThc file and write MIDI to path\n"
+)
+
+# errno texts as the cases write them (glibc), and what other C libraries say.
+ERRNO_TEXTS = {
+    "No such file or directory": ["No such file or directory"],
+    "Value too large for defined data type": ["Value too large for defined data type", "Value too large"],
+    "No space left on device": ["No space left on device"],
+    "Is a directory": ["Is a directory", "Permission denied"],
+    "Illegal seek": ["Illegal seek", "Invalid seek"],
+}
+
+
+class Case:
+    def __init__(self, name, args, status, stdout="", stderr="", files=None, expect_files=None,
+                 absent=(), program=None, setup=None):
+        self.name = name
+        self.args = args
+        self.status = status
+        self.stdout = stdout
+        self.stderr = stderr
+        self.files = files or {}
+        self.expect_files = expect_files or {}
+        self.absent = absent
+        self.program = program  # key of the executable to run (default "mthc")
+        self.setup = setup  # optional callable(directory) run before the case
+
+
+def normalise(text, windows):
+    if windows:
+        text = text.replace("\r\n", "\n")
+        for canonical, variants in ERRNO_TEXTS.items():
+            for variant in variants:
+                text = text.replace(": " + variant + "'", ": " + canonical + "'")
+                text = text.replace(": " + variant + "\n", ": " + canonical + "\n")
+    return text
+
+
+def run_case(case, programs, emulator, windows):
+    problems = []
+    directory = tempfile.mkdtemp(prefix="mthc-cli-")
+    try:
+        for name, data in case.files.items():
+            path = os.path.join(directory, name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+        if case.setup:
+            case.setup(directory)
+        program = programs[case.program or "mthc"]
+        command = emulator + [program] + case.args
+        done = subprocess.run(command, cwd=directory, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              stdin=subprocess.DEVNULL, timeout=120)
+        stdout = normalise(done.stdout.decode("latin-1"), windows)
+        stderr = normalise(done.stderr.decode("latin-1"), windows)
+        prog = program
+        expected_out = case.stdout.replace("{prog}", prog) if isinstance(case.stdout, str) else None
+        expected_err = case.stderr.replace("{prog}", prog) if isinstance(case.stderr, str) else None
+        if done.returncode != case.status:
+            problems.append("exit status %d, expected %d" % (done.returncode, case.status))
+        if expected_out is not None and stdout != expected_out:
+            problems.append("standard output differs:\n--- got\n%s--- expected\n%s" % (stdout, expected_out))
+        if expected_err is not None and stderr != expected_err:
+            problems.append("standard error differs:\n--- got\n%s--- expected\n%s" % (stderr, expected_err))
+        for name, data in case.expect_files.items():
+            path = os.path.join(directory, name)
+            if not os.path.isfile(path):
+                problems.append("file %s was not written" % name)
+                continue
+            with open(path, "rb") as f:
+                got = f.read()
+            if got != data:
+                problems.append("file %s differs: %d bytes, expected %d" % (name, len(got), len(data)))
+        for name in case.absent:
+            if os.path.lexists(os.path.join(directory, name)):
+                problems.append("file %s must not exist" % name)
+    finally:
+        shutil.rmtree(directory, ignore_errors=True)
+    return problems
+
+
+def main(cases):
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--mthc", required=True)
+    parser.add_argument("--mthc-pack")
+    parser.add_argument("--emulator", default="", help="command that runs the executables, e.g. wine")
+    parser.add_argument("--windows", action="store_true", help="normalise Windows console output")
+    parser.add_argument("--filter", default="")
+    options = parser.parse_args()
+
+    programs = {"mthc": os.path.abspath(options.mthc)}
+    if options.mthc_pack:
+        programs["mthc-pack"] = os.path.abspath(options.mthc_pack)
+    emulator = options.emulator.split() if options.emulator else []
+
+    failed = passed = skipped = 0
+    for case in cases:
+        if options.filter not in case.name:
+            continue
+        if (case.program or "mthc") not in programs:
+            skipped += 1
+            continue
+        problems = run_case(case, programs, emulator, options.windows)
+        if problems:
+            failed += 1
+            print("FAIL %s" % case.name)
+            for p in problems:
+                print("    " + p.replace("\n", "\n    "))
+        else:
+            passed += 1
+            print("ok   %s" % case.name)
+    print("%d passed, %d failed, %d skipped" % (passed, failed, skipped))
+    return 1 if failed or not passed else 0
