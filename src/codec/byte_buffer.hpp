@@ -1,4 +1,4 @@
-// A growable heap byte buffer with an explicit capacity.
+// Growing a byte_buffer.
 //
 // The decoded stream, the track buffers and the MIDI image all follow growth
 // rules of their own (doubling, "n + 2 x capacity", ...), and the room the
@@ -8,21 +8,12 @@
 // never touched, which keeps the peak memory of a large conversion low.
 #pragma once
 
+#include <mthc/byte_buffer.hpp>
+
 #include <cstddef>
-#include <cstdint>
-#include <memory>
 #include <span>
 
 namespace mthc {
-
-struct byte_buffer {
-  std::unique_ptr<std::uint8_t[]> data;
-  std::size_t length = 0;    // bytes in use
-  std::size_t capacity = 0;  // bytes allocated
-
-  std::span<std::uint8_t> used() noexcept { return {data.get(), length}; }
-  std::span<const std::uint8_t> used() const noexcept { return {data.get(), length}; }
-};
 
 // Sets the capacity to exactly `new_capacity` (which must not be below
 // `length`), keeping the bytes in use. On allocation failure the buffer is

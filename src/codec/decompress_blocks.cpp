@@ -3,6 +3,7 @@
 #include <cassert>
 #include <new>
 
+#include "codec/byte_buffer.hpp"
 #include "codec/decode_block.hpp"
 
 namespace mthc {

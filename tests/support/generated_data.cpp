@@ -85,10 +85,14 @@ std::vector<std::uint8_t> midi_track(std::uint64_t seed, unsigned channel, unsig
   const auto status_cc = static_cast<std::uint8_t>(0xB0 | (channel & 0x0F));
   const auto status_bend = static_cast<std::uint8_t>(0xE0 | (channel & 0x0F));
 
-  std::vector<std::uint8_t> out;
   // Program change and initial volume.
-  out.insert(out.end(), {0x00, static_cast<std::uint8_t>(0xC0 | (channel & 0x0F)),
-                         static_cast<std::uint8_t>(pick(r, 128)), 0x00, status_cc, 0x07, 100});
+  std::vector<std::uint8_t> out = {0x00,
+                                   static_cast<std::uint8_t>(0xC0 | (channel & 0x0F)),
+                                   static_cast<std::uint8_t>(pick(r, 128)),
+                                   0x00,
+                                   status_cc,
+                                   0x07,
+                                   100};
   std::uint8_t running = 0;
   std::uint32_t pending = 0;  // ticks since the last event
   auto event = [&](std::uint8_t status, std::uint8_t a, std::uint8_t b) {

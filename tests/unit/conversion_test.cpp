@@ -30,8 +30,8 @@ bytes converted(const bytes& container, conversion_error expected_error = conver
 }
 
 bytes midi_header(const bytes& stream) {
-  bytes out = {'M', 'T', 'h', 'd'};
-  out.insert(out.end(), stream.begin() + 4, stream.begin() + 14);
+  bytes out(stream.begin(), stream.begin() + 14);
+  std::copy_n("MThd", 4, out.begin());
   return out;
 }
 

@@ -1,0 +1,21 @@
+// A heap byte buffer with an explicit capacity: how the library hands over
+// its results (decoded streams, MIDI files). The caller owns it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+namespace mthc {
+
+struct byte_buffer {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t length = 0;    // bytes in use
+  std::size_t capacity = 0;  // bytes allocated
+
+  std::span<std::uint8_t> used() noexcept { return {data.get(), length}; }
+  std::span<const std::uint8_t> used() const noexcept { return {data.get(), length}; }
+};
+
+}  // namespace mthc

@@ -1,0 +1,22 @@
+# Installs this build into a scratch prefix, builds the consumer project
+# against the installed package and converts a container with it; the result
+# must equal what the mthc executable writes.
+#   -DBUILD_DIR -DSOURCE_DIR -DWORK_DIR -DMTHC -DCONTAINER -DCXX -DCXX_FLAGS -DLINKER_FLAGS
+file(REMOVE_RECURSE ${WORK_DIR})
+set(prefix ${WORK_DIR}/prefix)
+
+function(run)
+  execute_process(COMMAND ${ARGV} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "failed (${status}): ${ARGV}")
+  endif()
+endfunction()
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK_DIR}/build -G Ninja
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
+    "-DCMAKE_EXE_LINKER_FLAGS=${LINKER_FLAGS}" -DCMAKE_BUILD_TYPE=Release)
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+run(${WORK_DIR}/build/mthc_consumer ${CONTAINER} ${WORK_DIR}/consumer.mid)
+run(${MTHC} --decompress ${WORK_DIR}/tool.mid ${CONTAINER})
+run(${CMAKE_COMMAND} -E compare_files ${WORK_DIR}/consumer.mid ${WORK_DIR}/tool.mid)
