@@ -109,6 +109,8 @@ def cases():
         # Loading and validation.
         Case("missing input file", ["none.mthc"], status=1, stdout="",
              stderr="Error: cannot open 'none.mthc': No such file or directory\n"),
+        Case("input path is a directory", ["d"], setup=lambda d: os.mkdir(os.path.join(d, "d")), status=1,
+             stdout="", stderr="Error: cannot open 'd': Is a directory\n"),
         Case("empty file", ["e.mthc"], files={"e.mthc": b""}, status=1, stdout="",
              stderr="Error: file is too small to be an MThc container\n"),
         Case("15-byte file", ["s.mthc"], files={"s.mthc": SIXTEEN[:15]}, status=1, stdout="",
