@@ -61,6 +61,66 @@ def literal_block(data):
     return bytes(out)
 
 
+class BitWriter:
+    """Flag bits, gamma codes, literals and matches of the block bit stream."""
+
+    def __init__(self):
+        self.out = bytearray()
+        self.flag_at = 0
+        self.left = 0
+
+    def flag(self, bit):
+        if self.left == 0:
+            self.flag_at = len(self.out)
+            self.out.append(0)
+            self.left = 8
+        self.left -= 1
+        self.out[self.flag_at] |= bit << self.left
+
+    def gamma(self, value):
+        top = value.bit_length() - 1
+        for i in range(top - 1, -1, -1):
+            self.flag((value >> i) & 1)
+            self.flag(1 if i == 0 else 0)
+
+    def literal(self, byte):
+        self.flag(1)
+        self.out.append(byte)
+
+    def repeat_last(self, count):
+        # A match at the repeated distance (1 at the start of a block).
+        self.flag(0)
+        self.gamma(2)
+        self.flag(0)
+        self.flag(0)
+        self.gamma(count - 3)
+
+
+def room_filling_block(first):
+    w = BitWriter()
+    for b in first:
+        w.literal(b)
+    w.repeat_last(0xFFFFFF00)
+    return bytes(w.out)
+
+
+def blocks_container(blocks):
+    out = bytearray(b"MThc" + bytes([len(blocks)]))
+    for declared, packed in blocks:
+        out += declared.to_bytes(2, "big") + len(packed).to_bytes(2, "big") + packed
+    return bytes(out)
+
+
+# Every block declares 65535 bytes and fills all the room it is given, so the
+# decoded stream doubles with every block: 14 blocks would need 128 MiB.
+STREAM_BOMB = blocks_container([(0xFFFF, room_filling_block(b"MThp"))] + [(0xFFFF, room_filling_block(b"\0"))] * 13)
+# 65535 tracks and a stream of 0xFF after its header: every block start reads
+# as 65535 records of 65535 bytes, so each block gathers the 8 MiB stream again.
+GATHER_BOMB = blocks_container(
+    [(0xFFFF, room_filling_block(b"MThp\0\0\0\x06\0\x01\xff\xff\0\x60\xff\xff\xff"))]
+    + [(0xFFFF, room_filling_block(b"\xff"))] * 7 + [(0xFFFF, b"")] * 32)
+
+
 def single_block_container(stream):
     packed = literal_block(stream)
     return b"MThc\x01" + len(stream).to_bytes(2, "big") + len(packed).to_bytes(2, "big") + packed
@@ -153,6 +213,12 @@ def cases():
         Case("17-byte decoded stream", ["--decompress", "out.mid", "in.mthc"],
              files={"in.mthc": single_block_container(STREAM18[:17])}, status=1,
              stdout=report(single_block_container(STREAM18[:17])),
+             stderr="Error: failed to assemble MIDI file from decompressed data\n", absent=["out.mid"]),
+        Case("decoded stream beyond its limit", ["--decompress", "out.mid", "in.mthc"],
+             files={"in.mthc": STREAM_BOMB}, status=1, stdout=report(STREAM_BOMB),
+             stderr="Error: failed to decompress MThc file\n", absent=["out.mid"]),
+        Case("gathered track data beyond its limit", ["--decompress", "out.mid", "in.mthc"],
+             files={"in.mthc": GATHER_BOMB}, status=1, stdout=report(GATHER_BOMB),
              stderr="Error: failed to assemble MIDI file from decompressed data\n", absent=["out.mid"]),
         Case("MIDI file into a missing directory", ["--decompress", "no/out.mid", "in.mthc"], files=worked,
              status=1, stdout=WORKED_REPORT, stderr="Error: cannot create 'no/out.mid': No such file or directory\n"),
