@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/run.hpp"
+
 namespace mthc {
 namespace {
 
@@ -90,6 +92,24 @@ TEST(ParseOptions, ArgumentTable) {
     EXPECT_EQ(show(r.options.decompress_path), show(c.decompress));
     EXPECT_EQ(show(r.unexpected), show(c.unexpected));
   }
+}
+
+}  // namespace
+}  // namespace mthc
+
+namespace mthc {
+namespace {
+
+TEST(Run, WithoutEvenAProgramNameTheUsageNamesMthc) {
+  const char* const argv[] = {nullptr};
+  testing::internal::CaptureStderr();
+  testing::internal::CaptureStdout();
+  const int status = run(0, argv);
+  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(err.rfind("MThc decompressor\nUsage: mthc [options] <input.mid>\n", 0), 0U) << err;
 }
 
 }  // namespace
