@@ -28,6 +28,16 @@ std::int64_t tell(std::FILE* file) noexcept {
 #endif
 }
 
+// The errno for a file too large to count: what POSIX's ftell reports for a
+// position its type cannot hold. msvcrt.dll's strerror knows only the classic
+// errno values and says "Unknown error" for EOVERFLOW, so on Windows the older
+// EFBIG ("File too large") says it instead.
+#ifdef _WIN32
+constexpr int k_too_large_errno = EFBIG;
+#else
+constexpr int k_too_large_errno = EOVERFLOW;
+#endif
+
 }  // namespace
 
 bool load_container(const char* path, byte_buffer& image) noexcept {
@@ -49,7 +59,7 @@ bool load_container(const char* path, byte_buffer& image) noexcept {
     return false;
   }
   const std::int64_t position = tell(file.get());
-  if (position > k_max_container_size) errno = EOVERFLOW;
+  if (position > k_max_container_size) errno = k_too_large_errno;
   if (position < 0 || position > k_max_container_size) {
     std::fprintf(stderr, "Error: cannot determine size of '%s': %s\n", path, std::strerror(errno));
     return false;

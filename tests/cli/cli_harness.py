@@ -7,10 +7,14 @@ directory of their own, which is also the working directory of the run.
 
 Platform differences that are not the tool's own are normalised here and only
 here: a console in text mode writes "\\r\\n" (Windows), and the C library's
-texts for errno values differ between platforms.
+texts for errno values differ between platforms. The usage text names the
+program as the system passed it (argv[0]); under wine that is the executable's
+path on wine's drive Z:, which maps the Linux root. Where the tool itself
+behaves differently on Windows, a case says so in its `windows` overrides.
 """
 
 import argparse
+import copy
 import os
 import shutil
 import subprocess
@@ -39,7 +43,7 @@ ERRNO_TEXTS = {
 
 class Case:
     def __init__(self, name, args, status, stdout="", stderr="", files=None, expect_files=None,
-                 absent=(), program=None, setup=None):
+                 absent=(), program=None, setup=None, windows=None):
         self.name = name
         self.args = args
         self.status = status
@@ -50,6 +54,13 @@ class Case:
         self.absent = absent
         self.program = program  # key of the executable to run (default "mthc")
         self.setup = setup  # optional callable(directory) run before the case
+        self.windows = windows or {}  # fields that differ for the Windows executable
+
+    def for_platform(self, windows):
+        case = copy.copy(self)
+        if windows:
+            vars(case).update(self.windows)
+        return case
 
 
 def normalise(text, windows):
@@ -60,6 +71,14 @@ def normalise(text, windows):
                 text = text.replace(": " + variant + "'", ": " + canonical + "'")
                 text = text.replace(": " + variant + "\n", ": " + canonical + "\n")
     return text
+
+
+def program_name(program, emulator, windows):
+    """argv[0] as the program receives it: the path it was started by, which
+    wine, running a Windows executable, turns into the path on drive Z:."""
+    if windows and emulator:
+        return "Z:" + program.replace("/", "\\")
+    return program
 
 
 def run_case(case, programs, emulator, windows):
@@ -79,7 +98,7 @@ def run_case(case, programs, emulator, windows):
                               stdin=subprocess.DEVNULL, timeout=120)
         stdout = normalise(done.stdout.decode("latin-1"), windows)
         stderr = normalise(done.stderr.decode("latin-1"), windows)
-        prog = program
+        prog = program_name(program, emulator, windows)
         expected_out = case.stdout.replace("{prog}", prog) if isinstance(case.stdout, str) else None
         expected_err = case.stderr.replace("{prog}", prog) if isinstance(case.stderr, str) else None
         if done.returncode != case.status:
@@ -126,7 +145,7 @@ def main(cases):
         if (case.program or "mthc") not in programs:
             skipped += 1
             continue
-        problems = run_case(case, programs, emulator, options.windows)
+        problems = run_case(case.for_platform(options.windows), programs, emulator, options.windows)
         if problems:
             failed += 1
             print("FAIL %s" % case.name)

@@ -180,7 +180,9 @@ def cases():
         Case("wrong second tag", ["w.mthc"], files={"w.mthc": container(b"", tag=b"MThd")}, status=1, stdout="",
              stderr="Error: expected MThp tag at offset 10\n"),
         Case("file of 2 GiB", ["big.mthc"], setup=make_sparse, status=1, stdout="",
-             stderr="Error: cannot determine size of 'big.mthc': Value too large for defined data type\n"),
+             stderr="Error: cannot determine size of 'big.mthc': Value too large for defined data type\n",
+             # msvcrt.dll has no text for EOVERFLOW; the tool reports EFBIG there.
+             windows=dict(stderr="Error: cannot determine size of 'big.mthc': File too large\n")),
         # Report, preview and extraction.
         Case("16-byte container", ["-v", "--extract-payload", "p.bin", "s.mthc"], files={"s.mthc": SIXTEEN},
              status=0, stdout=report(SIXTEEN) + "  payload preview\nExtracted payload to p.bin\n", stderr="",
