@@ -43,7 +43,7 @@ ERRNO_TEXTS = {
 
 class Case:
     def __init__(self, name, args, status, stdout="", stderr="", files=None, expect_files=None,
-                 absent=(), program=None, setup=None, windows=None):
+                 absent=(), program=None, setup=None, windows=None, skip=None):
         self.name = name
         self.args = args
         self.status = status
@@ -54,7 +54,10 @@ class Case:
         self.absent = absent
         self.program = program  # key of the executable to run (default "mthc")
         self.setup = setup  # optional callable(directory) run before the case
-        self.windows = windows or {}  # fields that differ for the Windows executable
+        # Fields that differ for the Windows executable; skip="reason" there
+        # for a case that cannot run on Windows (a Linux device, say).
+        self.windows = windows or {}
+        self.skip = skip  # why the case is not run, if it is not
 
     def for_platform(self, windows):
         case = copy.copy(self)
@@ -145,7 +148,12 @@ def main(cases):
         if (case.program or "mthc") not in programs:
             skipped += 1
             continue
-        problems = run_case(case.for_platform(options.windows), programs, emulator, options.windows)
+        case = case.for_platform(options.windows)
+        if case.skip:
+            skipped += 1
+            print("skip %s: %s" % (case.name, case.skip))
+            continue
+        problems = run_case(case, programs, emulator, options.windows)
         if problems:
             failed += 1
             print("FAIL %s" % case.name)
