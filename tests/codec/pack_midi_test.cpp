@@ -1,0 +1,237 @@
+// The packer: MIDI files packed into containers convert back byte for byte,
+// faults of the input are named, and the record layout stays readable.
+#include "midi/pack_midi.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "container/validate_container.hpp"
+#include "container/write_container.hpp"
+#include "container_builder.hpp"
+#include "generated_data.hpp"
+#include "midi/convert_to_midi.hpp"
+#include "midi/regroup_tracks.hpp"
+#include "midi/split_tracks.hpp"
+
+namespace mthc {
+namespace {
+
+using test::bytes;
+
+const bytes k_end_of_track = {0x00, 0xFF, 0x2F, 0x00};
+
+// The file that the conversion gives back: every empty track becomes the
+// end-of-track event.
+bytes expected_back(std::uint16_t format, std::uint16_t division, std::vector<bytes> tracks) {
+  for (bytes& t : tracks) {
+    if (t.empty()) t = k_end_of_track;
+  }
+  return test::midi_file(format, division, tracks);
+}
+
+std::vector<std::uint16_t> unpacked_sizes(const bytes& container) {
+  std::vector<std::uint16_t> sizes;
+  std::size_t at = 5;
+  for (std::size_t b = 0; b < container[4]; ++b) {
+    sizes.push_back(static_cast<std::uint16_t>(container[at] << 8 | container[at + 1]));
+    at += 4 + static_cast<std::size_t>(container[at + 2] << 8 | container[at + 3]);
+  }
+  EXPECT_EQ(at, container.size()) << "blocks fill the container exactly";
+  return sizes;
+}
+
+// Packs, checks the container's header view, converts back and compares.
+pack_result expect_round_trip(const std::vector<bytes>& tracks, encode_level level,
+                              const std::string& label, std::uint16_t format = 1,
+                              std::uint16_t division = 480) {
+  const bytes smf = test::midi_file(format, division, tracks);
+  pack_result packed = pack_midi(smf, level);
+  EXPECT_EQ(packed.fault, pack_fault::none) << label;
+  if (packed.fault != pack_fault::none) return packed;
+  EXPECT_EQ(check_container(packed.container), container_fault::none) << label;
+  EXPECT_EQ(packed.block_count, packed.container[4]) << label;
+  for (const std::uint16_t size : unpacked_sizes(packed.container))
+    EXPECT_GT(size, 0U) << label;
+
+  const conversion_result back = convert_to_midi(packed.container);
+  EXPECT_EQ(back.error, conversion_error::none) << label;
+  const auto used = back.midi_file.used();
+  EXPECT_TRUE(bytes(used.begin(), used.end()) == expected_back(format, division, tracks))
+      << label << ": " << used.size() << " bytes back for " << smf.size();
+  std::size_t empty = 0;
+  for (const bytes& t : tracks)
+    empty += t.empty() ? 1U : 0U;
+  EXPECT_EQ(packed.empty_tracks.size(), empty) << label;
+  return packed;
+}
+
+std::vector<bytes> song(std::uint64_t seed, unsigned track_count, unsigned bars) {
+  return test::midi_song(seed, track_count, bars);
+}
+
+TEST(PackRoundTrip, GeneratedSongs) {
+  struct song_case {
+    const char* name;
+    std::vector<bytes> tracks;
+  };
+  std::vector<song_case> cases = {
+      {"no tracks", {}},
+      {"one empty track", {{}}},
+      {"one one-byte track", {{0x42}}},
+      {"empty and one-byte tracks mixed", {{}, {1}, {}, {}, {2}, {}}},
+      {"tempo track only", song(1, 1, 4)},
+      {"two tracks", song(2, 2, 16)},
+      {"sixteen tracks", song(3, 16, 64)},
+      {"forty tracks", song(4, 40, 8)},
+      {"one long track, several blocks", {test::midi_like_bytes(5, 200000)}},
+      {"long tracks around empty ones",
+       {test::midi_like_bytes(6, 70000), {}, test::midi_like_bytes(7, 90000), {}}},
+  };
+  for (const song_case& c : cases) {
+    for (const encode_level level : {encode_level::fast, encode_level::best})
+      expect_round_trip(c.tracks, level, c.name);
+  }
+}
+
+TEST(PackRoundTrip, HeaderFieldsComeBackUnchanged) {
+  expect_round_trip(song(8, 3, 4), encode_level::best, "format 0, SMPTE division", 0, 0xE728);
+  expect_round_trip(song(9, 2, 4), encode_level::fast, "format 2", 2, 96);
+}
+
+TEST(PackRoundTrip, RandomTrackContents) {
+  // Property: any track contents come back, whatever their number and sizes.
+  std::mt19937_64 rng(20240601);
+  for (int round = 0; round < 40; ++round) {
+    const std::size_t track_count = rng() % 24;
+    std::vector<bytes> tracks;
+    for (std::size_t t = 0; t < track_count; ++t) {
+      const std::size_t size = rng() % 4 == 0 ? rng() % 3 : rng() % 6000;
+      tracks.push_back(rng() % 2 == 0 ? test::random_bytes(rng(), size)
+                                      : test::midi_like_bytes(rng(), size));
+    }
+    expect_round_trip(tracks, round % 2 == 0 ? encode_level::fast : encode_level::best,
+                      "round " + std::to_string(round));
+  }
+}
+
+TEST(PackRoundTrip, IncompressibleDataUsesSmallerBlocks) {
+  // Full blocks of random bytes do not fit a 16-bit packed size.
+  const pack_result packed =
+      expect_round_trip({test::random_bytes(10, 150000)}, encode_level::fast, "random track");
+  ASSERT_EQ(packed.fault, pack_fault::none);
+  for (const std::uint16_t size : unpacked_sizes(packed.container))
+    EXPECT_LE(size, k_always_fitting_block_size);
+}
+
+TEST(PackRoundTrip, BlocksAreBalanced) {
+  const pack_result packed =
+      expect_round_trip(song(11, 12, 700), encode_level::fast, "twelve long tracks");
+  ASSERT_EQ(packed.fault, pack_fault::none);
+  const std::vector<std::uint16_t> sizes = unpacked_sizes(packed.container);
+  ASSERT_GE(sizes.size(), 3U);
+  const auto [low, high] = std::minmax_element(sizes.begin(), sizes.end());
+  // Equal shares but for the record headers and the last block's remainder.
+  EXPECT_LT(*high - *low, *high / 20) << "blocks of " << *low << " to " << *high << " bytes";
+}
+
+TEST(PackRoundTrip, RecordCountsThatNeedRounding) {
+  // 256 tracks: a block with records for track 0 only would store count 1,
+  // which reads back as 256 in either byte order; it must be rounded up.
+  std::vector<bytes> tracks(256);
+  tracks[0] = test::midi_like_bytes(12, 100000);
+  tracks[255] = {0x00, 0xFF, 0x2F, 0x00};
+  expect_round_trip(tracks, encode_level::fast, "256 tracks");
+}
+
+TEST(PackRoundTrip, UpToTheBlockLimit) {
+  // One track: block 0 holds 65535 - 16 - 4 - 2 bytes of it, every later
+  // block 65535 - 4 - 2.
+  const std::size_t limit = (0xFFFF - 22) + 254 * (0xFFFF - 6);
+  bytes track = test::repetitive_bytes(13, limit);
+  const pack_result full = expect_round_trip({track}, encode_level::fast, "255 full blocks");
+  EXPECT_EQ(full.block_count, 255U);
+  track.push_back(0);
+  EXPECT_EQ(pack_midi(test::midi_file(1, 96, std::vector<bytes>{track}), encode_level::fast).fault,
+            pack_fault::too_much_data);
+}
+
+TEST(PackRoundTrip, HighestTrackWithData) {
+  std::vector<bytes> tracks(k_max_track_with_data + 1);
+  tracks.back() = {0x90, 0x3C, 0x40};
+  expect_round_trip(tracks, encode_level::fast, "last reachable track");
+  tracks.push_back({0x80});
+  const pack_result r =
+      pack_midi(test::midi_file(1, 96, std::vector<bytes>(tracks)), encode_level::fast);
+  EXPECT_EQ(r.fault, pack_fault::too_many_tracks);
+  EXPECT_EQ(r.value, k_max_track_with_data + 1);
+  // Empty tracks after it need no records at all.
+  tracks.back().clear();
+  tracks.resize(0xFFFF);
+  expect_round_trip(tracks, encode_level::fast, "65535 tracks, most of them empty");
+}
+
+struct fault_case {
+  const char* name;
+  bytes file;
+  pack_fault fault;
+  std::size_t offset = 0;
+  std::size_t value = 0;
+};
+
+TEST(PackFaults, EveryFaultIsNamed) {
+  const bytes good = test::midi_file(1, 96, std::vector<bytes>{{0x00, 0xFF, 0x2F, 0x00}, {1, 2}});
+  bytes long_header = test::from_hex("4d546864 00000007 0001 0000 0060 00");
+  bytes truncated_track = good;
+  truncated_track.pop_back();
+  bytes trailing = good;
+  test::append(trailing, bytes{'M', 'T', 'r'});
+  bytes foreign = test::midi_file(1, 96, std::vector<bytes>{{1}});
+  test::append(foreign, test::from_hex("4d545858 00000001 00"));  // "MTXX"
+  const std::vector<fault_case> cases = {
+      {"empty file", {}, pack_fault::not_midi},
+      {"seven bytes", test::from_hex("4d546864 000000"), pack_fault::not_midi},
+      {"another format", test::from_hex("52494646 00000006 0001 0000 0060"), pack_fault::not_midi},
+      {"header length 7", long_header, pack_fault::header_length, 0, 7},
+      {"header length 0", test::from_hex("4d546864 00000000"), pack_fault::header_length, 0, 0},
+      {"header cut short", test::from_hex("4d546864 00000006 0001"), pack_fault::chunk_past_end},
+      {"track runs past the end", truncated_track, pack_fault::chunk_past_end, 26},
+      {"partial chunk header at the end", trailing, pack_fault::chunk_past_end, good.size()},
+      {"foreign chunk", foreign, pack_fault::foreign_chunk, 23},
+      {"more chunks than declared", test::from_hex("4d546864 00000006 0001 0001 0060 "
+                                                   "4d54726b 00000000 4d54726b 00000000"),
+       pack_fault::track_count_mismatch, 0, 1},
+  };
+  for (const fault_case& c : cases) {
+    const pack_result r = pack_midi(c.file, encode_level::best);
+    EXPECT_EQ(r.fault, c.fault) << c.name;
+    EXPECT_EQ(r.offset, c.offset) << c.name;
+    EXPECT_EQ(r.value, c.value) << c.name;
+    EXPECT_TRUE(r.container.empty()) << c.name;
+  }
+}
+
+TEST(RecordCount, StoredCountsReadBack) {
+  for (const std::uint16_t track_count :
+       std::vector<std::uint16_t>{0, 1, 2, 3, 255, 256, 257, 512, 4660, 0x3412, 65535}) {
+    std::size_t unstorable = 0;
+    for (std::uint32_t count = 0; count <= track_count; ++count) {
+      const auto stored = record_count_bytes(static_cast<std::uint16_t>(count), track_count);
+      if (!stored) {
+        ++unstorable;
+        continue;
+      }
+      EXPECT_EQ(read_record_count((*stored)[0], (*stored)[1], track_count), count)
+          << count << " of " << track_count;
+    }
+    EXPECT_TRUE(record_count_bytes(track_count, track_count).has_value());
+    // Unstorable counts are rare: the track count's byte swap, and counts of
+    // 256 or more with a zero low byte.
+    EXPECT_LE(unstorable, 1U + track_count / 256) << track_count;
+  }
+  EXPECT_FALSE(record_count_bytes(1, 256).has_value());
+}
+
+}  // namespace
+}  // namespace mthc
