@@ -84,9 +84,9 @@ int pack_file(const pack_options& options) {
                  static_cast<unsigned long>(track));
   }
   if (write_output_file(options.output_path, packed.container) != 0) return 1;
-  std::printf("Packed MIDI %s into MThc %s (%lu bytes, %lu blocks)\n", options.input_path,
+  std::printf("Packed MIDI %s into MThc %s (%lu bytes, %lu block%s)\n", options.input_path,
               options.output_path, static_cast<unsigned long>(packed.container.size()),
-              static_cast<unsigned long>(packed.block_count));
+              static_cast<unsigned long>(packed.block_count), packed.block_count == 1 ? "" : "s");
   return 0;
 }
 
