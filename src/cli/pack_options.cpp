@@ -37,7 +37,8 @@ pack_parse_result parse_pack_options(std::span<const char* const> arguments) noe
       return result;
     }
   }
-  result.action = result.options.output_path != nullptr ? pack_action::run : pack_action::usage_error;
+  result.action =
+      result.options.output_path != nullptr ? pack_action::run : pack_action::usage_error;
   return result;
 }
 

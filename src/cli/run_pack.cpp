@@ -47,10 +47,9 @@ void print_pack_fault(const pack_result& r, const char* input_path) {
                    static_cast<unsigned long>(r.value), static_cast<unsigned long>(r.chunk_count));
       return;
     case pack_fault::too_many_tracks:
-      std::fprintf(stderr,
-                   "Error: too many tracks: track %lu holds data, but only tracks 0 to %lu can\n",
-                   static_cast<unsigned long>(r.value),
-                   static_cast<unsigned long>(k_max_track_with_data));
+      std::fprintf(
+          stderr, "Error: too many tracks: track %lu holds data, but only tracks 0 to %lu can\n",
+          static_cast<unsigned long>(r.value), static_cast<unsigned long>(k_max_track_with_data));
       return;
     case pack_fault::too_much_data:
       std::fprintf(stderr, "Error: too much MIDI data for 255 blocks\n");

@@ -125,7 +125,8 @@ lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_s
       std::uint32_t cost = k_unreached;
       std::uint32_t distance = long_distance;
       std::size_t slot = best;
-      if (long_distance != 0) cost = here[best].cost + explicit_match_bits(long_distance, long_length);
+      if (long_distance != 0)
+        cost = here[best].cost + explicit_match_bits(long_distance, long_length);
       for (std::size_t s = 0; s < reached; ++s) {
         if (repeat_lengths[s] != long_length) continue;
         const std::uint32_t d = here[s].last_distance;
@@ -166,8 +167,8 @@ lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_s
           c.nearest ? std::max(covered + 1, min_match_count(c.distance)) : c.length;
       for (std::uint32_t count = std::max(first, min_match_count(c.distance)); count <= c.length;
            ++count) {
-        table.offer(position + count, from_cost + explicit_match_bits(c.distance, count), c.distance,
-                    {position, c.distance, from_slot});
+        table.offer(position + count, from_cost + explicit_match_bits(c.distance, count),
+                    c.distance, {position, c.distance, from_slot});
       }
       if (c.nearest) covered = c.length;
     }

@@ -23,7 +23,8 @@ struct bit_sink {
       flag_bits_left = 8;
     }
     --flag_bits_left;
-    bytes[flag_position] = static_cast<std::uint8_t>(bytes[flag_position] | (bit << flag_bits_left));
+    bytes[flag_position] =
+        static_cast<std::uint8_t>(bytes[flag_position] | (bit << flag_bits_left));
   }
 
   void gamma(std::uint32_t value) {

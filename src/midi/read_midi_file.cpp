@@ -38,7 +38,8 @@ midi_read_result read_midi_file(std::span<const std::uint8_t> bytes) {
   std::size_t offset = k_chunk_header_size + k_header_length;
   while (offset < bytes.size()) {
     const std::size_t left = bytes.size() - offset;
-    if (left < k_chunk_header_size || read_be32(bytes.data() + offset + 4) > left - k_chunk_header_size) {
+    if (left < k_chunk_header_size ||
+        read_be32(bytes.data() + offset + 4) > left - k_chunk_header_size) {
       result.fault = midi_fault::chunk_past_end;
       result.offset = offset;
       return result;

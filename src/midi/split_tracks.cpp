@@ -137,7 +137,8 @@ split_result split_tracks(std::span<const std::uint8_t, 10> header_fields,
       bytes.insert(bytes.end(), header_fields.begin(), header_fields.end());
       bytes.insert(bytes.end(), {0, 0});
     }
-    const auto count_bytes = record_count_bytes(static_cast<std::uint16_t>(block.records), track_count);
+    const auto count_bytes =
+        record_count_bytes(static_cast<std::uint16_t>(block.records), track_count);
     assert(count_bytes.has_value());
     bytes.insert(bytes.end(), {0, 0, (*count_bytes)[0], (*count_bytes)[1]});
     for (std::size_t h = 0; h < block.records; ++h) {

@@ -94,9 +94,9 @@ TEST(EncodeBlock, SweepOfSmallSizes) {
   // these: the block must still stop exactly at its end.
   for (std::size_t size = 0; size <= 80; ++size) {
     for (const std::uint64_t seed : {1U, 2U, 3U}) {
-      bytes data = seed == 1 ? test::midi_like_bytes(size, size)
-                             : seed == 2 ? test::repetitive_bytes(size, size)
-                                         : bytes(size, static_cast<std::uint8_t>(size));
+      bytes data = seed == 1   ? test::midi_like_bytes(size, size)
+                   : seed == 2 ? test::repetitive_bytes(size, size)
+                               : bytes(size, static_cast<std::uint8_t>(size));
       for (const encode_level level : k_levels)
         expect_round_trip(data, level, "size " + std::to_string(size));
     }

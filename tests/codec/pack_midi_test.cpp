@@ -199,8 +199,9 @@ TEST(PackFaults, EveryFaultIsNamed) {
       {"track runs past the end", truncated_track, pack_fault::chunk_past_end, 26},
       {"partial chunk header at the end", trailing, pack_fault::chunk_past_end, good.size()},
       {"foreign chunk", foreign, pack_fault::foreign_chunk, 23},
-      {"more chunks than declared", test::from_hex("4d546864 00000006 0001 0001 0060 "
-                                                   "4d54726b 00000000 4d54726b 00000000"),
+      {"more chunks than declared",
+       test::from_hex("4d546864 00000006 0001 0001 0060 "
+                      "4d54726b 00000000 4d54726b 00000000"),
        pack_fault::track_count_mismatch, 0, 1},
   };
   for (const fault_case& c : cases) {

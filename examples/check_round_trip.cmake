@@ -1,0 +1,11 @@
+# Decompresses MTHC_FILE with MTHC and compares the result with MIDI_FILE.
+set(back ${WORK_DIR}/tune_back.mid)
+file(REMOVE ${back})
+execute_process(COMMAND ${MTHC} --decompress ${back} ${MTHC_FILE} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "mthc --decompress failed with status ${status}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${back} ${MIDI_FILE} RESULT_VARIABLE differ)
+if(NOT differ EQUAL 0)
+  message(FATAL_ERROR "${back} differs from ${MIDI_FILE}")
+endif()
