@@ -8,6 +8,7 @@
 
 #include "codec/block_code.hpp"
 #include "codec/decode_block.hpp"
+#include "codec/fast_parse.hpp"
 #include "codec/match_finder.hpp"
 #include "codec/optimal_parse.hpp"
 #include "codec/write_block.hpp"
@@ -101,6 +102,78 @@ TEST(EncodeBlock, SweepOfSmallSizes) {
         expect_round_trip(data, level, "size " + std::to_string(size));
     }
   }
+}
+
+// The price of a parse in bits, by the codes' prices; the decoder state
+// (last_distance) is followed to tell repeated from explicit distances.
+struct parse_price {
+  std::uint64_t bits = 0;
+  std::size_t repeats = 0;  // matches written with the repeated-distance code
+  std::size_t far = 0;      // matches beyond distance 0xD00
+};
+
+parse_price price_of(const codec::lz_parse& parse) {
+  parse_price p;
+  std::uint32_t last_distance = 1;
+  for (const codec::lz_step& step : parse) {
+    if (step.distance == 0) {
+      p.bits += std::uint64_t{codec::k_literal_bits} * step.count;
+    } else if (step.distance == last_distance) {
+      p.bits += codec::repeat_match_bits(step.distance, step.count);
+      ++p.repeats;
+    } else {
+      p.bits += codec::explicit_match_bits(step.distance, step.count);
+      last_distance = step.distance;
+    }
+    if (step.distance > codec::k_long_distance) ++p.far;
+  }
+  return p;
+}
+
+TEST(EncodeBlock, PricesAreTheBlockSize) {
+  // The parsers minimise prices; the block must be exactly their sum,
+  // rounded up to bytes (one more byte where the ending needs padding).
+  for (const data_case& c : data_cases()) {
+    for (const bool best : {false, true}) {
+      const codec::lz_parse parse =
+          best ? codec::optimal_parse(c.data, {}) : codec::fast_parse(c.data);
+      const std::uint64_t bytes_by_price = (price_of(parse).bits + 7) / 8;
+      const std::size_t size = codec::write_block(c.data, parse).size();
+      EXPECT_GE(size, bytes_by_price) << c.name;
+      EXPECT_LE(size, bytes_by_price + 1) << c.name;
+    }
+  }
+}
+
+TEST(EncodeBlock, OptimalParseBeatsGreedyAndUsesTheState) {
+  for (const data_case& c : data_cases()) {
+    const parse_price best = price_of(codec::optimal_parse(c.data, {}));
+    EXPECT_LE(best.bits, price_of(codec::fast_parse(c.data)).bits) << c.name;
+    EXPECT_LE(best.bits, std::uint64_t{codec::k_literal_bits} * c.data.size()) << c.name;
+  }
+  // MIDI data is full of short repeats at the distance just used.
+  const bytes midi = test::midi_like_bytes(77, 20000);
+  EXPECT_GT(price_of(codec::optimal_parse(midi, {})).repeats, 100U);
+  // Far copies, and far repeats, in the crafted case.
+  const data_case far = data_cases().back();
+  const parse_price p = price_of(codec::optimal_parse(far.data, {}));
+  EXPECT_GE(p.far, 2U) << far.name;
+  EXPECT_GE(p.repeats, 1U) << far.name;
+}
+
+TEST(EncodeBlock, MatchWithoutBytesAfterAMatchIsPadded) {
+  // Six literals leave two bits of the first flag byte: the explicit match
+  // (distance 2, count 2) starts there and ends in a second flag byte,
+  // before its distance byte; the repeated-distance match after it fits in
+  // the rest of that flag byte and adds no byte. After the first match the
+  // packed bytes would be used up and the decoder would stop.
+  const bytes data = {'a', 'b', 'c', 'd', 'e', 'f', 'e', 'f', 'e', 'f'};
+  const codec::lz_parse parse = {{0, 6}, {2, 2}, {2, 2}};
+  const bytes packed = codec::write_block(data, parse);
+  EXPECT_EQ(decode_roomy(packed, data.size()), data);
+  // Without the padding byte the last match is lost.
+  const bytes unpadded(packed.begin(), packed.end() - 1);
+  EXPECT_EQ(decode_roomy(unpadded, data.size()).size(), 8U);
 }
 
 }  // namespace
