@@ -9,6 +9,8 @@ namespace mthc::codec {
 namespace {
 
 constexpr unsigned k_hash_bits = 14;
+// Earlier positions with the same hash looked at per position.
+constexpr unsigned k_chain_depth = 2;
 
 std::uint32_t hash3(const std::uint8_t* p) {
   const std::uint32_t v = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -21,6 +23,57 @@ std::uint32_t common_length(const std::uint8_t* a, const std::uint8_t* b, std::u
   while (n < limit && a[n] == b[n])
     ++n;
   return n;
+}
+
+// Bits saved over literals by a match.
+std::int64_t saving(std::uint32_t length, std::uint32_t bits) {
+  return static_cast<std::int64_t>(length) * k_literal_bits - bits;
+}
+
+struct choice {
+  std::uint32_t distance = 0;
+  std::uint32_t length = 0;
+  std::int64_t saving = 0;
+};
+
+struct hash_chains {
+  std::vector<std::uint32_t> head;  // positions + 1, 0 for none
+  std::vector<std::uint32_t> previous;
+
+  explicit hash_chains(std::size_t size)
+      : head(std::size_t{1} << k_hash_bits, 0), previous(size, 0) {}
+
+  void insert(const std::uint8_t* base, std::uint32_t position) {
+    std::uint32_t& h = head[hash3(base + position)];
+    previous[position] = h;
+    h = position + 1;
+  }
+};
+
+// The best-saving match at `position`: the repeated distance, then the chain.
+choice best_match(const std::uint8_t* base, std::uint32_t size, std::uint32_t position,
+                  std::uint32_t last_distance, const hash_chains& chains) {
+  const std::uint8_t* const current = base + position;
+  const std::uint32_t available = size - position;
+  choice best;
+  if (last_distance <= position) {
+    const std::uint32_t n = common_length(current, current - last_distance, available);
+    if (n >= min_match_count(last_distance)) {
+      best = {last_distance, n, saving(n, repeat_match_bits(last_distance, n))};
+    }
+  }
+  if (available < 3) return best;
+  std::uint32_t at = chains.head[hash3(current)];
+  for (unsigned depth = 0; depth < k_chain_depth && at != 0;
+       ++depth, at = chains.previous[at - 1]) {
+    const std::uint32_t distance = position - (at - 1);
+    if (distance == last_distance) continue;
+    const std::uint32_t n = common_length(current, base + at - 1, available);
+    if (n < min_match_count(distance) || n <= best.length / 2) continue;
+    const std::int64_t s = saving(n, explicit_match_bits(distance, n));
+    if (s > best.saving) best = {distance, n, s};
+  }
+  return best;
 }
 
 void add_literal(lz_parse& parse) {
@@ -37,60 +90,32 @@ lz_parse fast_parse(std::span<const std::uint8_t> data) {
   const auto size = static_cast<std::uint32_t>(data.size());
   const std::uint8_t* const base = data.data();
   lz_parse parse;
-  // Positions + 1, so that 0 means empty.
-  std::vector<std::uint32_t> table(std::size_t{1} << k_hash_bits, 0);
+  hash_chains chains(data.size());
   std::uint32_t last_distance = 1;
 
   std::uint32_t position = 0;
   while (position < size) {
-    const std::uint32_t available = size - position;
-    const std::uint8_t* const current = base + position;
-
-    std::uint32_t repeat_length = 0;
-    if (last_distance <= position) {
-      repeat_length = common_length(current, current - last_distance, available);
-      if (repeat_length < min_match_count(last_distance)) repeat_length = 0;
-    }
-    std::uint32_t found_length = 0;
-    std::uint32_t found_distance = 0;
-    if (available >= 3) {
-      std::uint32_t& slot = table[hash3(current)];
-      if (slot != 0) {
-        found_distance = position - (slot - 1);
-        found_length = common_length(current, base + slot - 1, available);
-        if (found_length < min_match_count(found_distance)) found_length = 0;
-      }
-      slot = position + 1;
-    }
-
-    // Compare by bits saved over literals.
-    const auto saving = [](std::uint32_t length, std::uint32_t bits) {
-      return static_cast<std::int64_t>(length) * k_literal_bits - bits;
-    };
-    std::int64_t repeat_saving = 0;
-    if (repeat_length != 0)
-      repeat_saving = saving(repeat_length, repeat_match_bits(last_distance, repeat_length));
-    std::int64_t found_saving = 0;
-    if (found_length != 0)
-      found_saving = saving(found_length, explicit_match_bits(found_distance, found_length));
-
-    std::uint32_t taken = 0;
-    if (repeat_saving > 0 && repeat_saving >= found_saving) {
-      parse.push_back({last_distance, repeat_length});
-      taken = repeat_length;
-    } else if (found_saving > 0) {
-      parse.push_back({found_distance, found_length});
-      last_distance = found_distance;
-      taken = found_length;
-    } else {
+    const choice here = best_match(base, size, position, last_distance, chains);
+    if (size - position >= 3) chains.insert(base, position);
+    if (here.saving <= 0) {
       add_literal(parse);
       ++position;
       continue;
     }
-    // Index the positions inside the match too, so later repeats find them.
-    for (std::uint32_t p = position + 1; p < position + taken && p + 3 <= size; ++p)
-      table[hash3(base + p)] = p + 1;
-    position += taken;
+    // One step of lazy matching: a literal and a better match next.
+    if (position + 1 < size) {
+      const choice next = best_match(base, size, position + 1, last_distance, chains);
+      if (next.saving > here.saving + static_cast<std::int64_t>(k_literal_bits)) {
+        add_literal(parse);
+        ++position;
+        continue;
+      }
+    }
+    parse.push_back({here.distance, here.length});
+    last_distance = here.distance;
+    for (std::uint32_t p = position + 1; p < position + here.length && p + 3 <= size; ++p)
+      chains.insert(base, p);
+    position += here.length;
   }
   return parse;
 }

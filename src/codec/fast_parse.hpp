@@ -8,9 +8,12 @@
 
 namespace mthc::codec {
 
-// Greedy parse: at each position the match at the repeated distance and the
-// latest earlier position with the same three bytes (from a hash table) are
-// measured, and the cheaper per byte of the two is taken if it beats literals.
+// Greedy parse with one step of lazy matching: at each position the match at
+// the repeated distance and the two latest earlier positions with the same
+// three bytes (hash chains) are priced by the bits they save over literals;
+// the best is taken unless the next position offers a clearly better one.
+// On generated songs this is within a few percent of the reference coder's
+// best level at several times its speed.
 lz_parse fast_parse(std::span<const std::uint8_t> data);
 
 }  // namespace mthc::codec
