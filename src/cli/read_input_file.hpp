@@ -6,9 +6,11 @@
 
 namespace mthc {
 
-// Files larger than this cannot fit 255 blocks of 65535 bytes, whatever they
-// hold; they are refused before being read.
-inline constexpr long k_max_input_file_size = 255L * 0xFFFF;
+// Files larger than this cannot be packed whatever they hold: the track data
+// must fit 255 blocks of 65535 bytes, and besides it a MIDI file has its
+// 14-byte header and 8 bytes per chunk for at most 65535 chunks. They are
+// refused before being read.
+inline constexpr long k_max_input_file_size = 14 + (255L + 8) * 0xFFFF;
 
 enum class read_outcome {
   ok,

@@ -26,7 +26,7 @@ enum class encode_level {
 // at data.size() + data.size() / 8 + 2 bytes. Empty data gives an empty block.
 //
 // Throws std::bad_alloc when memory runs out (the best level needs about
-// 100 bytes per input byte, some 6 MiB for a full block).
+// 130 bytes per input byte, some 8 MiB for a full block).
 std::vector<std::uint8_t> encode_block(std::span<const std::uint8_t> data, encode_level level);
 
 }  // namespace mthc
