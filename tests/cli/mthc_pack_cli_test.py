@@ -62,6 +62,12 @@ WITH_EMPTY_BACK = midi_file([tune_track(9, 0, 4), b"\x00\xff\x2f\x00", b"\x00\xf
                              b"\x00\xff\x2f\x00"])
 
 
+def make_too_large(directory):
+    # One byte more than any packable MIDI file can have (sparse on disk).
+    with open(os.path.join(directory, "big.mid"), "wb") as f:
+        f.truncate(14 + (255 + 8) * 0xFFFF + 1)
+
+
 def packed_by(tool, args):
     """A setup step: runs mthc-pack in the case's directory before the case."""
     def setup(directory):
@@ -107,6 +113,9 @@ def cases(pack_tool):
         Case("pack: track count mismatch", ["x.mid", "out.mthc"],
              files={"x.mid": midi_file([b"\x00\xff\x2f\x00"], declared=2)}, status=1, stdout="",
              stderr="Error: MThd declares 2 tracks but the file holds 1 MTrk chunks\n", program="mthc-pack",
+             absent=["out.mthc"]),
+        Case("pack: file too large for 255 blocks", ["big.mid", "out.mthc"], setup=make_too_large, status=1,
+             stdout="", stderr="Error: too much MIDI data for 255 blocks\n", program="mthc-pack",
              absent=["out.mthc"]),
         Case("pack: output into a missing directory", ["song.mid", "no/out.mthc"], files=song, status=1,
              stdout="", stderr="Error: cannot create 'no/out.mthc': No such file or directory\n",
