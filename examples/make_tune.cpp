@@ -5,6 +5,7 @@
 //   make_tune <tune.txt> <tune.mid>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -93,9 +94,7 @@ bool play(instrument& t, const std::string& token, std::uint32_t sixteenth) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int make_tune(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "Usage: %s <tune.txt> <tune.mid>\n", argc > 0 ? argv[0] : "make_tune");
     return 1;
@@ -197,4 +196,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return make_tune(argc, argv);
+  } catch (const std::exception&) {  // a number that does not read (std::stoul)
+    std::fprintf(stderr, "Error: cannot read the tune\n");
+    return 1;
+  }
 }
