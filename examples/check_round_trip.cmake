@@ -1,7 +1,10 @@
-# Decompresses MTHC_FILE with MTHC and compares the result with MIDI_FILE.
+# Decompresses MTHC_FILE with MTHC (run through EMULATOR, if given) and
+# compares the result with MIDI_FILE.
+separate_arguments(emulator UNIX_COMMAND "${EMULATOR}")
 set(back ${WORK_DIR}/tune_back.mid)
 file(REMOVE ${back})
-execute_process(COMMAND ${MTHC} --decompress ${back} ${MTHC_FILE} RESULT_VARIABLE status)
+execute_process(COMMAND ${emulator} ${MTHC} --decompress ${back} ${MTHC_FILE}
+                OUTPUT_QUIET RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "mthc --decompress failed with status ${status}")
 endif()
