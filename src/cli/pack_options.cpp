@@ -23,6 +23,9 @@ pack_parse_result parse_pack_options(std::span<const char* const> arguments) noe
     } else if (is(argument, "-h") || is(argument, "--help")) {
       result.action = pack_action::help;
       return result;
+    } else if (is(argument, "--version")) {
+      result.action = pack_action::version;
+      return result;
     } else if (argument[0] == '-' && argument[1] != '\0') {
       result.action = pack_action::unknown_option;
       result.argument = argument;
@@ -50,7 +53,8 @@ void print_pack_usage(const char* program_name) noexcept {
                "Options:\n"
                "  -9, --best                 Smallest output (default)\n"
                "  -1, --fast                 Fastest packing, for large files\n"
-               "  -h, --help                 Show this text\n",
+               "  -h, --help                 Show this text\n"
+               "  --version                  Show the version\n",
                program_name);
 }
 

@@ -17,6 +17,7 @@ struct pack_options {
 enum class pack_action {
   run,                  // options are complete
   help,                 // -h or --help: usage text, exit status 0
+  version,              // --version: the version on standard output, exit status 0
   usage_error,          // a path is missing: usage text, exit status 1
   unknown_option,       // an error line naming `argument`, usage text, exit status 1
   unexpected_argument,  // a third path: an error line naming `argument`, usage, exit status 1

@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include <mthc/version.hpp>
+
 #include "cli/pack_options.hpp"
 #include "cli/read_input_file.hpp"
 #include "cli/write_output_file.hpp"
@@ -103,6 +105,9 @@ int run_pack(int argc, const char* const* argv) noexcept {
       break;
     case pack_action::help:
       print_pack_usage(program_name);
+      return 0;
+    case pack_action::version:
+      std::printf("mthc-pack %s\n", k_version);
       return 0;
     case pack_action::unknown_option:
       std::fprintf(stderr, "Error: unknown option '%s'\n", parsed.argument);

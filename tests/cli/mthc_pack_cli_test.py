@@ -4,6 +4,7 @@ the output file, and the round trip through mthc --decompress."""
 import argparse
 import os
 import random
+import re
 import struct
 import subprocess
 import sys
@@ -19,7 +20,12 @@ PACK_USAGE = (
     "  -9, --best                 Smallest output (default)\n"
     "  -1, --fast                 Fastest packing, for large files\n"
     "  -h, --help                 Show this text\n"
+    "  --version                  Show the version\n"
 )
+# The version is set in one place, the project() call of the top CMakeLists.txt.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")) as f:
+    VERSION = re.search(r"project\(mthc VERSION ([0-9.]+)", f.read()).group(1)
+
 USAGE_FAIL = dict(status=1, stdout="", stderr=PACK_USAGE, program="mthc-pack")
 
 
@@ -85,6 +91,8 @@ def cases(pack_tool):
         Case("pack: help", ["--help"], status=0, stdout="", stderr=PACK_USAGE, program="mthc-pack"),
         Case("pack: help after paths", ["song.mid", "out.mthc", "-h"], files=song, status=0, stdout="",
              stderr=PACK_USAGE, program="mthc-pack", absent=["out.mthc"]),
+        Case("pack: version", ["--version"], status=0, stdout="mthc-pack %s\n" % VERSION, stderr="",
+             program="mthc-pack"),
         Case("pack: unknown option", ["-x", "song.mid", "out.mthc"], files=song, status=1, stdout="",
              stderr="Error: unknown option '-x'\n" + PACK_USAGE, program="mthc-pack", absent=["out.mthc"]),
         Case("pack: three paths", ["song.mid", "out.mthc", "more"], files=song, status=1, stdout="",
