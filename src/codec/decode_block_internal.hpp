@@ -1,0 +1,51 @@
+// Internals of the block decoder, shared by its two loops and its tests.
+//
+// decode_block runs two loops over one working state. The fast loop takes
+// the bulk of a block, as long as the input and the output are far enough
+// from their ends that a whole literal run or match fits without a bound
+// check per byte; the careful loop takes one token at a time, checking every
+// read, and handles the ends of the input and of the room and every code the
+// fast loop declines. Both follow the same rules and leave the state at a
+// token boundary, so either can continue where the other stopped.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mthc::detail {
+
+// Distances beyond this copy one byte more for the same length code: short
+// matches that far back would not pay for their distance bits.
+inline constexpr std::uint32_t k_long_distance = 0xD00;
+
+// The whole working state of one block.
+struct block_state {
+  const std::uint8_t* in_next;
+  const std::uint8_t* in_end;
+  std::uint8_t* out_begin;
+  std::uint8_t* out_next;
+  std::uint8_t* out_end;
+  // The current flag byte shifted left once per bit read, with a sentinel 1
+  // below its remaining bits: when only the sentinel is left (low seven bits
+  // clear), the next read loads a fresh flag byte. Only the low nine bits
+  // matter.
+  std::uint32_t flag_register = 0;
+  std::uint32_t last_distance = 1;
+};
+
+// Decodes one token (a literal or a match) with a bound check on every read
+// and write. Returns false when the block stops.
+bool careful_step(block_state& s) noexcept;
+
+enum class fast_loop_exit {
+  // At a token boundary that the careful loop must take (too near an end,
+  // or a code the fast loop does not decode); nothing of it was consumed.
+  careful,
+  // The end marker was read: the block is complete.
+  end_marker,
+};
+
+// Decodes tokens while the input and the room leave enough margin.
+fast_loop_exit run_fast_loop(block_state& s) noexcept;
+
+}  // namespace mthc::detail
