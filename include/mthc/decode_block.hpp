@@ -19,6 +19,9 @@ namespace mthc {
 // and the bytes produced so far are its output: the decoder never reads
 // outside `packed`, never writes outside `out`, never allocates and never
 // throws. An empty `packed` or an empty `out` returns 0 without reading.
+// Bytes of `out` beyond the returned count may have been overwritten (the
+// decoder copies in words where the room allows it); their values mean
+// nothing.
 std::size_t decode_block(std::span<const std::uint8_t> packed,
                          std::span<std::uint8_t> out) noexcept;
 
