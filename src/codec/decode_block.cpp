@@ -24,6 +24,8 @@ bool read_flag_bit(block_state& s, std::uint32_t& bit) noexcept {
   return true;
 }
 
+}  // namespace
+
 // Gamma code: v starts at 1; each step adds a data bit below v, and a
 // continue bit of 1 ends the value. Arithmetic wraps at 32 bits.
 bool read_gamma(block_state& s, std::uint32_t& value) noexcept {
@@ -38,8 +40,6 @@ bool read_gamma(block_state& s, std::uint32_t& value) noexcept {
   value = v;
   return true;
 }
-
-}  // namespace
 
 bool careful_step(block_state& s) noexcept {
   std::uint32_t bit = 0;
@@ -103,7 +103,7 @@ std::size_t decode_block(std::span<const std::uint8_t> packed,
   // a block costs one careful token, and near the ends of the input or the
   // room the fast loop declines at once.
   for (;;) {
-    if (detail::run_fast_loop(s) == detail::fast_loop_exit::end_marker) break;
+    if (detail::run_fast_loop(s) == detail::fast_loop_exit::stopped) break;
     if (!detail::careful_step(s)) break;
   }
   return static_cast<std::size_t>(s.out_next - s.out_begin);

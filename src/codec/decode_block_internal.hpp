@@ -37,12 +37,18 @@ struct block_state {
 // and write. Returns false when the block stops.
 bool careful_step(block_state& s) noexcept;
 
+// Reads one gamma code a flag bit at a time, checking for the end of the
+// input at every flag byte. Returns false (the block stops) when the input
+// ends within the code.
+bool read_gamma(block_state& s, std::uint32_t& value) noexcept;
+
 enum class fast_loop_exit {
   // At a token boundary that the careful loop must take (too near an end,
   // or a code the fast loop does not decode); nothing of it was consumed.
   careful,
-  // The end marker was read: the block is complete.
-  end_marker,
+  // The block is complete: the end marker was read, or a match used up the
+  // input, or the input ended within a code.
+  stopped,
 };
 
 // Decodes tokens while the input and the room leave enough margin.
