@@ -26,6 +26,17 @@
 
 #include "codec/decode_block_internal.hpp"
 
+#if defined(__GNUC__) || defined(__clang__)
+#define MTHC_ALWAYS_INLINE __attribute__((always_inline)) inline
+#else
+#define MTHC_ALWAYS_INLINE inline
+#endif
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#define MTHC_FAST_LOOP_VARIANTS 1
+#else
+#define MTHC_FAST_LOOP_VARIANTS 0
+#endif
+
 namespace mthc::detail {
 
 namespace {
@@ -65,48 +76,27 @@ constexpr std::size_t k_input_margin = k_max_literal_run_input + k_max_match_inp
 // only if the room holds the match and the overrun.
 constexpr std::size_t k_copy_chunk = 16;
 constexpr std::size_t k_copy_overrun = k_copy_chunk - 1;
-// A literal run writes one whole word; matches check the room themselves.
-constexpr std::size_t k_output_margin = k_literal_word;
+// A pass starts only with room for a literal run's word and, after it, the
+// overrun of a match copy; whether the match itself fits is checked per match.
+constexpr std::size_t k_output_margin = k_literal_word + k_copy_overrun;
 
 // ---- Flag bits ----
 //
-// The fast loop holds the unread bits of the current flag byte left-aligned
-// in `bits`, with zeros below them, and their number (0 to 8) in `count`.
-// A count of 0 means the next flag bit needs a fresh flag byte.
-
-struct flag_bits {
-  std::uint64_t bits;
-  unsigned count;
-};
-
-flag_bits from_flag_register(std::uint32_t flag_register) noexcept {
-  const unsigned low = flag_register & 0xFF;
-  if ((low & 0x7F) == 0) return {0, 0};
-  // The sentinel is the lowest 1 bit; the unread bits are above it.
-  const auto sentinel = static_cast<unsigned>(std::countr_zero(low));
-  const unsigned count = 7 - sentinel;
-  return {(std::uint64_t{low} >> (sentinel + 1)) << (k_window_bits - count), count};
-}
-
-std::uint32_t to_flag_register(flag_bits f) noexcept {
-  // Between tokens at least one bit of the current flag byte has been read,
-  // so count is at most 7 and the sentinel sits at bit 7 - count.
-  const std::uint32_t unread =
-      f.count == 0 ? 0U : static_cast<std::uint32_t>(f.bits >> (k_window_bits - f.count));
-  return ((unread << 1) | 1U) << (7 - f.count);
-}
-
-std::uint64_t load_be64(const std::uint8_t* p) noexcept {
-  std::uint64_t v = 0;
-  for (std::size_t i = 0; i < 8; ++i)
-    v = (v << 8) | p[i];
-  return v;
-}
-
-// The current flag bits followed by the next packed bytes as flag bits.
-std::uint64_t window_at(const flag_bits& f, const std::uint8_t* in) noexcept {
-  return f.bits | (load_be64(in) >> f.count);
-}
+// The fast loop keeps its place in the input as one bit position `q`,
+// counted from the input position where it started: the current flag byte's
+// unread bits are taken to lie right in front of the next packed byte, so
+// q = 8 x (next byte) - (unread flag bits). Then
+//
+//   next packed byte     index(q) = (q + 7) / 8
+//   unread flag bits     (-q) mod 8, 0 when a fresh flag byte is needed
+//   reading a byte       q += 8 (the flag bits move along behind it)
+//   using n flag bits    q += n, whether they reach into later bytes or not
+//
+// and a literal run of n literals, n flag bits and n bytes, is q += 9n.
+//
+// The unread bits themselves are held left-aligned in `bits`. Below them
+// `bits` may hold the bits of the bytes that follow, as left by the last
+// window (see window_at); they are cleared before a byte is read.
 
 // The top `n` bits set, for n from 0 to 8.
 constexpr std::array<std::uint64_t, 9> k_top_bits = {
@@ -121,14 +111,59 @@ constexpr std::array<std::uint64_t, 9> k_top_bits = {
     0xFF00000000000000,
 };
 
-// Takes `used` (1 to k_max_window_use) bits of `window`: the rest of the
-// current flag byte first, then whole bytes of the input, of which the last
-// one read becomes the current flag byte with its unread bits.
-void consume(std::uint64_t window, unsigned used, const std::uint8_t*& in, flag_bits& f) noexcept {
-  const unsigned left = (f.count - used) & 7U;
-  in += (used + left - f.count) / 8;
-  f.bits = (window << used) & k_top_bits[left];
-  f.count = left;
+// The flag bits a literal run can use: the unread ones, or with none unread
+// the whole fresh flag byte, which a window then has at its top.
+constexpr std::array<std::uint64_t, 8> k_run_flag_bits = {
+    k_top_bits[8], k_top_bits[1], k_top_bits[2], k_top_bits[3],
+    k_top_bits[4], k_top_bits[5], k_top_bits[6], k_top_bits[7],
+};
+
+std::size_t next_byte(std::int64_t q) noexcept {
+  return static_cast<std::size_t>((q + 7) >> 3);
+}
+
+std::uint64_t load_be64(const std::uint8_t* p) noexcept {
+  std::uint64_t v = 0;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::big) return v;
+#if defined(__GNUC__) || defined(__clang__)
+  return __builtin_bswap64(v);
+#else
+  std::uint64_t swapped = 0;
+  for (int i = 0; i < 8; ++i, v >>= 8)
+    swapped = (swapped << 8) | (v & 0xFF);
+  return swapped;
+#endif
+}
+
+// The unread flag bits followed by the next packed bytes taken as flag
+// bits: right for as long as no literal or distance byte is read, which
+// holds within a code. Shifted left by the bits a code uses, a window is
+// again the unread bits followed by the bytes after them (the last byte the
+// code reached is the current flag byte), so it can stand as `bits` for the
+// next window unless a byte is read in between.
+std::uint64_t window_at(std::uint64_t bits, unsigned unread, const std::uint8_t* next) noexcept {
+  return bits | (load_be64(next) >> unread);
+}
+
+// Conversions to and from the careful loop's flag register (see
+// block_state), whose low byte holds the unread bits above a sentinel 1.
+std::uint32_t to_flag_register(std::uint64_t bits, unsigned unread) noexcept {
+  const std::uint32_t high =
+      unread == 0 ? 0U : static_cast<std::uint32_t>(bits >> (k_window_bits - unread));
+  return ((high << 1) | 1U) << (7 - unread);
+}
+
+unsigned unread_in_flag_register(std::uint32_t flag_register) noexcept {
+  const unsigned low = flag_register & 0xFF;
+  if ((low & 0x7F) == 0) return 0;
+  return 7 - static_cast<unsigned>(std::countr_zero(low));
+}
+
+std::uint64_t bits_in_flag_register(std::uint32_t flag_register) noexcept {
+  const unsigned unread = unread_in_flag_register(flag_register);
+  if (unread == 0) return 0;
+  return (std::uint64_t{flag_register & 0xFF} >> (8 - unread)) << (k_window_bits - unread);
 }
 
 // ---- Gamma codes ----
@@ -163,48 +198,65 @@ std::uint32_t gamma_value(std::uint64_t code, unsigned bits) noexcept {
 
 // Short codes, by table. Most codes are short: in MIDI-like data 95% of the
 // distance codes have at most three steps, and 94% of the length codes are
-// two bits, or two zero bits and a gamma code of at most three steps. A table
-// indexed by the next eight bits of the window gives their value and the
-// number of bits they use (0 for a longer code).
-struct short_code {
-  std::uint8_t value;
-  std::uint8_t used;
-};
-using short_code_table = std::array<short_code, 256>;
+// two bits, or two zero bits and a gamma code of at most three steps. Tables
+// indexed by the next eight bits of a window give what they mean and the
+// number of bits they use (0 for a longer code, gathered from the window).
 
 // The gamma code at the top of the eight bits `bits`, if it ends within
-// their first `available`: its value and its length.
-constexpr short_code gamma_in_byte(unsigned bits, unsigned available) {
+// their first `available`: its value, and its length in `used`.
+struct gamma_prefix {
+  unsigned value;
+  unsigned used;
+};
+
+constexpr gamma_prefix gamma_in_byte(unsigned bits, unsigned available) {
   unsigned v = 1;
   for (unsigned used = 2; used <= available; used += 2) {
     v = v * 2 + ((bits >> (8 - used + 1)) & 1U);
-    if (((bits >> (8 - used)) & 1U) != 0) {
-      return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(used)};
-    }
+    if (((bits >> (8 - used)) & 1U) != 0) return {v, used};
   }
   return {0, 0};
 }
 
-// Indexed by the eight bits after the match flag: the distance code's value
-// and the bits used together with the flag.
-constexpr short_code_table make_distance_codes() {
-  short_code_table table{};
+// A short distance code: the repeated distance (v = 2), or the distance
+// without its low byte, (v - 3) x 256 + 1. With at most three steps v is at
+// most 15, so the distance is neither 0 (the end marker) nor above
+// k_long_distance: the count is always L + 1.
+struct distance_code {
+  std::uint16_t distance_base;
+  std::uint8_t used;  // with the match flag
+  std::uint8_t repeated;
+};
+
+// Indexed by the eight bits after the match flag.
+constexpr std::array<distance_code, 256> make_distance_codes() {
+  std::array<distance_code, 256> table{};
   for (unsigned i = 0; i < 256; ++i) {
-    const short_code code = gamma_in_byte(i, 6);
-    if (code.used != 0) table[i] = {code.value, static_cast<std::uint8_t>(code.used + 1)};
+    const gamma_prefix code = gamma_in_byte(i, 6);
+    if (code.used == 0) continue;
+    const unsigned distance_base = code.value == 2 ? 0 : (code.value - 3) * 256 + 1;
+    table[i] = {static_cast<std::uint16_t>(distance_base),
+                static_cast<std::uint8_t>(code.used + 1),
+                static_cast<std::uint8_t>(code.value == 2 ? 1 : 0)};
   }
   return table;
 }
 
-// Indexed by the eight bits of the length code: L and the bits used.
-constexpr short_code_table make_length_codes() {
-  short_code_table table{};
+// A short length code: L.
+struct length_code {
+  std::uint8_t length;
+  std::uint8_t used;
+};
+
+// Indexed by the eight bits of the length code.
+constexpr std::array<length_code, 256> make_length_codes() {
+  std::array<length_code, 256> table{};
   for (unsigned i = 0; i < 256; ++i) {
     if ((i >> 6) != 0) {
       table[i] = {static_cast<std::uint8_t>(i >> 6), 2};
       continue;
     }
-    const short_code code = gamma_in_byte((i << 2) & 0xFF, 6);
+    const gamma_prefix code = gamma_in_byte((i << 2) & 0xFF, 6);
     if (code.used != 0) {
       table[i] = {static_cast<std::uint8_t>(code.value + 2),
                   static_cast<std::uint8_t>(code.used + 2)};
@@ -213,15 +265,17 @@ constexpr short_code_table make_length_codes() {
   return table;
 }
 
-constexpr short_code_table k_distance_codes = make_distance_codes();
-constexpr short_code_table k_length_codes = make_length_codes();
-static_assert(k_distance_codes[0x40].value == 2 && k_distance_codes[0x40].used == 3);  // 01
-static_assert(k_distance_codes[0xC0].value == 3 && k_distance_codes[0xC0].used == 3);  // 11
-static_assert(k_distance_codes[0x04].value == 8 && k_distance_codes[0x04].used == 7);  // 000001
+constexpr std::array<distance_code, 256> k_distance_codes = make_distance_codes();
+constexpr std::array<length_code, 256> k_length_codes = make_length_codes();
+static_assert(k_distance_codes[0x40].repeated == 1 && k_distance_codes[0x40].used == 3);  // 01
+static_assert(k_distance_codes[0xC0].distance_base == 1 && k_distance_codes[0xC0].used == 3);  // 11
+static_assert(k_distance_codes[0x04].distance_base == 5 * 256 + 1 &&
+              k_distance_codes[0x04].used == 7);  // 000001: v = 8
 static_assert(k_distance_codes[0x01].used == 0);  // four steps: gathered from the window
-static_assert(k_length_codes[0x40].value == 1 && k_length_codes[0x40].used == 2);   // 01
-static_assert(k_length_codes[0x30].value == 5 && k_length_codes[0x30].used == 4);   // 00 11
-static_assert(k_length_codes[0x01].value == 10 && k_length_codes[0x01].used == 8);  // 00 000001
+static_assert(k_distance_codes[0xAC].distance_base + 255 == k_long_distance);  // 101011: v = 15
+static_assert(k_length_codes[0x40].length == 1 && k_length_codes[0x40].used == 2);   // 01
+static_assert(k_length_codes[0x30].length == 5 && k_length_codes[0x30].used == 4);   // 00 11
+static_assert(k_length_codes[0x01].length == 10 && k_length_codes[0x01].used == 8);  // 00 000001
 
 // ---- Copies ----
 
@@ -237,23 +291,13 @@ void copy16(std::uint8_t* to, const std::uint8_t* from) noexcept {
   std::memcpy(to, chunk, sizeof chunk);
 }
 
-// Copies `count` bytes (at least 2) from `distance` back (1 to the bytes
-// produced), with the same result as copying forwards byte by byte, and may
-// write up to k_copy_overrun bytes after them. A chunk is only copied from
-// bytes that are already final, so each chunk's source ends at or before its
-// destination starts.
-void copy_match(std::uint8_t* out, std::uint32_t distance, std::uint32_t count) noexcept {
+// Copies `count` bytes (at least 2) from `distance` back (1 to 15, at most
+// the bytes produced), with the same result as copying forwards byte by
+// byte, and may write up to k_copy_overrun bytes after them. A word is only
+// copied from bytes that are already final.
+void copy_near_match(std::uint8_t* out, std::uint32_t distance, std::uint32_t count) noexcept {
   std::uint8_t* to = out;
   std::uint8_t* const end = out + count;
-  if (distance >= 16) {
-    const std::uint8_t* from = out - distance;
-    do {
-      copy16(to, from);
-      to += 16;
-      from += 16;
-    } while (to < end);
-    return;
-  }
   if (distance >= 8) {
     const std::uint8_t* from = out - distance;
     do {
@@ -287,119 +331,159 @@ void copy_match(std::uint8_t* out, std::uint32_t distance, std::uint32_t count) 
   }
 }
 
-}  // namespace
+// The same for any distance: 16-byte chunks when a chunk's source ends
+// before its destination starts, which is most matches.
+MTHC_ALWAYS_INLINE void copy_match(std::uint8_t* out, std::uint32_t distance,
+                                   std::uint32_t count) noexcept {
+  if (distance < k_copy_chunk) {
+    copy_near_match(out, distance, count);
+    return;
+  }
+  std::uint8_t* to = out;
+  std::uint8_t* const end = out + count;
+  const std::uint8_t* from = out - distance;
+  do {
+    copy16(to, from);
+    to += k_copy_chunk;
+    from += k_copy_chunk;
+  } while (to < end);
+}
 
-fast_loop_exit run_fast_loop(block_state& s) noexcept {
-  const std::uint8_t* in = s.in_next;
-  std::uint8_t* out = s.out_next;
-  if (static_cast<std::size_t>(s.in_end - in) < k_input_margin ||
-      static_cast<std::size_t>(s.out_end - out) < k_output_margin) {
+// The loop itself, compiled into each variant below.
+MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
+  if (static_cast<std::size_t>(s.in_end - s.in_next) < k_input_margin ||
+      static_cast<std::size_t>(s.out_end - s.out_next) < k_output_margin) {
     return fast_loop_exit::careful;
   }
-  const std::uint8_t* const in_limit = s.in_end - k_input_margin;
-  std::uint8_t* const out_limit = s.out_end - k_output_margin;
+  const std::uint8_t* const base = s.in_next;
+  // A pass starts only while next_byte(q) <= in_end - k_input_margin.
+  const std::int64_t q_limit = 8 * ((s.in_end - base) - std::int64_t{k_input_margin});
   std::uint8_t* const out_begin = s.out_begin;
-  flag_bits f = from_flag_register(s.flag_register);
+  std::uint8_t* const out_end = s.out_end;
+  std::uint8_t* const out_limit = out_end - k_output_margin;
+  std::uint8_t* const out_copy_end = out_end - k_copy_overrun;
+  std::uint8_t* out = s.out_next;
+
+  unsigned unread = unread_in_flag_register(s.flag_register);
+  std::uint64_t bits = bits_in_flag_register(s.flag_register);
+  std::int64_t q = -static_cast<std::int64_t>(unread);
   std::uint32_t last_distance = s.last_distance;
+  // 1 + (last_distance > k_long_distance): the count is L plus this.
+  std::uint32_t count_extra = last_distance > k_long_distance ? 2U : 1U;
   fast_loop_exit result = fast_loop_exit::careful;
 
   do {
-    if (f.count == 0) {
-      f.bits = std::uint64_t{*in++} << 56;
-      f.count = 8;
-    }
-    if ((f.bits >> 63) != 0) {
+    std::uint64_t window = window_at(bits, unread, base + next_byte(q));
+    if ((window >> 63) != 0) {
       // A literal run: every 1 bit up to the end of the current flag byte
-      // (the bits below the unread ones are 0, so the run ends there).
-      const auto run = static_cast<unsigned>(std::countl_one(f.bits));
-      copy8(out, in);
-      in += run;
+      // (a fresh one when none is unread). Its bytes follow the fresh flag
+      // byte, or are the next bytes: at (q + 8) / 8 either way.
+      const std::uint64_t flags = window & k_run_flag_bits[unread];
+      // (~flags has a 1 below the usable bits; the | 1 says so.)
+      const auto run = static_cast<unsigned>(std::countl_zero(~flags | 1));
+      copy8(out, base + static_cast<std::size_t>((q + 8) >> 3));
       out += run;
-      f.bits <<= run;
-      f.count -= run;
+      q += 9 * static_cast<std::int64_t>(run);
+      bits = flags << run;
+      unread = (unread - run) & 7U;
       // Unless the run used up the flag byte, a 0 bit, a match, follows.
-      if (f.count == 0) continue;
+      if (unread == 0) continue;
+      window = window_at(bits, unread, base + next_byte(q));
     }
 
-    // A match: its flag bit and the distance code from one window. The top
-    // bit of the window is the 0 of the flag, so its top nine bits index the
-    // table of short distance codes.
-    std::uint64_t window = window_at(f, in);
-    std::uint32_t v = 0;
-    const short_code short_distance = k_distance_codes[window >> 55];
-    if (short_distance.used != 0) {
-      v = short_distance.value;
-      consume(window, short_distance.used, in, f);
-    } else {
-      const std::uint64_t distance_code = window << 1;
-      const std::uint64_t distance_stops = distance_code & k_distance_code_stops;
-      if (distance_stops == 0) {
-        // Too long for a window: the careful loop takes this match. Nothing
-        // of it is consumed but a fresh flag byte, which is given back.
-        if (f.count == 8) {
-          --in;
-          f = {0, 0};
-        }
-        break;
-      }
-      const auto distance_bits = static_cast<unsigned>(std::countl_zero(distance_stops)) + 1;
-      v = gamma_value(distance_code, distance_bits);
-      consume(window, 1 + distance_bits, in, f);
-    }
+    // A match: its flag bit and the distance code. The window's top bit is
+    // the 0 of the flag, so its top nine bits index the short codes.
     std::uint32_t distance = last_distance;
-    if (v != 2) {
-      distance = v * 256U + *in++ - 767U;
-      if (distance == 0) {  // end marker
-        result = fast_loop_exit::stopped;
-        break;
+    bool read_distance_byte = true;
+    const distance_code short_distance = k_distance_codes[window >> 55];
+    if (short_distance.used != 0) {
+      q += short_distance.used;
+      unread = (unread - short_distance.used) & 7U;
+      bits = window << short_distance.used;
+      read_distance_byte = short_distance.repeated == 0;
+      if (read_distance_byte) {
+        distance = short_distance.distance_base + std::uint32_t{base[next_byte(q)]};
+        q += 8;
+        last_distance = distance;
+        count_extra = 1;
+        bits &= k_top_bits[unread];
       }
-      last_distance = distance;
+    } else {
+      const std::uint64_t code = window << 1;
+      const std::uint64_t stops = code & k_distance_code_stops;
+      // Too long for a window: the careful loop takes this match.
+      if (stops == 0) break;
+      const auto code_bits = static_cast<unsigned>(std::countl_zero(stops)) + 1;
+      const std::uint32_t v = gamma_value(code, code_bits);
+      q += 1 + code_bits;
+      unread = (unread - 1 - code_bits) & 7U;
+      bits = window << (1 + code_bits);
+      if (v != 2) {
+        distance = v * 256U + base[next_byte(q)] - 767U;
+        q += 8;
+        if (distance == 0) {  // end marker
+          result = fast_loop_exit::stopped;
+          break;
+        }
+        last_distance = distance;
+        count_extra = distance > k_long_distance ? 2U : 1U;
+        bits &= k_top_bits[unread];
+      }
     }
 
-    // The length code, from a second window after the distance byte.
-    window = window_at(f, in);
+    // The length code, from a second window after the distance byte. With
+    // no distance byte, the first window shifted past the distance code
+    // (left in `bits`) still has enough bits for a short length code.
+    window = read_distance_byte ? window_at(bits, unread, base + next_byte(q)) : bits;
     std::uint32_t length = 0;
-    const short_code short_length = k_length_codes[window >> 56];
+    unsigned used = 0;
+    const length_code short_length = k_length_codes[window >> 56];
     if (short_length.used != 0) {
-      length = short_length.value;
-      consume(window, short_length.used, in, f);
+      length = short_length.length;
+      used = short_length.used;
     } else {
-      const std::uint64_t length_code = window << 2;
-      const std::uint64_t length_stops = length_code & k_length_code_stops;
-      if (length_stops != 0) {
-        const auto length_bits = static_cast<unsigned>(std::countl_zero(length_stops)) + 1;
-        length = gamma_value(length_code, length_bits) + 2;
-        consume(window, 2 + length_bits, in, f);
+      window = window_at(bits, unread, base + next_byte(q));
+      const std::uint64_t code = window << 2;
+      const std::uint64_t stops = code & k_length_code_stops;
+      if (stops != 0) {
+        const auto code_bits = static_cast<unsigned>(std::countl_zero(stops)) + 1;
+        length = gamma_value(code, code_bits) + 2;
+        used = 2 + code_bits;
       } else {
         // Too long for a window (only in damaged or contrived streams): the
         // careful reader, which stops the block if the input ends within
         // the code.
-        consume(window, 2, in, f);
+        q += 2;
+        unread = (unread - 2) & 7U;
         block_state rest = s;
-        rest.in_next = in;
-        rest.flag_register = to_flag_register(f);
+        rest.in_next = base + next_byte(q);
+        rest.flag_register = to_flag_register((window << 2) & k_top_bits[unread], unread);
         std::uint32_t w = 0;
-        if (!read_gamma(rest, w)) {
-          in = rest.in_next;
+        const bool complete = read_gamma(rest, w);
+        unread = unread_in_flag_register(rest.flag_register);
+        window = bits_in_flag_register(rest.flag_register);
+        q = 8 * (rest.in_next - base) - static_cast<std::int64_t>(unread);
+        if (!complete) {
           result = fast_loop_exit::stopped;
           break;
         }
-        in = rest.in_next;
-        f = from_flag_register(rest.flag_register);
         length = w + 2;
+        used = 0;
       }
     }
-    const std::uint32_t count = length + (distance > k_long_distance ? 2U : 1U);
+    q += used;
+    unread = (unread - used) & 7U;
+    bits = window << used;
+    const std::uint32_t count = length + count_extra;
 
-    const auto produced = static_cast<std::size_t>(out - out_begin);
-    if (distance <= produced) {
-      const auto room = static_cast<std::size_t>(s.out_end - out);
-      if (std::size_t{count} + k_copy_overrun <= room) {
+    if (distance <= static_cast<std::size_t>(out - out_begin)) {
+      if (count <= static_cast<std::size_t>(out_copy_end - out)) {
         copy_match(out, distance, count);
         out += count;
       } else {
         // Near the end of the room, or longer than it: byte by byte, cut at
         // the room, as the careful loop does.
+        const auto room = static_cast<std::size_t>(out_end - out);
         const std::uint8_t* from = out - distance;
         const std::size_t n = count < room ? count : room;
         for (std::size_t i = 0; i < n; ++i)
@@ -407,16 +491,44 @@ fast_loop_exit run_fast_loop(block_state& s) noexcept {
         out += n;
       }
     }
-  } while (in <= in_limit && out <= out_limit);
+  } while (q <= q_limit && out <= out_limit);
 
+  s.in_next = base + next_byte(q);
+  s.out_next = out;
+  s.flag_register = to_flag_register(bits & k_top_bits[unread], unread);
+  s.last_distance = last_distance;
   // Only a length code read by the careful reader can bring the input to
   // its end; after a match that ends the block.
-  if (in == s.in_end) result = fast_loop_exit::stopped;
-  s.in_next = in;
-  s.out_next = out;
-  s.flag_register = to_flag_register(f);
-  s.last_distance = last_distance;
+  if (s.in_next == s.in_end) result = fast_loop_exit::stopped;
   return result;
+}
+
+// The same loop for processors with the bit-manipulation extensions (BMI1,
+// BMI2, LZCNT, MOVBE; x86-64 processors since about 2013): their shifts by a
+// variable count, leading-zero counts and byte-swapping loads each take one
+// instruction, which saves about a tenth of the loop's instructions. The
+// choice is made once per process from what the processor reports.
+#if MTHC_FAST_LOOP_VARIANTS
+__attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_manipulation(
+    block_state& s) noexcept {
+  return fast_loop(s);
+}
+
+bool has_bit_manipulation() noexcept {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+         __builtin_cpu_supports("lzcnt") && __builtin_cpu_supports("movbe");
+}
+#endif
+
+}  // namespace
+
+fast_loop_exit run_fast_loop(block_state& s) noexcept {
+#if MTHC_FAST_LOOP_VARIANTS
+  static const bool bit_manipulation = has_bit_manipulation();
+  if (bit_manipulation) return fast_loop_bit_manipulation(s);
+#endif
+  return fast_loop(s);
 }
 
 }  // namespace mthc::detail
