@@ -76,9 +76,11 @@ constexpr std::size_t k_input_margin = k_max_literal_run_input + k_max_match_inp
 // only if the room holds the match and the overrun.
 constexpr std::size_t k_copy_chunk = 16;
 constexpr std::size_t k_copy_overrun = k_copy_chunk - 1;
-// A pass starts only with room for a literal run's word and, after it, the
-// overrun of a match copy; whether the match itself fits is checked per match.
-constexpr std::size_t k_output_margin = k_literal_word + k_copy_overrun;
+// A pass starts only with room for a literal run's word and, after it, a
+// match of a short length code with its copy overrun; the room for longer
+// matches is checked per match.
+constexpr std::size_t k_max_short_count_forward = 19;
+constexpr std::size_t k_output_margin = k_literal_word + k_max_short_count_forward + k_copy_overrun;
 
 // ---- Flag bits ----
 //
@@ -221,61 +223,60 @@ constexpr gamma_prefix gamma_in_byte(unsigned bits, unsigned available) {
 // A short distance code: the repeated distance (v = 2), or the distance
 // without its low byte, (v - 3) x 256 + 1. With at most three steps v is at
 // most 15, so the distance is neither 0 (the end marker) nor above
-// k_long_distance: the count is always L + 1.
-struct distance_code {
-  std::uint16_t distance_base;
-  std::uint8_t used;  // with the match flag
-  std::uint8_t repeated;
-};
+// k_long_distance: the count is always L + 1. An entry packs the bits used
+// (with the match flag; 0 for a longer code) in its low byte, the repeated
+// distance as k_repeated, and the distance base in its high half.
+constexpr std::uint32_t k_repeated = 0x100;
 
 // Indexed by the eight bits after the match flag.
-constexpr std::array<distance_code, 256> make_distance_codes() {
-  std::array<distance_code, 256> table{};
+constexpr std::array<std::uint32_t, 256> make_distance_codes() {
+  std::array<std::uint32_t, 256> table{};
   for (unsigned i = 0; i < 256; ++i) {
     const gamma_prefix code = gamma_in_byte(i, 6);
     if (code.used == 0) continue;
-    const unsigned distance_base = code.value == 2 ? 0 : (code.value - 3) * 256 + 1;
-    table[i] = {static_cast<std::uint16_t>(distance_base),
-                static_cast<std::uint8_t>(code.used + 1),
-                static_cast<std::uint8_t>(code.value == 2 ? 1 : 0)};
+    const std::uint32_t used = code.used + 1;
+    table[i] = code.value == 2 ? (used | k_repeated) : (used | ((code.value - 3) * 256 + 1) << 16);
   }
   return table;
 }
 
-// A short length code: L.
-struct length_code {
-  std::uint8_t length;
-  std::uint8_t used;
-};
-
-// Indexed by the eight bits of the length code.
-constexpr std::array<length_code, 256> make_length_codes() {
-  std::array<length_code, 256> table{};
+// A short length code: the bits used in the low byte (0 for a longer code),
+// L above it.
+constexpr std::array<std::uint16_t, 256> make_length_codes() {
+  std::array<std::uint16_t, 256> table{};
   for (unsigned i = 0; i < 256; ++i) {
     if ((i >> 6) != 0) {
-      table[i] = {static_cast<std::uint8_t>(i >> 6), 2};
+      table[i] = static_cast<std::uint16_t>((i >> 6) << 8 | 2);
       continue;
     }
     const gamma_prefix code = gamma_in_byte((i << 2) & 0xFF, 6);
-    if (code.used != 0) {
-      table[i] = {static_cast<std::uint8_t>(code.value + 2),
-                  static_cast<std::uint8_t>(code.used + 2)};
-    }
+    if (code.used != 0)
+      table[i] = static_cast<std::uint16_t>((code.value + 2) << 8 | (code.used + 2));
   }
   return table;
 }
 
-constexpr std::array<distance_code, 256> k_distance_codes = make_distance_codes();
-constexpr std::array<length_code, 256> k_length_codes = make_length_codes();
-static_assert(k_distance_codes[0x40].repeated == 1 && k_distance_codes[0x40].used == 3);  // 01
-static_assert(k_distance_codes[0xC0].distance_base == 1 && k_distance_codes[0xC0].used == 3);  // 11
-static_assert(k_distance_codes[0x04].distance_base == 5 * 256 + 1 &&
-              k_distance_codes[0x04].used == 7);  // 000001: v = 8
-static_assert(k_distance_codes[0x01].used == 0);  // four steps: gathered from the window
-static_assert(k_distance_codes[0xAC].distance_base + 255 == k_long_distance);  // 101011: v = 15
-static_assert(k_length_codes[0x40].length == 1 && k_length_codes[0x40].used == 2);   // 01
-static_assert(k_length_codes[0x30].length == 5 && k_length_codes[0x30].used == 4);   // 00 11
-static_assert(k_length_codes[0x01].length == 10 && k_length_codes[0x01].used == 8);  // 00 000001
+constexpr std::array<std::uint32_t, 256> k_distance_codes = make_distance_codes();
+constexpr std::array<std::uint16_t, 256> k_length_codes = make_length_codes();
+static_assert(k_distance_codes[0x40] == (3 | k_repeated));               // 01: v = 2
+static_assert(k_distance_codes[0xC0] == (3 | 1 << 16));                  // 11: v = 3
+static_assert(k_distance_codes[0x04] == (7 | (5 * 256 + 1) << 16));      // 000001: v = 8
+static_assert(k_distance_codes[0x01] == 0);                              // four steps
+static_assert((k_distance_codes[0xAC] >> 16) + 255 == k_long_distance);  // 101011: v = 15
+static_assert(k_length_codes[0x40] == (1 << 8 | 2));                     // 01
+static_assert(k_length_codes[0x30] == (5 << 8 | 4));                     // 00 11: w = 3
+static_assert(k_length_codes[0x01] == (10 << 8 | 8));                    // 00 000001: w = 8
+// The largest count of a short length code: L = 17 (w = 15) and, after a
+// long distance, 2 more.
+constexpr unsigned longest_short_length() {
+  unsigned longest = 0;
+  for (const std::uint16_t code : k_length_codes)
+    longest = (code >> 8) > longest ? (code >> 8) : longest;
+  return longest;
+}
+static_assert(longest_short_length() == 17);  // 00 101011: w = 15
+// The count is at most that plus 2 (after a long distance).
+static_assert(k_max_short_count_forward == longest_short_length() + 2);
 
 // ---- Copies ----
 
@@ -395,14 +396,14 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
     // the 0 of the flag, so its top nine bits index the short codes.
     std::uint32_t distance = last_distance;
     bool read_distance_byte = true;
-    const distance_code short_distance = k_distance_codes[window >> 55];
-    if (short_distance.used != 0) {
-      q += short_distance.used;
-      unread = (unread - short_distance.used) & 7U;
-      bits = window << short_distance.used;
-      read_distance_byte = short_distance.repeated == 0;
+    const std::uint32_t short_distance = k_distance_codes[window >> 55];
+    if (const unsigned used = short_distance & 0xFF; used != 0) {
+      q += used;
+      unread = (unread - used) & 7U;
+      bits = window << used;
+      read_distance_byte = (short_distance & k_repeated) == 0;
       if (read_distance_byte) {
-        distance = short_distance.distance_base + std::uint32_t{base[next_byte(q)]};
+        distance = (short_distance >> 16) + std::uint32_t{base[next_byte(q)]};
         q += 8;
         last_distance = distance;
         count_extra = 1;
@@ -435,20 +436,25 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
     // no distance byte, the first window shifted past the distance code
     // (left in `bits`) still has enough bits for a short length code.
     window = read_distance_byte ? window_at(bits, unread, base + next_byte(q)) : bits;
-    std::uint32_t length = 0;
-    unsigned used = 0;
-    const length_code short_length = k_length_codes[window >> 56];
-    if (short_length.used != 0) {
-      length = short_length.length;
-      used = short_length.used;
+    std::uint32_t count = 0;
+    bool fits = true;  // whether the room holds the match and the copy overrun
+    const std::uint16_t short_length = k_length_codes[window >> 56];
+    if (const unsigned used = short_length & 0xFF; used != 0) {
+      count = (short_length >> 8) + count_extra;
+      q += used;
+      unread = (unread - used) & 7U;
+      bits = window << used;
     } else {
       window = window_at(bits, unread, base + next_byte(q));
       const std::uint64_t code = window << 2;
       const std::uint64_t stops = code & k_length_code_stops;
+      std::uint32_t length = 0;
       if (stops != 0) {
         const auto code_bits = static_cast<unsigned>(std::countl_zero(stops)) + 1;
         length = gamma_value(code, code_bits) + 2;
-        used = 2 + code_bits;
+        q += 2 + code_bits;
+        unread = (unread - 2 - code_bits) & 7U;
+        bits = window << (2 + code_bits);
       } else {
         // Too long for a window (only in damaged or contrived streams): the
         // careful reader, which stops the block if the input ends within
@@ -461,23 +467,20 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         std::uint32_t w = 0;
         const bool complete = read_gamma(rest, w);
         unread = unread_in_flag_register(rest.flag_register);
-        window = bits_in_flag_register(rest.flag_register);
+        bits = bits_in_flag_register(rest.flag_register);
         q = 8 * (rest.in_next - base) - static_cast<std::int64_t>(unread);
         if (!complete) {
           result = fast_loop_exit::stopped;
           break;
         }
         length = w + 2;
-        used = 0;
       }
+      count = length + count_extra;
+      fits = count <= static_cast<std::size_t>(out_copy_end - out);
     }
-    q += used;
-    unread = (unread - used) & 7U;
-    bits = window << used;
-    const std::uint32_t count = length + count_extra;
 
     if (distance <= static_cast<std::size_t>(out - out_begin)) {
-      if (count <= static_cast<std::size_t>(out_copy_end - out)) {
+      if (fits) {
         copy_match(out, distance, count);
         out += count;
       } else {
