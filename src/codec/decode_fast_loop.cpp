@@ -84,13 +84,14 @@ constexpr std::size_t k_output_margin = k_literal_word + k_max_short_count_forwa
 
 // ---- Flag bits ----
 //
-// The fast loop keeps its place in the input as one bit position `q`,
-// counted from the input position where it started: the current flag byte's
-// unread bits are taken to lie right in front of the next packed byte, so
-// q = 8 x (next byte) - (unread flag bits). Then
+// The fast loop keeps its place in the input as one bit position, counted
+// from the input position where it started: the current flag byte's unread
+// bits are taken to lie right in front of the next packed byte, at
+// 8 x (next byte) - (unread flag bits). It holds that position plus 7 as `q`
+// (which saves an addition on every load). Then
 //
-//   next packed byte     index(q) = (q + 7) / 8
-//   unread flag bits     (-q) mod 8, 0 when a fresh flag byte is needed
+//   next packed byte     q / 8
+//   unread flag bits     (7 - q) mod 8, 0 when a fresh flag byte is needed
 //   reading a byte       q += 8 (the flag bits move along behind it)
 //   using n flag bits    q += n, whether they reach into later bytes or not
 //
@@ -121,7 +122,7 @@ constexpr std::array<std::uint64_t, 8> k_run_flag_bits = {
 };
 
 std::size_t next_byte(std::int64_t q) noexcept {
-  return static_cast<std::size_t>((q + 7) >> 3);
+  return static_cast<std::size_t>(q >> 3);
 }
 
 std::uint64_t load_be64(const std::uint8_t* p) noexcept {
@@ -358,7 +359,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   }
   const std::uint8_t* const base = s.in_next;
   // A pass starts only while next_byte(q) <= in_end - k_input_margin.
-  const std::int64_t q_limit = 8 * ((s.in_end - base) - std::int64_t{k_input_margin});
+  const std::int64_t q_limit = 8 * ((s.in_end - base) - std::int64_t{k_input_margin}) + 7;
   std::uint8_t* const out_begin = s.out_begin;
   std::uint8_t* const out_end = s.out_end;
   std::uint8_t* const out_limit = out_end - k_output_margin;
@@ -367,7 +368,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
 
   unsigned unread = unread_in_flag_register(s.flag_register);
   std::uint64_t bits = bits_in_flag_register(s.flag_register);
-  std::int64_t q = -static_cast<std::int64_t>(unread);
+  std::int64_t q = 7 - static_cast<std::int64_t>(unread);
   std::uint32_t last_distance = s.last_distance;
   // 1 + (last_distance > k_long_distance): the count is L plus this.
   std::uint32_t count_extra = last_distance > k_long_distance ? 2U : 1U;
@@ -378,11 +379,11 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
     if ((window >> 63) != 0) {
       // A literal run: every 1 bit up to the end of the current flag byte
       // (a fresh one when none is unread). Its bytes follow the fresh flag
-      // byte, or are the next bytes: at (q + 8) / 8 either way.
+      // byte, or are the next bytes: at (q + 1) / 8 either way.
       const std::uint64_t flags = window & k_run_flag_bits[unread];
       // (~flags has a 1 below the usable bits; the | 1 says so.)
       const auto run = static_cast<unsigned>(std::countl_zero(~flags | 1));
-      copy8(out, base + static_cast<std::size_t>((q + 8) >> 3));
+      copy8(out, base + static_cast<std::size_t>((q + 1) >> 3));
       out += run;
       q += 9 * static_cast<std::int64_t>(run);
       bits = flags << run;
@@ -392,69 +393,69 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       window = window_at(bits, unread, base + next_byte(q));
     }
 
-    // A match: its flag bit and the distance code. The window's top bit is
-    // the 0 of the flag, so its top nine bits index the short codes.
+    // A match: its flag bit and the distance code. How far the input moves
+    // is worked out from the window by arithmetic (where the code's first
+    // continue bit of 1 is, and whether a distance byte follows), so that
+    // the next window's load waits on as little as possible; what the code
+    // means comes from the table of short codes meanwhile.
+    const std::uint64_t distance_code = window << 1;
+    const std::uint64_t distance_stops = distance_code & k_distance_code_stops;
+    // Too long for a window: the careful loop takes this match.
+    if (distance_stops == 0) break;
+    const auto distance_bits = static_cast<unsigned>(std::countl_zero(distance_stops)) + 1;
+    // v = 2 is the code 01 right after the match flag's 0.
+    const bool repeated = (window >> 61) == 1;
+    q += 1 + distance_bits;
+    unread = (unread - 1 - distance_bits) & 7U;
+    bits = window << (1 + distance_bits);
     std::uint32_t distance = last_distance;
-    bool read_distance_byte = true;
-    const std::uint32_t short_distance = k_distance_codes[window >> 55];
-    if (const unsigned used = short_distance & 0xFF; used != 0) {
-      q += used;
-      unread = (unread - used) & 7U;
-      bits = window << used;
-      read_distance_byte = (short_distance & k_repeated) == 0;
-      if (read_distance_byte) {
-        distance = (short_distance >> 16) + std::uint32_t{base[next_byte(q)]};
-        q += 8;
-        last_distance = distance;
+    if (!repeated) {
+      const std::uint32_t low_byte = base[next_byte(q)];
+      q += 8;
+      bits &= k_top_bits[unread];
+      // The table has the short codes (the window's top nine bits are the
+      // flag and the code's first eight).
+      const std::uint32_t short_distance = k_distance_codes[window >> 55];
+      if (short_distance != 0) {
+        distance = (short_distance >> 16) + low_byte;
         count_extra = 1;
-        bits &= k_top_bits[unread];
-      }
-    } else {
-      const std::uint64_t code = window << 1;
-      const std::uint64_t stops = code & k_distance_code_stops;
-      // Too long for a window: the careful loop takes this match.
-      if (stops == 0) break;
-      const auto code_bits = static_cast<unsigned>(std::countl_zero(stops)) + 1;
-      const std::uint32_t v = gamma_value(code, code_bits);
-      q += 1 + code_bits;
-      unread = (unread - 1 - code_bits) & 7U;
-      bits = window << (1 + code_bits);
-      if (v != 2) {
-        distance = v * 256U + base[next_byte(q)] - 767U;
-        q += 8;
+      } else {
+        distance = gamma_value(distance_code, distance_bits) * 256U + low_byte - 767U;
         if (distance == 0) {  // end marker
           result = fast_loop_exit::stopped;
           break;
         }
-        last_distance = distance;
         count_extra = distance > k_long_distance ? 2U : 1U;
-        bits &= k_top_bits[unread];
       }
+      last_distance = distance;
     }
 
-    // The length code, from a second window after the distance byte. With
-    // no distance byte, the first window shifted past the distance code
-    // (left in `bits`) still has enough bits for a short length code.
-    window = read_distance_byte ? window_at(bits, unread, base + next_byte(q)) : bits;
+    // The length code, from a second window after the distance byte: two
+    // bits, or two 0 bits and a gamma code.
+    window = window_at(bits, unread, base + next_byte(q));
     std::uint32_t count = 0;
     bool fits = true;  // whether the room holds the match and the copy overrun
-    const std::uint16_t short_length = k_length_codes[window >> 56];
-    if (const unsigned used = short_length & 0xFF; used != 0) {
-      count = (short_length >> 8) + count_extra;
-      q += used;
-      unread = (unread - used) & 7U;
-      bits = window << used;
+    if (const auto short_length = static_cast<std::uint32_t>(window >> 62); short_length != 0) {
+      count = short_length + count_extra;
+      q += 2;
+      unread = (unread - 2) & 7U;
+      bits = window << 2;
     } else {
-      window = window_at(bits, unread, base + next_byte(q));
-      const std::uint64_t code = window << 2;
-      const std::uint64_t stops = code & k_length_code_stops;
+      const std::uint64_t length_code = window << 2;
+      const std::uint64_t length_stops = length_code & k_length_code_stops;
       std::uint32_t length = 0;
-      if (stops != 0) {
-        const auto code_bits = static_cast<unsigned>(std::countl_zero(stops)) + 1;
-        length = gamma_value(code, code_bits) + 2;
-        q += 2 + code_bits;
-        unread = (unread - 2 - code_bits) & 7U;
-        bits = window << (2 + code_bits);
+      if (length_stops != 0) {
+        const auto length_bits = static_cast<unsigned>(std::countl_zero(length_stops)) + 1;
+        q += 2 + length_bits;
+        unread = (unread - 2 - length_bits) & 7U;
+        bits = window << (2 + length_bits);
+        const std::uint16_t short_length_code = k_length_codes[window >> 56];
+        if (short_length_code != 0) {
+          length = short_length_code >> 8;
+        } else {
+          length = gamma_value(length_code, length_bits) + 2;
+          fits = length + count_extra <= static_cast<std::size_t>(out_copy_end - out);
+        }
       } else {
         // Too long for a window (only in damaged or contrived streams): the
         // careful reader, which stops the block if the input ends within
@@ -463,20 +464,20 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         unread = (unread - 2) & 7U;
         block_state rest = s;
         rest.in_next = base + next_byte(q);
-        rest.flag_register = to_flag_register((window << 2) & k_top_bits[unread], unread);
+        rest.flag_register = to_flag_register(length_code & k_top_bits[unread], unread);
         std::uint32_t w = 0;
         const bool complete = read_gamma(rest, w);
         unread = unread_in_flag_register(rest.flag_register);
         bits = bits_in_flag_register(rest.flag_register);
-        q = 8 * (rest.in_next - base) - static_cast<std::int64_t>(unread);
+        q = 8 * (rest.in_next - base) + 7 - static_cast<std::int64_t>(unread);
         if (!complete) {
           result = fast_loop_exit::stopped;
           break;
         }
         length = w + 2;
+        fits = length + count_extra <= static_cast<std::size_t>(out_copy_end - out);
       }
       count = length + count_extra;
-      fits = count <= static_cast<std::size_t>(out_copy_end - out);
     }
 
     if (distance <= static_cast<std::size_t>(out - out_begin)) {
