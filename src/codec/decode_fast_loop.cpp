@@ -26,17 +26,18 @@
 
 #include "codec/decode_block_internal.hpp"
 
-#if defined(__GNUC__) || defined(__clang__)
-#define MTHC_ALWAYS_INLINE __attribute__((always_inline)) inline
-#else
-#define MTHC_ALWAYS_INLINE inline
-#endif
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#include <cpuid.h>
 #define MTHC_FAST_LOOP_VARIANTS 1
 #else
 #define MTHC_FAST_LOOP_VARIANTS 0
 #endif
 
+#if defined(__GNUC__) || defined(__clang__)
+#define MTHC_ALWAYS_INLINE __attribute__((always_inline)) inline
+#else
+#define MTHC_ALWAYS_INLINE inline
+#endif
 namespace mthc::detail {
 
 namespace {
@@ -519,9 +520,15 @@ __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_man
 }
 
 bool has_bit_manipulation() noexcept {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
-         __builtin_cpu_supports("lzcnt") && __builtin_cpu_supports("movbe");
+  // CPUID: leaf 1 ECX bit 22 MOVBE; leaf 7 EBX bits 3 and 8 BMI1 and BMI2;
+  // leaf 0x80000001 ECX bit 5 LZCNT.
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & (1U << 22)) == 0) return false;
+  if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0 || (b & (1U << 3)) == 0 ||
+      (b & (1U << 8)) == 0) {
+    return false;
+  }
+  return __get_cpuid(0x80000001, &a, &b, &c, &d) != 0 && (c & (1U << 5)) != 0;
 }
 #endif
 
