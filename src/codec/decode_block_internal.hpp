@@ -51,7 +51,13 @@ enum class fast_loop_exit {
   stopped,
 };
 
-// Decodes tokens while the input and the room leave enough margin.
+// Decodes tokens while the input and the room leave enough margin, with the
+// variant of the loop that suits the processor.
 fast_loop_exit run_fast_loop(block_state& s) noexcept;
+
+// The variant for any processor of the architecture (what run_fast_loop uses
+// where the processor lacks the extensions of the other variant); the tests
+// run it alongside.
+fast_loop_exit run_fast_loop_portable(block_state& s) noexcept;
 
 }  // namespace mthc::detail

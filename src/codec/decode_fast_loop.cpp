@@ -534,12 +534,16 @@ bool has_bit_manipulation() noexcept {
 
 }  // namespace
 
+fast_loop_exit run_fast_loop_portable(block_state& s) noexcept {
+  return fast_loop(s);
+}
+
 fast_loop_exit run_fast_loop(block_state& s) noexcept {
 #if MTHC_FAST_LOOP_VARIANTS
   static const bool bit_manipulation = has_bit_manipulation();
   if (bit_manipulation) return fast_loop_bit_manipulation(s);
 #endif
-  return fast_loop(s);
+  return run_fast_loop_portable(s);
 }
 
 }  // namespace mthc::detail

@@ -11,6 +11,7 @@
 
 #include "bit_writer.hpp"
 #include "codec/decode_block.hpp"
+#include "codec/decode_block_internal.hpp"
 #include "container_builder.hpp"
 #include "reference_decoder.hpp"
 
@@ -25,8 +26,26 @@ constexpr std::uint8_t k_canary = 0xEE;
 // A block never holds more than this; streams with huge counts fill it.
 constexpr std::size_t k_large_room = 0x10000;
 
-// Decodes `packed` with both decoders into rooms of `room` bytes and
-// compares the results. Returns the number of bytes produced.
+// decode_block with the portable variant of the fast loop, which
+// decode_block itself only uses on processors without the extensions the
+// other variant needs.
+std::size_t decode_block_portable(std::span<const std::uint8_t> packed,
+                                  std::span<std::uint8_t> out) {
+  if (packed.empty() || out.empty()) return 0;
+  detail::block_state s{packed.data(), packed.data() + packed.size(), out.data(), out.data(),
+                        out.data() + out.size()};
+  for (;;) {
+    if (detail::run_fast_loop_portable(s) == detail::fast_loop_exit::stopped) break;
+    if (!detail::careful_step(s)) break;
+  }
+  return static_cast<std::size_t>(s.out_next - s.out_begin);
+}
+
+using decoder = std::size_t (*)(std::span<const std::uint8_t>, std::span<std::uint8_t>);
+
+// Decodes `packed` with the reference decoder and with both variants of the
+// block decoder into rooms of `room` bytes and compares the results. Returns
+// the number of bytes produced.
 std::size_t expect_same(const bytes& packed, std::size_t room) {
   // Exactly packed.size() bytes on the heap: reading one more is an error
   // under AddressSanitizer.
@@ -37,18 +56,20 @@ std::size_t expect_same(const bytes& packed, std::size_t room) {
   bytes expected(room);
   const std::size_t expected_size = test::reference_decode_block(in, expected);
 
-  bytes actual(room + k_canary_size, k_canary);
-  const std::size_t actual_size = decode_block(in, std::span(actual.data(), room));
+  for (const decoder decode : {decoder{decode_block}, decoder{decode_block_portable}}) {
+    bytes actual(room + k_canary_size, k_canary);
+    const std::size_t actual_size = decode(in, std::span(actual.data(), room));
 
-  EXPECT_EQ(actual_size, expected_size) << "room " << room << ", " << packed.size() << " bytes";
-  const std::size_t n = std::min({actual_size, expected_size, room});
-  const auto mismatch =
-      std::mismatch(expected.begin(), expected.begin() + std::ptrdiff_t(n), actual.begin());
-  EXPECT_EQ(mismatch.first - expected.begin(), std::ptrdiff_t(n))
-      << "first differing byte; room " << room;
-  EXPECT_TRUE(std::all_of(actual.begin() + std::ptrdiff_t(room), actual.end(),
-                          [](std::uint8_t b) { return b == k_canary; }))
-      << "write past the room " << room;
+    EXPECT_EQ(actual_size, expected_size) << "room " << room << ", " << packed.size() << " bytes";
+    const std::size_t n = std::min({actual_size, expected_size, room});
+    const auto mismatch =
+        std::mismatch(expected.begin(), expected.begin() + std::ptrdiff_t(n), actual.begin());
+    EXPECT_EQ(mismatch.first - expected.begin(), std::ptrdiff_t(n))
+        << "first differing byte; room " << room;
+    EXPECT_TRUE(std::all_of(actual.begin() + std::ptrdiff_t(room), actual.end(),
+                            [](std::uint8_t b) { return b == k_canary; }))
+        << "write past the room " << room;
+  }
   return expected_size;
 }
 
