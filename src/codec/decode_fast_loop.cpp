@@ -6,10 +6,11 @@
 //   code no literal or distance byte is read, so the flag bits after the
 //   current flag byte are simply the next packed bytes. A window is the
 //   unread bits of the current flag byte followed by the next eight packed
-//   bytes, as one 64-bit word. Short codes (nearly all of them) are looked up
-//   in a table by the window's top bits; longer ones are found with one count
-//   of leading zeros over their continue bits, and their data bits gathered
-//   without a branch per bit.
+//   bytes, as one 64-bit word. A gamma code's length is one count of leading
+//   zeros over its continue bits, so the input position moves on without a
+//   branch per bit and without waiting for a table; the value of a short
+//   code (nearly all of them) comes from a table, a longer one's data bits
+//   are gathered from the window.
 // - A run of literals is copied as one 8-byte word: the run's length is the
 //   number of leading 1 bits of the current flag byte.
 // - Matches are copied in 16- or 8-byte words where the distance allows it;
@@ -38,6 +39,7 @@
 #else
 #define MTHC_ALWAYS_INLINE inline
 #endif
+
 namespace mthc::detail {
 
 namespace {
@@ -80,8 +82,8 @@ constexpr std::size_t k_copy_overrun = k_copy_chunk - 1;
 // A pass starts only with room for a literal run's word and, after it, a
 // match of a short length code with its copy overrun; the room for longer
 // matches is checked per match.
-constexpr std::size_t k_max_short_count_forward = 19;
-constexpr std::size_t k_output_margin = k_literal_word + k_max_short_count_forward + k_copy_overrun;
+constexpr std::size_t k_max_short_count = 19;
+constexpr std::size_t k_output_margin = k_literal_word + k_max_short_count + k_copy_overrun;
 
 // ---- Flag bits ----
 //
@@ -278,7 +280,7 @@ constexpr unsigned longest_short_length() {
 }
 static_assert(longest_short_length() == 17);  // 00 101011: w = 15
 // The count is at most that plus 2 (after a long distance).
-static_assert(k_max_short_count_forward == longest_short_length() + 2);
+static_assert(k_max_short_count == longest_short_length() + 2);
 
 // ---- Copies ----
 
