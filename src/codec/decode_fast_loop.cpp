@@ -210,6 +210,9 @@ std::uint32_t gamma_value(std::uint64_t code, unsigned bits) noexcept {
 
 // The gamma code at the top of the eight bits `bits`, if it ends within
 // their first `available`: its value, and its length in `used`.
+// The longest gamma code in the tables: three steps.
+constexpr unsigned k_short_code_bits = 6;
+
 struct gamma_prefix {
   unsigned value;
   unsigned used;
@@ -236,7 +239,7 @@ constexpr std::uint32_t k_repeated = 0x100;
 constexpr std::array<std::uint32_t, 256> make_distance_codes() {
   std::array<std::uint32_t, 256> table{};
   for (unsigned i = 0; i < 256; ++i) {
-    const gamma_prefix code = gamma_in_byte(i, 6);
+    const gamma_prefix code = gamma_in_byte(i, k_short_code_bits);
     if (code.used == 0) continue;
     const std::uint32_t used = code.used + 1;
     table[i] = code.value == 2 ? (used | k_repeated) : (used | ((code.value - 3) * 256 + 1) << 16);
@@ -253,7 +256,7 @@ constexpr std::array<std::uint16_t, 256> make_length_codes() {
       table[i] = static_cast<std::uint16_t>((i >> 6) << 8 | 2);
       continue;
     }
-    const gamma_prefix code = gamma_in_byte((i << 2) & 0xFF, 6);
+    const gamma_prefix code = gamma_in_byte((i << 2) & 0xFF, k_short_code_bits);
     if (code.used != 0)
       table[i] = static_cast<std::uint16_t>((code.value + 2) << 8 | (code.used + 2));
   }
@@ -412,6 +415,11 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
     unread = (unread - 1 - distance_bits) & 7U;
     bits = window << (1 + distance_bits);
     std::uint32_t distance = last_distance;
+    // The length code comes next. With the distance repeated, the window
+    // shifted past the three bits used so far still has 61 bits, enough for
+    // any length code the loop decodes; after a distance byte it is read
+    // anew from the byte after it.
+    std::uint64_t length_window = bits;
     if (!repeated) {
       const std::uint32_t low_byte = base[next_byte(q)];
       q += 8;
@@ -431,11 +439,11 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         count_extra = distance > k_long_distance ? 2U : 1U;
       }
       last_distance = distance;
+      length_window = window_at(bits, unread, base + next_byte(q));
     }
 
-    // The length code, from a second window after the distance byte: two
-    // bits, or two 0 bits and a gamma code.
-    window = window_at(bits, unread, base + next_byte(q));
+    // The length code: two bits, or two 0 bits and a gamma code.
+    window = length_window;
     std::uint32_t count = 0;
     bool fits = true;  // whether the room holds the match and the copy overrun
     if (const auto short_length = static_cast<std::uint32_t>(window >> 62); short_length != 0) {
@@ -444,40 +452,47 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       unread = (unread - 2) & 7U;
       bits = window << 2;
     } else {
-      const std::uint64_t length_code = window << 2;
-      const std::uint64_t length_stops = length_code & k_length_code_stops;
       std::uint32_t length = 0;
-      if (length_stops != 0) {
-        const auto length_bits = static_cast<unsigned>(std::countl_zero(length_stops)) + 1;
+      auto length_bits =
+          static_cast<unsigned>(std::countl_zero((window << 2) & k_length_code_stops)) + 1;
+      if (length_bits <= k_short_code_bits) {
+        length = k_length_codes[window >> 56] >> 8;
         q += 2 + length_bits;
         unread = (unread - 2 - length_bits) & 7U;
         bits = window << (2 + length_bits);
-        const std::uint16_t short_length_code = k_length_codes[window >> 56];
-        if (short_length_code != 0) {
-          length = short_length_code >> 8;
-        } else {
-          length = gamma_value(length_code, length_bits) + 2;
-          fits = length + count_extra <= static_cast<std::size_t>(out_copy_end - out);
-        }
       } else {
-        // Too long for a window (only in damaged or contrived streams): the
-        // careful reader, which stops the block if the input ends within
-        // the code.
-        q += 2;
-        unread = (unread - 2) & 7U;
-        block_state rest = s;
-        rest.in_next = base + next_byte(q);
-        rest.flag_register = to_flag_register(length_code & k_top_bits[unread], unread);
-        std::uint32_t w = 0;
-        const bool complete = read_gamma(rest, w);
-        unread = unread_in_flag_register(rest.flag_register);
-        bits = bits_in_flag_register(rest.flag_register);
-        q = 8 * (rest.in_next - base) + 7 - static_cast<std::int64_t>(unread);
-        if (!complete) {
-          result = fast_loop_exit::stopped;
-          break;
+        // A longer code (only for matches longer than 17) is read from a
+        // window built anew: the shifted first window of a repeated distance
+        // does not reach as far.
+        window = window_at(bits, unread, base + next_byte(q));
+        const std::uint64_t length_code = window << 2;
+        const std::uint64_t length_stops = length_code & k_length_code_stops;
+        if (length_stops != 0) {
+          length_bits = static_cast<unsigned>(std::countl_zero(length_stops)) + 1;
+          length = gamma_value(length_code, length_bits) + 2;
+          q += 2 + length_bits;
+          unread = (unread - 2 - length_bits) & 7U;
+          bits = window << (2 + length_bits);
+        } else {
+          // Too long for a window (only in damaged or contrived streams):
+          // the careful reader, which stops the block if the input ends
+          // within the code.
+          q += 2;
+          unread = (unread - 2) & 7U;
+          block_state rest = s;
+          rest.in_next = base + next_byte(q);
+          rest.flag_register = to_flag_register(length_code & k_top_bits[unread], unread);
+          std::uint32_t w = 0;
+          const bool complete = read_gamma(rest, w);
+          unread = unread_in_flag_register(rest.flag_register);
+          bits = bits_in_flag_register(rest.flag_register);
+          q = 8 * (rest.in_next - base) + 7 - static_cast<std::int64_t>(unread);
+          if (!complete) {
+            result = fast_loop_exit::stopped;
+            break;
+          }
+          length = w + 2;
         }
-        length = w + 2;
         fits = length + count_extra <= static_cast<std::size_t>(out_copy_end - out);
       }
       count = length + count_extra;

@@ -99,10 +99,16 @@ bytes random_stream(std::uint64_t seed, std::size_t tokens, const stream_mix& mi
       continue;
     }
     if (kind < mix.literal_weight + mix.odd_code_weight) {
-      // Codes the fast path declines or that wrap: a length gamma of 31 or
-      // 32 steps, or a distance gamma of 31 or more steps.
+      // Long codes: length gammas of 19 to 32 steps (the longest ones
+      // wrap), a distance gamma of 31 or more steps.
       w.flag(0);
-      if (below(2) == 0) {
+      if (below(3) == 0) {
+        w.gamma(2);
+        w.flag(0);
+        w.flag(0);
+        const unsigned steps = 19 + below(12);
+        w.gamma((1U << steps) | static_cast<std::uint32_t>(r() & ((1U << steps) - 1)));
+      } else if (below(2) == 0) {
         w.gamma(2);
         w.flag(0);
         w.flag(0);
