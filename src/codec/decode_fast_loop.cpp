@@ -16,6 +16,9 @@
 // - Matches are copied in 16- or 8-byte words where the distance allows it;
 //   short distances build their repeating pattern first.
 //
+// Measured on generated MIDI-like data (scripts/decode_instructions.sh): 12
+// instructions per decoded byte where reading a flag bit at a time takes 20.
+//
 // None of this looks at the end of the input or of the room: the loop only
 // starts when both are far enough away for the worst case of one pass (the
 // margins below). Distance codes too long for a window are left to the
