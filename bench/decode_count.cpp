@@ -41,6 +41,11 @@ int main(int argc, char** argv) {
   const decoder* d = find(decoders(), argv[3]);
   const long passes = argc > 4 ? std::strtol(argv[4], nullptr, 10) : 1;
   if (data == nullptr || packer == nullptr || d == nullptr || passes < 1) return 2;
+  if (!can_decode(*d, *packer)) {
+    std::fprintf(stderr, "%s cannot decode blocks packed by %s (no end marker)\n", d->name,
+                 packer->name);
+    return 2;
+  }
 
   const packed_set set = pack_set(*data, *packer, k_blocks);
   bytes out(set.original.size());

@@ -65,15 +65,21 @@ bytes make_stream() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <output.mthc>\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s <output.mthc> [compressor]\n", argv[0]);
     return 2;
   }
-  if (compressors().empty()) {
-    std::fprintf(stderr, "no compressor available (%s)\n", missing_reference_library());
-    return 1;
+  const compressor* packer = &compressors().front();
+  if (argc == 3) {
+    packer = nullptr;
+    for (const compressor& c : compressors()) {
+      if (std::strcmp(c.name, argv[2]) == 0) packer = &c;
+    }
+    if (packer == nullptr) {
+      std::fprintf(stderr, "unknown compressor: %s\n", argv[2]);
+      return 2;
+    }
   }
-  const compressor& packer = compressors().front();
   const bytes stream = make_stream();
   if (stream.size() != k_block_count * k_block_size) {
     std::fprintf(stderr, "internal error: stream of %zu bytes\n", stream.size());
@@ -81,7 +87,7 @@ int main(int argc, char** argv) {
   }
   std::vector<mthc::test::stored_block> blocks;
   for (std::size_t at = 0; at < stream.size(); at += k_block_size) {
-    bytes packed = packer.pack(std::span(stream).subspan(at, k_block_size));
+    bytes packed = packer->pack(std::span(stream).subspan(at, k_block_size));
     if (packed.empty() || packed.size() > 0xFFFF) {
       std::fprintf(stderr, "block at %zu does not pack into 65535 bytes\n", at);
       return 1;
@@ -97,6 +103,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("%s: %zu blocks, %zu decoded bytes, %zu bytes, packed by %s\n", argv[1],
-              blocks.size(), stream.size(), container.size(), packer.name);
+              blocks.size(), stream.size(), container.size(), packer->name);
   return 0;
 }

@@ -1,8 +1,10 @@
 #include "packed_blocks.hpp"
 
 #include <algorithm>
+#include <new>
 
 #include "codec/decode_block.hpp"
+#include "codec/encode_block.hpp"
 #include "generated_data.hpp"
 
 #if MTHC_HAVE_UCL
@@ -21,6 +23,14 @@ const data_set k_data_sets[] = {
 
 std::size_t decode_ours(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out) {
   return decode_block(packed, out);
+}
+
+bytes pack_ours(std::span<const std::uint8_t> block) {
+  try {
+    return encode_block(block, encode_level::best);
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
 }
 
 #if MTHC_HAVE_UCL
@@ -58,10 +68,10 @@ std::size_t decode_ucl_unchecked(std::span<const std::uint8_t> packed,
 #endif
 
 const decoder k_decoders[] = {
-    {"mthc", decode_ours},
+    {"mthc", decode_ours, false},
 #if MTHC_HAVE_UCL
-    {"ucl_safe_8", decode_ucl_safe},
-    {"ucl_8", decode_ucl_unchecked},
+    {"ucl_safe_8", decode_ucl_safe, true},
+    {"ucl_8", decode_ucl_unchecked, true},
 #endif
 };
 
@@ -73,8 +83,9 @@ std::span<const data_set> data_sets() {
 
 std::span<const compressor> compressors() {
   static const std::vector<compressor> list = {
+    {"mthc_best", pack_ours, false},
 #if MTHC_HAVE_UCL
-    {"ucl10", pack_ucl},
+    {"ucl10", pack_ucl, true},
 #endif
   };
   return list;

@@ -24,18 +24,29 @@ struct compressor {
   const char* name;
   // Packs one block of at most k_block_size bytes.
   bytes (*pack)(std::span<const std::uint8_t> block);
+  // Whether a block ends with the end marker. Ours ends by running out of
+  // packed bytes instead, which only a decoder with our stopping rules reads.
+  bool writes_end_marker;
 };
 
 struct decoder {
   const char* name;
   // Decodes one block into `out` (the room) and returns the bytes produced.
   std::size_t (*decode)(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out);
+  // The reference library's decoders report an error without the end marker,
+  // and the unchecked one reads past the packed bytes.
+  bool needs_end_marker;
 };
+
+// Whether decoder `d` can decode blocks packed by `packer`.
+inline bool can_decode(const decoder& d, const compressor& packer) {
+  return packer.writes_end_marker || !d.needs_end_marker;
+}
 
 // MIDI-like event data, long repeats, and incompressible bytes.
 std::span<const data_set> data_sets();
-// Our encoder at its best level (once it is part of the library) and the
-// reference library at level 10 (where installed).
+// Our encoder at its best level, then the reference library at level 10
+// (where installed).
 std::span<const compressor> compressors();
 // decode_block first, then the reference library's checked and unchecked
 // decoders (where installed).

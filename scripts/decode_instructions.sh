@@ -19,7 +19,7 @@ trap 'rm -rf "$out"' EXIT
 
 printf '%-12s %-10s %-12s %14s %14s %10s\n' "data set" "packed by" decoder instructions "bytes" "per byte"
 for set in "${sets[@]}"; do
-  for packer in ucl10 mthc_best; do
+  for packer in mthc_best ucl10; do
     for decoder in mthc ucl_safe_8 ucl_8; do
       case $decoder in
         mthc) fn='mthc::decode_block*' ;;
