@@ -1,0 +1,271 @@
+// Writes the seed corpora of the fuzz targets, made by code so that nothing
+// binary is checked in and the seeds follow the format as the test builders
+// know it.
+//
+//   make_fuzz_seeds <directory>
+//
+// creates <directory>/decode_block/ (two room bytes, then packed bytes) and
+// <directory>/convert_to_midi/ (whole container images).
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bit_writer.hpp"
+#include "container_builder.hpp"
+#include "generated_data.hpp"
+
+namespace {
+
+using mthc::test::bytes;
+namespace fs = std::filesystem;
+
+bool write_file(const fs::path& path, const bytes& data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  out.close();
+  if (!out) {
+    std::fprintf(stderr, "cannot write %s\n", path.string().c_str());
+    return false;
+  }
+  return true;
+}
+
+// ---- decode_block seeds ---------------------------------------------------
+
+bytes with_room(std::uint16_t room, const bytes& packed) {
+  bytes out;
+  mthc::test::append_be16(out, room);
+  mthc::test::append(out, packed);
+  return out;
+}
+
+struct named {
+  std::string name;
+  bytes data;
+};
+
+std::vector<named> packed_streams() {
+  using mthc::test::bit_writer;
+  std::vector<named> out;
+  out.push_back({"three_bytes_from_one", {0x94, 0x41}});
+  out.push_back({"eight_literals", {0xFF, 1, 2, 3, 4, 5, 6, 7, 8}});
+  out.push_back(
+      {"literal_block_midi", mthc::test::literal_block(mthc::test::midi_like_bytes(1, 300))});
+
+  {  // Overlapping short-distance matches, the repeated distance and a long length.
+    bit_writer w;
+    w.literals(bytes{'a', 'b', 'c'});
+    w.match(3, 30);
+    w.match(3, 4);
+    w.literal('d');
+    w.match(1, 700);
+    w.match(2, 2);
+    w.end_marker();
+    out.push_back({"short_matches_end_marker", w.bytes});
+  }
+  {  // Distances past 0xD00 copy one byte more for the same length code.
+    bit_writer w;
+    w.literals(mthc::test::random_bytes(7, 4000));
+    w.match(3500, 3);
+    w.match(3500, 40);
+    w.match(0xD00, 2);
+    w.match(1, 9);
+    w.end_marker();
+    out.push_back({"long_distances", w.bytes});
+  }
+  {  // Repeats of generated MIDI data, as an encoder would find them.
+    const bytes data = mthc::test::midi_like_bytes(3, 512);
+    bit_writer w;
+    w.literals(data);
+    for (std::uint32_t distance : {512U, 256U, 100U, 512U, 17U})
+      w.match(distance, 200);
+    w.end_marker();
+    out.push_back({"midi_repeats", w.bytes});
+  }
+  {  // A match whose length runs far beyond any room.
+    bit_writer w;
+    w.literal(0x5A);
+    w.match(1, 0xFFFFFF00U);
+    out.push_back({"room_filling_match", w.bytes});
+  }
+  {  // A distance beyond the output so far: nothing is copied, decoding goes on.
+    bit_writer w;
+    w.literals(bytes{1, 2});
+    w.match(40, 5);
+    w.literal(3);
+    w.match(2, 3);
+    w.end_marker();
+    out.push_back({"distance_beyond_output", w.bytes});
+  }
+  {  // The largest gamma values: 32-bit wrap of distances and lengths.
+    bit_writer w;
+    w.literal(1);
+    w.flag(0);
+    w.gamma(0xFFFFFFFFU);
+    w.byte(0xFF);
+    w.flag(0);
+    w.flag(0);
+    w.gamma(0xFFFFFFFFU);
+    w.literal(2);
+    out.push_back({"maximal_gammas", w.bytes});
+  }
+  return out;
+}
+
+bool write_decode_seeds(const fs::path& dir) {
+  const std::vector<named> streams = packed_streams();
+  for (const named& s : streams) {
+    for (const std::uint16_t room : {std::uint16_t{0}, std::uint16_t{5}, std::uint16_t{64},
+                                     std::uint16_t{4096}, std::uint16_t{0xFFFF}}) {
+      const std::string name = s.name + "_room" + std::to_string(room) + ".bin";
+      if (!write_file(dir / name, with_room(room, s.data))) return false;
+    }
+    // Cut short in the middle of its codes.
+    for (const std::size_t keep : {s.data.size() / 2, s.data.size() - 1}) {
+      if (keep == 0 || keep >= s.data.size()) continue;
+      const bytes cut(s.data.begin(), s.data.begin() + static_cast<std::ptrdiff_t>(keep));
+      const std::string name = s.name + "_cut" + std::to_string(keep) + ".bin";
+      if (!write_file(dir / name, with_room(0xFFFF, cut))) return false;
+    }
+  }
+  return true;
+}
+
+// ---- convert_to_midi seeds ------------------------------------------------
+
+// Cuts every track into pieces of at most `piece` bytes, one piece per track
+// per block.
+std::vector<std::vector<bytes>> split_tracks(const std::vector<bytes>& tracks, std::size_t piece) {
+  std::vector<std::vector<bytes>> blocks;
+  for (std::size_t offset = 0;; offset += piece) {
+    std::vector<bytes> records;
+    bool any = false;
+    for (const bytes& track : tracks) {
+      const std::size_t begin = std::min(offset, track.size());
+      const std::size_t end = std::min(offset + piece, track.size());
+      records.emplace_back(track.begin() + static_cast<std::ptrdiff_t>(begin),
+                           track.begin() + static_cast<std::ptrdiff_t>(end));
+      any = any || end > begin;
+    }
+    if (!any) break;
+    blocks.push_back(records);
+  }
+  return blocks;
+}
+
+// One block holding `stream`, packed as literals then a match that repeats
+// the last `period` bytes `repeat` times over: a small block that decodes to
+// far more than it stores.
+bytes compressed_block(const bytes& stream_start, std::uint32_t period, std::uint32_t repeat) {
+  mthc::test::bit_writer w;
+  w.literals(stream_start);
+  w.match(period, repeat);
+  w.end_marker();
+  return w.bytes;
+}
+
+std::vector<named> containers() {
+  using mthc::test::stored_block;
+  std::vector<named> out;
+  out.push_back(
+      {"worked_example",
+       mthc::test::from_hex("4d 54 68 63 01 00 24 00 29 ff 4d 54 68 70 00 00 00 06 ff 00 01 "
+                            "00 02 00 60 00 00 ff 00 00 02 00 00 0c 00 90 ff 3c 40 60 80 "
+                            "3c 00 00 ff f0 2f 00 00 00")});
+  {
+    bytes stream = mthc::test::stream_header(1, 2, 96);
+    mthc::test::append(stream, bytes{0, 0});
+    out.push_back({"two_tracks_no_records", mthc::test::build_container(std::vector<stored_block>{
+                                                {static_cast<std::uint16_t>(stream.size()),
+                                                 mthc::test::literal_block(stream)}})});
+  }
+  out.push_back({"zero_tracks", mthc::test::container_from_records(
+                                    0, 0, 96, std::vector<std::vector<bytes>>{{bytes{1, 2}}})});
+  for (const unsigned track_count : {1U, 3U, 9U}) {
+    const auto tracks = mthc::test::midi_song(track_count, track_count, 6);
+    out.push_back({"song_" + std::to_string(track_count) + "_tracks",
+                   mthc::test::container_from_records(1, static_cast<std::uint16_t>(track_count),
+                                                      480, split_tracks(tracks, 300))});
+  }
+  {  // A block of real back-references: one track of a repeated bar.
+    const bytes bar = mthc::test::midi_track(5, 0, 1);
+    bytes stream = mthc::test::stream_header(0, 1, 96);
+    mthc::test::append(stream, bytes{0, 0, 1, 0});
+    const auto total = static_cast<std::uint32_t>(std::min<std::size_t>(bar.size() * 40, 60000));
+    mthc::test::append_be16(stream, total);
+    const std::size_t header = stream.size();
+    mthc::test::append(stream, bar);
+    const auto declared = static_cast<std::uint16_t>(header + total);
+    out.push_back(
+        {"compressed_repeats",
+         mthc::test::build_container(std::vector<stored_block>{
+             {declared, compressed_block(stream, static_cast<std::uint32_t>(bar.size()),
+                                         total - static_cast<std::uint32_t>(bar.size()))}})});
+  }
+  {  // A declared size of 0 after the first block: the next blocks start at
+     // the same place and read the same records again.
+    bytes first = mthc::test::stream_header(1, 2, 96);
+    mthc::test::append(first, mthc::test::record_area(std::vector<bytes>{{0x90, 0x3C, 0x40}, {}}));
+    const bytes again = mthc::test::record_area(std::vector<bytes>{{0, 0xFF, 0x2F, 0}, {1, 2}});
+    std::vector<stored_block> blocks = {
+        {static_cast<std::uint16_t>(first.size()), mthc::test::literal_block(first)},
+        {0, mthc::test::literal_block(again)}};
+    for (int i = 0; i < 6; ++i)
+      blocks.push_back({0, {}});
+    out.push_back({"zero_declared_sizes", mthc::test::build_container(blocks)});
+  }
+  {  // Blocks that produce more than they declare, doubling the stream.
+    std::vector<stored_block> blocks;
+    bytes first = mthc::test::stream_header(1, 1, 96);
+    mthc::test::append(first, bytes{0, 0, 1, 0, 0, 4, 0, 0xFF, 0x2F, 0});
+    blocks.push_back({static_cast<std::uint16_t>(first.size()), mthc::test::literal_block(first)});
+    for (int i = 0; i < 3; ++i) {
+      mthc::test::bit_writer w;
+      w.literal(0);
+      w.match(1, 0x30000);
+      blocks.push_back({0xFFFF, w.bytes});
+    }
+    out.push_back({"overproducing_blocks", mthc::test::build_container(blocks)});
+  }
+  {  // More blocks declared than present, the last one cut off.
+    bytes image = mthc::test::container_from_records(
+        1, 2, 96, split_tracks(mthc::test::midi_song(11, 2, 2), 100));
+    image[4] = static_cast<std::uint8_t>(image[4] + 3);
+    image.resize(image.size() - 5);
+    out.push_back({"missing_blocks", image});
+  }
+  return out;
+}
+
+bool write_container_seeds(const fs::path& dir) {
+  for (const named& c : containers()) {
+    if (!write_file(dir / (c.name + ".mthc"), c.data)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <directory>\n", argv[0]);
+    return 2;
+  }
+  const fs::path root(argv[1]);
+  std::error_code error;
+  for (const char* target : {"decode_block", "convert_to_midi"}) {
+    fs::remove_all(root / target, error);
+    fs::create_directories(root / target, error);
+    if (error) {
+      std::fprintf(stderr, "cannot create %s\n", (root / target).string().c_str());
+      return 1;
+    }
+  }
+  if (!write_decode_seeds(root / "decode_block")) return 1;
+  if (!write_container_seeds(root / "convert_to_midi")) return 1;
+  return 0;
+}
