@@ -1,0 +1,157 @@
+"""Failing outputs and odd inputs: a full disk, directories where files are
+expected, a FIFO, a file that is gone, special files. Each must end the run
+with exactly one error line and exit status 1, and a failed conversion must
+not claim to have written its file.
+
+Cases that need Linux device files or FIFOs are left out elsewhere (and under
+an emulator)."""
+
+import os
+import re
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from cli_harness import Case, main  # noqa: E402
+
+WORKED = bytes.fromhex(
+    "4d 54 68 63 01 00 24 00 29 ff 4d 54 68 70 00 00 00 06 ff 00 01 00 02 00 60 00 00 ff 00 00 02"
+    " 00 00 0c 00 90 ff 3c 40 60 80 3c 00 00 ff f0 2f 00 00 00")
+
+
+def literal_block(data):
+    out = bytearray()
+    for i in range(0, len(data), 8):
+        piece = data[i:i + 8]
+        out.append((0xFF << (8 - len(piece))) & 0xFF)
+        out += piece
+    return bytes(out)
+
+
+def one_track_container(track):
+    # Stream header with one track, then one record area holding the whole track.
+    stream = (b"MThp\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60\x00\x00"
+              + b"\x00\x00\x01\x00" + len(track).to_bytes(2, "big") + track)
+    packed = literal_block(stream)
+    return b"MThc\x01" + len(stream).to_bytes(2, "big") + len(packed).to_bytes(2, "big") + packed
+
+
+# A MIDI file (and a payload) well past the 4096-byte stdio buffer of a
+# device file, so the write itself fails rather than the final flush.
+BIG_TRACK = b"".join(bytes((0x00, 0x90, 0x3C + i % 24, 0x40)) for i in range(2000))
+BIG = one_track_container(BIG_TRACK)
+assert len(BIG) > 2 * 4096
+
+
+def report(data):
+    return ("MThc container\n"
+            "  file size      : %d bytes\n"
+            "  outer header   : %s\n"
+            "  MThp control   : %s\n"
+            "  payload offset : 16\n"
+            "  payload size   : %d bytes\n") % (
+                len(data), " ".join("%02x" % b for b in data[4:10]),
+                " ".join("%02x" % b for b in data[14:16]), len(data) - 16)
+
+
+def native_linux():
+    if not sys.platform.startswith("linux") or "--windows" in sys.argv:
+        return False
+    if "--emulator" in sys.argv:
+        i = sys.argv.index("--emulator")
+        if i + 1 < len(sys.argv) and sys.argv[i + 1].strip():
+            return False
+    return True
+
+
+# Descriptors the FIFO cases keep open while the tool runs; closed at the end.
+OPEN_FDS = []
+
+
+def make_fifo_with_writer(directory):
+    # Opening a FIFO for reading blocks until a writer exists. Holding it open
+    # read-write here is such a writer, and never blocks; the container is
+    # waiting in the pipe should the tool read it.
+    path = os.path.join(directory, "in.fifo")
+    os.mkfifo(path)
+    fd = os.open(path, os.O_RDWR)
+    os.write(fd, WORKED)
+    OPEN_FDS.append(fd)
+
+
+def make_then_remove(directory):
+    path = os.path.join(directory, "in.mthc")
+    with open(path, "wb") as f:
+        f.write(WORKED)
+    os.remove(path)
+
+
+def make_directory(name):
+    def setup(directory):
+        os.makedirs(os.path.join(directory, name))
+    return setup
+
+
+ASSEMBLED = "Decompressed MThc to MIDI"
+# What a directory given as the input gives depends on the platform and the
+# file system: opening it may fail (Windows), or opening succeeds and the size
+# query fails (the end position of a directory is meaningless: ext4 reports a
+# huge one, tmpfs refuses the seek), or the read fails. Each is one line.
+DIRECTORY_INPUT = re.compile(
+    r"Error: (cannot open|cannot seek|cannot determine size of|cannot rewind) 'd': [^\n]+\n"
+    r"|Error: failed reading 'd'\n")
+
+
+def cases():
+    worked = {"in.mthc": WORKED}
+    big = {"big.mthc": BIG}
+    c = [
+        Case("input is a directory", ["d"], setup=make_directory("d"), status=1, stdout="",
+             stderr=DIRECTORY_INPUT),
+        Case("extraction into a directory", ["in.mthc", "--extract-payload", "d"], files=worked,
+             setup=make_directory("d"), status=1, stdout=report(WORKED),
+             stderr="Error: cannot create 'd': Is a directory\n"),
+        Case("conversion into a directory", ["in.mthc", "--decompress", "d"], files=worked,
+             setup=make_directory("d"), status=1, stdout=report(WORKED),
+             stderr="Error: cannot create 'd': Is a directory\n"),
+        Case("input removed before the run", ["in.mthc"], setup=make_then_remove, status=1, stdout="",
+             stderr="Error: cannot open 'in.mthc': No such file or directory\n"),
+        Case("empty input path", [""], status=1, stdout="",
+             stderr="Error: cannot open '': No such file or directory\n"),
+        Case("empty output path", ["in.mthc", "--decompress", ""], files=worked, status=1,
+             stdout=report(WORKED), stderr="Error: cannot create '': No such file or directory\n"),
+        Case("extraction into a directory stops before the conversion",
+             ["in.mthc", "--extract-payload", "d", "--decompress", "out.mid"], files=worked,
+             setup=make_directory("d"), status=1, stdout=report(WORKED),
+             stderr="Error: cannot create 'd': Is a directory\n", absent=["out.mid"]),
+    ]
+    if native_linux():
+        c += [
+            Case("small payload to a full disk fails at close", ["in.mthc", "--extract-payload", "/dev/full"],
+                 files=worked, status=1, stdout=report(WORKED),
+                 stderr="Error: failed closing '/dev/full': No space left on device\n"),
+            Case("large payload to a full disk fails at write", ["big.mthc", "--extract-payload", "/dev/full"],
+                 files=big, status=1, stdout=report(BIG), stderr="Error: failed writing '/dev/full'\n"),
+            Case("small MIDI file to a full disk fails at close", ["in.mthc", "--decompress", "/dev/full"],
+                 files=worked, status=1, stdout=report(WORKED),
+                 stderr="Error: failed closing '/dev/full': No space left on device\n"),
+            Case("large MIDI file to a full disk fails at write", ["big.mthc", "--decompress", "/dev/full"],
+                 files=big, status=1, stdout=report(BIG), stderr="Error: failed writing '/dev/full'\n"),
+            Case("full disk for the payload stops before the conversion",
+                 ["in.mthc", "--extract-payload", "/dev/full", "--decompress", "out.mid"], files=worked,
+                 status=1, stdout=report(WORKED),
+                 stderr="Error: failed closing '/dev/full': No space left on device\n", absent=["out.mid"]),
+            Case("input is a FIFO", ["in.fifo"], setup=make_fifo_with_writer, status=1, stdout="",
+                 stderr="Error: cannot seek 'in.fifo': Illegal seek\n"),
+            Case("input is /dev/null", ["/dev/null"], status=1, stdout="",
+                 stderr="Error: file is too small to be an MThc container\n"),
+        ]
+    else:
+        print("skipping the /dev/full, FIFO and /dev/null cases: they need native Linux")
+    return c
+
+
+if __name__ == "__main__":
+    status = main(cases())
+    for fd in OPEN_FDS:
+        os.close(fd)
+    sys.exit(status)
