@@ -1,0 +1,233 @@
+#!/usr/bin/env python3
+"""Decompression bombs, measured.
+
+Builds small hostile containers, runs the release build of mthc on each
+(--decompress into a scratch directory) under /usr/bin/time -v, and prints a
+table: container size, exit status, the error line (if any), wall time and
+peak resident memory. Fails if any run takes a second or more, uses 256 MiB
+or more, or ends other than with exit status 0 or 1.
+
+    scripts/bombs.py [--mthc PATH] [--keep DIR]
+
+Without --mthc the release preset is configured and built first.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+WALL_LIMIT_S = 1.0
+RSS_LIMIT_KB = 256 * 1024
+
+
+class BitWriter:
+    """The block bit stream: flag bits are taken from a flag byte that is
+    reserved in the byte sequence when its first bit is written."""
+
+    def __init__(self):
+        self.out = bytearray()
+        self.flag_at = 0
+        self.bits_left = 0
+
+    def flag(self, bit):
+        if self.bits_left == 0:
+            self.flag_at = len(self.out)
+            self.out.append(0)
+            self.bits_left = 8
+        self.bits_left -= 1
+        if bit:
+            self.out[self.flag_at] |= 1 << self.bits_left
+
+    def gamma(self, value):
+        # The bits below the leading 1, each followed by a continue bit.
+        top = value.bit_length() - 1
+        for i in range(top - 1, -1, -1):
+            self.flag((value >> i) & 1)
+            self.flag(1 if i == 0 else 0)
+
+    def literal(self, byte):
+        self.flag(1)
+        self.out.append(byte)
+
+    def literals(self, data):
+        for b in data:
+            self.literal(b)
+
+    def repeat_match(self, length_gamma):
+        """A match at the repeated distance (initially 1) whose length is the
+        gamma value given plus 2 (count one more)."""
+        self.flag(0)
+        self.gamma(2)
+        self.flag(0)
+        self.flag(0)
+        self.gamma(length_gamma)
+
+    def bytes(self):
+        return bytes(self.out)
+
+
+MAX_GAMMA = 0xFFFFFFFF
+# The longest copy: the length is the gamma value + 2 and the count one more,
+# in 32-bit arithmetic, so the largest gamma values would wrap to short ones.
+FILL_GAMMA = 0xFFFFFFF0
+
+
+def container(blocks, block_count=None):
+    """blocks: (declared size, packed bytes) pairs."""
+    out = bytearray(b"MThc")
+    out.append(len(blocks) if block_count is None else block_count)
+    for declared, packed in blocks:
+        out += declared.to_bytes(2, "big") + len(packed).to_bytes(2, "big") + packed
+    return bytes(out)
+
+
+def stream_header(track_count, spare=b"\x00\x00"):
+    return b"MThp\x00\x00\x00\x06\x00\x01" + track_count.to_bytes(2, "big") + b"\x00\x60" + spare
+
+
+def filling_block(first=b"\x00"):
+    # Some literals, then a match of the longest length a gamma code can
+    # state without wrapping: it fills whatever room the walk hands over.
+    w = BitWriter()
+    w.literals(first)
+    w.repeat_match(FILL_GAMMA)
+    return w.bytes()
+
+
+def literal_block(data):
+    w = BitWriter()
+    w.literals(data)
+    return w.bytes()
+
+
+def bombs():
+    out = []
+
+    # Every block declares 65535 bytes and fills all the free room, so each
+    # one doubles the stream. Eleven reach the 64 MiB limit exactly (a
+    # stream of zeros after the header: tracks without data); twelve and
+    # more would go past it.
+    head = stream_header(2) + b"\x00\x00\x00\x00"
+    out.append(("doubling to the 64 MiB stream limit",
+                container([(0xFFFF, filling_block(head))] + [(0xFFFF, filling_block())] * 10)))
+    out.append(("doubling past the stream limit (255 blocks)",
+                container([(0xFFFF, filling_block(head))] + [(0xFFFF, filling_block())] * 254)))
+
+    # Declared sizes of 0 after the first block: every later block starts at
+    # the same place and reads the same records again. 65535 tracks, and the
+    # stream after its header is 0xFF bytes: each block start reads as 65535
+    # records of 65535 bytes, re-gathering the stream until the 64 MiB limit
+    # of gathered track data fails the assembly.
+    first = stream_header(0xFFFF, b"\xff\xff") + b"\xff"
+    blocks = [(0xFFFF, filling_block(first))] + [(0xFFFF, filling_block(b"\xff"))] * 7
+    blocks += [(0, b"")] * 200
+    out.append(("zero sizes re-reading 8 MiB of records", container(blocks)))
+
+    # The same re-reading, kept under the limit: one 60000-byte record read
+    # by 255 blocks gathers 15 MB and writes it.
+    area = b"\x00\x00\x01\x00" + (60000).to_bytes(2, "big")
+    w = BitWriter()
+    w.literals(stream_header(1) + area + b"\x90")
+    w.repeat_match(60000 - 3)
+    blocks = [(0, w.bytes())] + [(0, b"")] * 254
+    out.append(("zero sizes re-reading one record 255 times", container(blocks)))
+
+    # Huge record counts: 65535 tracks and 255 blocks that all start at the
+    # stream's first record area, each claiming 65535 empty records: 16.7
+    # million records to walk and a file of 65535 chunks.
+    stream = stream_header(0xFFFF) + b"\x00\x00\xff\xff" + b"\x00" * (2 * 0xFFFF)
+    w = BitWriter()
+    w.literals(stream[:24])
+    w.repeat_match(len(stream) - 24 - 3)
+    blocks = [(0, w.bytes())] + [(0, b"")] * 254
+    out.append(("65535 empty records read 255 times", container(blocks)))
+
+    # Maximal gamma values everywhere: distances far beyond the output (the
+    # 32-bit arithmetic wraps) and lengths of 2^32 - 1, in every block.
+    w = BitWriter()
+    w.literals(stream_header(1) + b"\x00\x00\x01\x00")
+    for _ in range(1000):
+        w.flag(0)
+        w.gamma(MAX_GAMMA)
+        w.out.append(0xFE)
+        w.flag(0)
+        w.flag(0)
+        w.gamma(MAX_GAMMA)
+    packed = w.bytes()
+    out.append(("maximal gamma codes in 255 blocks", container([(0xFFFF, packed)] * 255)))
+
+    # A block count of 255 over a container that holds one block header and
+    # packed sizes running past the end.
+    out.append(("255 blocks declared, one present",
+                container([(0xFFFF, literal_block(stream_header(1) + b"\x00\x00\x01\x00"))], 255)
+                + b"\xff\xff\xff\xff"))
+    return out
+
+
+def parse_time_v(text):
+    wall = re.search(r"Elapsed \(wall clock\) time \(h:mm:ss or m:ss\): (\S+)", text).group(1)
+    parts = [float(p) for p in wall.split(":")]
+    seconds = 0.0
+    for p in parts:
+        seconds = seconds * 60 + p
+    rss = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", text).group(1))
+    return seconds, rss
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--mthc", help="the mthc executable (default: build the release preset)")
+    parser.add_argument("--keep", help="write the containers to this directory and keep them")
+    options = parser.parse_args()
+
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    mthc = options.mthc
+    if not mthc:
+        subprocess.run(["cmake", "--preset", "release"], cwd=root, check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", "--preset", "release", "--target", "mthc", "-j2"], cwd=root,
+                       check=True, stdout=subprocess.DEVNULL)
+        mthc = os.path.join(root, "build", "release", "src", "mthc")
+    mthc = os.path.abspath(mthc)
+
+    work = options.keep or tempfile.mkdtemp(prefix="mthc-bombs-")
+    os.makedirs(work, exist_ok=True)
+    rows = []
+    failed = []
+    try:
+        for i, (name, data) in enumerate(bombs()):
+            path = os.path.join(work, "bomb%02d.mthc" % i)
+            with open(path, "wb") as f:
+                f.write(data)
+            out_mid = os.path.join(work, "bomb%02d.mid" % i)
+            done = subprocess.run(["/usr/bin/time", "-v", mthc, "--decompress", out_mid, path],
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=60)
+            seconds, rss_kb = parse_time_v(done.stderr)
+            tool_err = [line for line in done.stderr.splitlines() if line.startswith("Error: ")]
+            success = [line for line in done.stdout.splitlines() if line.startswith("Decompressed")]
+            outcome = tool_err[0] if tool_err else (success[0].replace(out_mid, "out.mid") if success else "")
+            status = done.returncode
+            rows.append((name, len(data), status, seconds, rss_kb, outcome))
+            if status not in (0, 1) or seconds >= WALL_LIMIT_S or rss_kb >= RSS_LIMIT_KB or len(tool_err) > 1:
+                failed.append(name)
+    finally:
+        if not options.keep:
+            shutil.rmtree(work, ignore_errors=True)
+
+    print("| container | size (bytes) | exit | wall (s) | peak RSS (MiB) | outcome |")
+    print("|---|---:|---:|---:|---:|---|")
+    for name, size, status, seconds, rss_kb, outcome in rows:
+        print("| %s | %d | %d | %.2f | %.1f | %s |" % (name, size, status, seconds, rss_kb / 1024.0, outcome))
+    if failed:
+        print("over the limits (%.1f s, %d MiB) or a crash: %s" % (WALL_LIMIT_S, RSS_LIMIT_KB // 1024,
+                                                                   ", ".join(failed)))
+        return 1
+    print("all %d within %.1f s and %d MiB" % (len(rows), WALL_LIMIT_S, RSS_LIMIT_KB // 1024))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
