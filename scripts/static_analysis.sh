@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Static analysis of the product code (src/): clang-tidy with the checks in
+# .clang-tidy, then cppcheck. Uses the dev build's compilation database
+# (configuring the dev preset first if it is missing). Fails on any finding.
+#
+#   scripts/static_analysis.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+
+for tool in clang-tidy cppcheck; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "static analysis: $tool is not installed (apt-get install clang-tidy cppcheck)" >&2
+    exit 1
+  fi
+done
+
+database=build/dev/compile_commands.json
+[ -f "$database" ] || cmake --preset dev >/dev/null
+
+# The product's translation units, as the compilation database lists them.
+mapfile -t sources < <(python3 - "$database" "$root/src/" <<'PY'
+import json, os, sys
+entries = json.load(open(sys.argv[1]))
+files = sorted({os.path.normpath(os.path.join(e["directory"], e["file"])) for e in entries})
+print("\n".join(f for f in files if f.startswith(sys.argv[2])))
+PY
+)
+[ "${#sources[@]}" -gt 0 ] || { echo "static analysis: no sources under src/ in $database" >&2; exit 1; }
+
+status=0
+echo "clang-tidy: ${#sources[@]} files"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+# WarningsAsErrors in .clang-tidy turns every finding into a failed exit.
+if ! printf '%s\n' "${sources[@]}" |
+    xargs -P2 -n1 clang-tidy -p build/dev --quiet >"$log" 2>&1; then
+  grep -E "(warning|error):" -A3 "$log" || cat "$log"
+  echo "clang-tidy: findings above" >&2
+  status=1
+fi
+
+echo "cppcheck: ${#sources[@]} files"
+if ! cppcheck --project="$database" "--file-filter=src/*" --std=c++20 \
+    --enable=warning,style,performance,portability --inline-suppr \
+    --suppress=missingIncludeSystem --error-exitcode=1 -j2 --quiet; then
+  echo "cppcheck: findings above" >&2
+  status=1
+fi
+
+[ "$status" -eq 0 ] && echo "static analysis: no findings"
+exit "$status"
