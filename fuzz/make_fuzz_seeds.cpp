@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mthc/encode_block.hpp>
+#include <mthc/pack_midi.hpp>
 #include <string>
 #include <vector>
 
@@ -112,6 +114,17 @@ std::vector<named> packed_streams() {
     w.gamma(0xFFFFFFFFU);
     w.literal(2);
     out.push_back({"maximal_gammas", w.bytes});
+  }
+  // Blocks from the encoder, at both levels: the streams real containers hold.
+  const std::vector<named> data = {
+      {"encoded_midi_2k", mthc::test::midi_like_bytes(11, 2000)},
+      {"encoded_midi_full", mthc::test::midi_like_bytes(12, mthc::k_max_block_size)},
+      {"encoded_repetitive", mthc::test::repetitive_bytes(13, 6000)},
+      {"encoded_random", mthc::test::random_bytes(14, 1500)},
+  };
+  for (const named& d : data) {
+    out.push_back({d.name + "_best", mthc::encode_block(d.data, mthc::encode_level::best)});
+    out.push_back({d.name + "_fast", mthc::encode_block(d.data, mthc::encode_level::fast)});
   }
   return out;
 }
@@ -237,6 +250,24 @@ std::vector<named> containers() {
     image[4] = static_cast<std::uint8_t>(image[4] + 3);
     image.resize(image.size() - 5);
     out.push_back({"missing_blocks", image});
+  }
+  // Containers from the packer, with real compressed blocks: a small song,
+  // one with many tracks, and one large enough for several blocks.
+  struct song {
+    const char* name;
+    unsigned tracks;
+    unsigned bars;
+  };
+  for (const song& sg : {song{"packed_song_2_tracks", 2, 8}, song{"packed_song_16_tracks", 16, 4},
+                         song{"packed_song_multi_block", 6, 400}}) {
+    const auto tracks = mthc::test::midi_song(sg.tracks * 7 + sg.bars, sg.tracks, sg.bars);
+    const bytes smf = mthc::test::midi_file(1, 480, tracks);
+    for (const mthc::encode_level level : {mthc::encode_level::best, mthc::encode_level::fast}) {
+      const mthc::pack_result packed = mthc::pack_midi(smf, level);
+      if (packed.fault != mthc::pack_fault::none) continue;
+      out.push_back({std::string(sg.name) + (level == mthc::encode_level::best ? "_best" : "_fast"),
+                     packed.container});
+    }
   }
   return out;
 }
