@@ -41,9 +41,11 @@ if ! printf '%s\n' "${sources[@]}" |
 fi
 
 echo "cppcheck: ${#sources[@]} files"
+# useStlAlgorithm is taste: a short loop that returns early reads as plainly
+# as the algorithm it could be.
 if ! cppcheck --project="$database" "--file-filter=src/*" --std=c++20 \
     --enable=warning,style,performance,portability --inline-suppr \
-    --suppress=missingIncludeSystem --error-exitcode=1 -j2 --quiet; then
+    --suppress=missingIncludeSystem --suppress=useStlAlgorithm --error-exitcode=1 -j2 --quiet; then
   echo "cppcheck: findings above" >&2
   status=1
 fi
