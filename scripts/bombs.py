@@ -127,24 +127,27 @@ def bombs():
     blocks += [(0, b"")] * 200
     out.append(("zero sizes re-reading 8 MiB of records", container(blocks)))
 
-    # The same re-reading, kept under the limit: one 60000-byte record read
-    # by 255 blocks gathers 15 MB and writes it.
-    area = b"\x00\x00\x01\x00" + (60000).to_bytes(2, "big")
+    # The same re-reading, kept under the limit. Block 0 is the stream header
+    # and an empty record area; block 1 (declared size 0) holds one record of
+    # 60000 bytes, and the 253 empty blocks after it (declared size 0) start
+    # where it starts: 254 readings gather 15 MB, which is written.
+    head = stream_header(1) + b"\x00\x00\x00\x00"
     w = BitWriter()
-    w.literals(stream_header(1) + area + b"\x90")
+    w.literals(b"\x00\x00\x01\x00" + (60000).to_bytes(2, "big") + b"\x90")
     w.repeat_match(60000 - 3)
-    blocks = [(0, w.bytes())] + [(0, b"")] * 254
-    out.append(("zero sizes re-reading one record 255 times", container(blocks)))
+    blocks = [(len(head), literal_block(head)), (0, w.bytes())] + [(0, b"")] * 253
+    out.append(("zero sizes re-reading one record 254 times", container(blocks)))
 
-    # Huge record counts: 65535 tracks and 255 blocks that all start at the
-    # stream's first record area, each claiming 65535 empty records: 16.7
-    # million records to walk and a file of 65535 chunks.
-    stream = stream_header(0xFFFF) + b"\x00\x00\xff\xff" + b"\x00" * (2 * 0xFFFF)
+    # Huge record counts: 65535 tracks, and a record area claiming 65535
+    # records, of which the 32756 empty ones that fit in the stream are
+    # there; 254 blocks read it, 8.3 million records in all, and the file
+    # has 65535 chunks.
+    head = stream_header(0xFFFF) + b"\x00\x00\x00\x00"
     w = BitWriter()
-    w.literals(stream[:24])
-    w.repeat_match(len(stream) - 24 - 3)
-    blocks = [(0, w.bytes())] + [(0, b"")] * 254
-    out.append(("65535 empty records read 255 times", container(blocks)))
+    w.literals(b"\x00\x00\xff\xff\x00\x00")
+    w.repeat_match(FILL_GAMMA)
+    blocks = [(len(head), literal_block(head)), (0, w.bytes())] + [(0, b"")] * 253
+    out.append(("a count of 65535 records read 254 times", container(blocks)))
 
     # Maximal gamma values everywhere: distances far beyond the output (the
     # 32-bit arithmetic wraps) and lengths of 2^32 - 1, in every block.
