@@ -11,7 +11,7 @@
 // - decoding is deterministic and never reads output it has not written: the
 //   same input decoded into areas pre-filled with different bytes gives the
 //   same result and the same bytes;
-// - the result and bytes agree with a plain reference decoder.
+// - the result and bytes agree with the plain reference decoder of the tests.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +22,7 @@
 
 #include "codec/decode_block.hpp"
 #include "fuzz_check.hpp"
-#include "reference_decode_block.hpp"
+#include "reference_decoder.hpp"
 
 namespace {
 
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<std::uint8_t> expected(room);
   const std::size_t reference =
-      mthc::fuzz::reference_decode_block(packed, std::span(expected.data(), room));
+      mthc::test::reference_decode_block(packed, std::span(expected.data(), room));
   MTHC_FUZZ_CHECK(reference == first);
   MTHC_FUZZ_CHECK(std::equal(expected.begin(),
                              expected.begin() + static_cast<std::ptrdiff_t>(first), exact.get()));
