@@ -542,7 +542,10 @@ __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_man
 bool has_bit_manipulation() noexcept {
   // CPUID: leaf 1 ECX bit 22 MOVBE; leaf 7 EBX bits 3 and 8 BMI1 and BMI2;
   // leaf 0x80000001 ECX bit 5 LZCNT.
-  unsigned a = 0, b = 0, c = 0, d = 0;
+  unsigned a = 0;
+  unsigned b = 0;
+  unsigned c = 0;
+  unsigned d = 0;
   if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & (1U << 22)) == 0) return false;
   if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0 || (b & (1U << 3)) == 0 ||
       (b & (1U << 8)) == 0) {
