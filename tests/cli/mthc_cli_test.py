@@ -6,6 +6,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from block_stream import BitWriter  # noqa: E402
 from cli_harness import USAGE, Case, main  # noqa: E402
 
 
@@ -61,47 +62,12 @@ def literal_block(data):
     return bytes(out)
 
 
-class BitWriter:
-    """Flag bits, gamma codes, literals and matches of the block bit stream."""
-
-    def __init__(self):
-        self.out = bytearray()
-        self.flag_at = 0
-        self.left = 0
-
-    def flag(self, bit):
-        if self.left == 0:
-            self.flag_at = len(self.out)
-            self.out.append(0)
-            self.left = 8
-        self.left -= 1
-        self.out[self.flag_at] |= bit << self.left
-
-    def gamma(self, value):
-        top = value.bit_length() - 1
-        for i in range(top - 1, -1, -1):
-            self.flag((value >> i) & 1)
-            self.flag(1 if i == 0 else 0)
-
-    def literal(self, byte):
-        self.flag(1)
-        self.out.append(byte)
-
-    def repeat_last(self, count):
-        # A match at the repeated distance (1 at the start of a block).
-        self.flag(0)
-        self.gamma(2)
-        self.flag(0)
-        self.flag(0)
-        self.gamma(count - 3)
-
-
 def room_filling_block(first):
     w = BitWriter()
     for b in first:
         w.literal(b)
-    w.repeat_last(0xFFFFFF00)
-    return bytes(w.out)
+    w.repeat_match(0xFFFFFF00 - 3)
+    return w.bytes()
 
 
 def blocks_container(blocks):

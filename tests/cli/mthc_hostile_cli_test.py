@@ -10,20 +10,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from cli_harness import Case, main  # noqa: E402
-
-WORKED = bytes.fromhex(
-    "4d 54 68 63 01 00 24 00 29 ff 4d 54 68 70 00 00 00 06 ff 00 01 00 02 00 60 00 00 ff 00 00 02"
-    " 00 00 0c 00 90 ff 3c 40 60 80 3c 00 00 ff f0 2f 00 00 00")
-
-
-def literal_block(data):
-    out = bytearray()
-    for i in range(0, len(data), 8):
-        piece = data[i:i + 8]
-        out.append((0xFF << (8 - len(piece))) & 0xFF)
-        out += piece
-    return bytes(out)
-
+from mthc_cli_test import WORKED, literal_block, report  # noqa: E402
 
 def one_track_container(track):
     # Stream header with one track, then one record area holding the whole track.
@@ -38,17 +25,6 @@ def one_track_container(track):
 BIG_TRACK = b"".join(bytes((0x00, 0x90, 0x3C + i % 24, 0x40)) for i in range(2000))
 BIG = one_track_container(BIG_TRACK)
 assert len(BIG) > 2 * 4096
-
-
-def report(data):
-    return ("MThc container\n"
-            "  file size      : %d bytes\n"
-            "  outer header   : %s\n"
-            "  MThp control   : %s\n"
-            "  payload offset : 16\n"
-            "  payload size   : %d bytes\n") % (
-                len(data), " ".join("%02x" % b for b in data[4:10]),
-                " ".join("%02x" % b for b in data[14:16]), len(data) - 16)
 
 
 # Linux device files and FIFOs: the cases that use them are skipped for the
