@@ -47,10 +47,17 @@ bool load_container(const char* path, byte_buffer& image) noexcept {
     std::fprintf(stderr, "Error: cannot open '%s': %s\n", path, std::strerror(errno));
     return false;
   }
-  // Some systems open a directory for reading and only fail when it is read
-  // (and report a meaningless size for it), so one byte is read up front and
-  // such a path is refused as unopenable, with the system's reason.
-  if (std::fgetc(file.get()) == EOF && std::ferror(file.get()) != 0) {
+  if (seek(file.get(), SEEK_END) != 0) {
+    std::fprintf(stderr, "Error: cannot seek '%s': %s\n", path, std::strerror(errno));
+    return false;
+  }
+  // Some systems open a directory for reading, give it a meaningless size and
+  // only fail when it is read, so its first byte is read before the size is
+  // taken, and such a path is refused as unopenable with the system's reason.
+  // This comes after the first seek so that a pipe, which cannot seek, is
+  // refused before anything waits for its data.
+  if (seek(file.get(), SEEK_SET) == 0 && std::fgetc(file.get()) == EOF &&
+      std::ferror(file.get()) != 0) {
     std::fprintf(stderr, "Error: cannot open '%s': %s\n", path, std::strerror(errno));
     return false;
   }
