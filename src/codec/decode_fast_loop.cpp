@@ -276,6 +276,44 @@ static_assert((k_distance_codes[0xAC] >> 16) + 255 == k_long_distance);  // 1010
 static_assert(k_length_codes[0x40] == (1 << 8 | 2));                     // 01
 static_assert(k_length_codes[0x30] == (5 << 8 | 4));                     // 00 11: w = 3
 static_assert(k_length_codes[0x01] == (10 << 8 | 8));                    // 00 000001: w = 8
+// The head of a match, by one lookup: indexed by the top eleven bits of a
+// window that starts at the match flag (a 0, so the index is below 1024),
+// what its distance code and, for the repeated distance, its length code
+// mean. Two out of three matches in MIDI-like data repeat the last distance
+// with a short length code, and for them this is the whole head. An entry
+// packs the bits used (with the match flag) in its low byte, k_repeated for
+// the repeated distance, and above them L (repeated) or the distance base
+// (a new distance, whose low byte and length code follow); 0 when either
+// code is longer than the table covers.
+constexpr unsigned k_head_index_bits = 11;
+
+constexpr std::array<std::uint32_t, 1024> make_match_heads() {
+  std::array<std::uint32_t, 1024> table{};
+  for (unsigned i = 0; i < 1024; ++i) {
+    // The ten bits after the match flag, as the top of a byte and the rest.
+    const std::uint32_t distance = k_distance_codes[i >> 2];
+    if (distance == 0) continue;
+    const unsigned used = distance & 0xFF;
+    if ((distance & k_repeated) == 0) {
+      table[i] = distance;
+      continue;
+    }
+    // The repeated distance used three bits (flag and 01); its length code
+    // is in the eight bits after them.
+    const std::uint16_t length = k_length_codes[i & 0xFF];
+    if (length == 0) continue;
+    table[i] = (used + (length & 0xFFU)) | k_repeated | (std::uint32_t{length} >> 8) << 16;
+  }
+  return table;
+}
+constexpr std::array<std::uint32_t, 1024> k_match_heads = make_match_heads();
+static_assert(k_match_heads[0x180] == (5 | k_repeated | 2 << 16));  // 0 01 10: L = 2
+static_assert(k_match_heads[0x130] == (7 | k_repeated | 5 << 16));  // 0 01 00 11: w = 3
+static_assert(k_match_heads[0x300] == (3 | 1 << 16));               // 0 11: v = 3
+static_assert(k_match_heads[0x100] == 0);  // 0 01 00 then a length code of four steps
+// The longest head the table covers: 0 01 00 and a length code of three steps.
+static_assert(3 + 2 + 2 * 3 == k_head_index_bits);
+
 // The largest count of a short length code: L = 17 (w = 15) and, after a
 // long distance, 2 more.
 constexpr unsigned longest_short_length() {
@@ -402,76 +440,71 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       window = window_at(bits, unread, base + next_byte(q));
     }
 
-    // A match: its flag bit and the distance code. How far the input moves
-    // is worked out from the window by arithmetic (where the code's first
-    // continue bit of 1 is, and whether a distance byte follows), so that
-    // the next window's load waits on as little as possible; what the code
-    // means comes from the table of short codes meanwhile.
-    const std::uint64_t distance_code = window << 1;
-    const std::uint64_t distance_stops = distance_code & k_distance_code_stops;
-    // Too long for a window: the careful loop takes this match.
-    if (distance_stops == 0) break;
-    const auto distance_bits = static_cast<unsigned>(std::countl_zero(distance_stops)) + 1;
-    // v = 2 is the code 01 right after the match flag's 0.
-    const bool repeated = (window >> 61) == 1;
-    q += 1 + distance_bits;
-    unread = (unread - 1 - distance_bits) & 7U;
-    bits = window << (1 + distance_bits);
+    // A match. Most heads are one lookup: the whole head for a repeated
+    // distance, the distance code for a new one.
+    const std::uint32_t head = k_match_heads[window >> (k_window_bits - k_head_index_bits)];
     std::uint32_t distance = last_distance;
-    // The length code comes next. With the distance repeated, the window
-    // shifted past the three bits used so far still has 61 bits, enough for
-    // any length code the loop decodes; after a distance byte it is read
-    // anew from the byte after it.
-    std::uint64_t length_window = bits;
-    if (!repeated) {
-      const std::uint32_t low_byte = base[next_byte(q)];
-      q += 8;
-      bits &= k_top_bits[unread];
-      // The table has the short codes (the window's top nine bits are the
-      // flag and the code's first eight).
-      const std::uint32_t short_distance = k_distance_codes[window >> 55];
-      if (short_distance != 0) {
-        distance = (short_distance >> 16) + low_byte;
-        count_extra = 1;
-      } else {
-        distance = gamma_value(distance_code, distance_bits) * 256U + low_byte - 767U;
-        if (distance == 0) {  // end marker
-          result = fast_loop_exit::stopped;
-          break;
-        }
-        count_extra = distance > k_long_distance ? 2U : 1U;
-      }
-      last_distance = distance;
-      length_window = window_at(bits, unread, base + next_byte(q));
-    }
-
-    // The length code: two bits, or two 0 bits and a gamma code.
-    window = length_window;
     std::uint32_t count = 0;
     bool fits = true;  // whether the room holds the match and the copy overrun
-    if (const auto short_length = static_cast<std::uint32_t>(window >> 62); short_length != 0) {
-      count = short_length + count_extra;
-      q += 2;
-      unread = (unread - 2) & 7U;
-      bits = window << 2;
+    if ((head & k_repeated) != 0) {
+      const unsigned used = head & 0xFFU;
+      q += used;
+      unread = (unread - used) & 7U;
+      bits = window << used;
+      count = (head >> 16) + count_extra;
     } else {
-      std::uint32_t length = 0;
-      auto length_bits =
-          static_cast<unsigned>(std::countl_zero((window << 2) & k_length_code_stops)) + 1;
-      if (length_bits <= k_short_code_bits) {
-        length = k_length_codes[window >> 56] >> 8;
-        q += 2 + length_bits;
-        unread = (unread - 2 - length_bits) & 7U;
-        bits = window << (2 + length_bits);
+      if (head != 0) {
+        // A new distance of a short code (never above k_long_distance): its
+        // low byte follows.
+        const unsigned used = head & 0xFFU;
+        q += used;
+        unread = (unread - used) & 7U;
+        bits = (window << used) & k_top_bits[unread];
+        distance = (head >> 16) + base[next_byte(q)];
+        q += 8;
+        count_extra = 1;
+        last_distance = distance;
       } else {
-        // A longer code (only for matches longer than 17) is read from a
-        // window built anew: the shifted first window of a repeated distance
-        // does not reach as far.
-        window = window_at(bits, unread, base + next_byte(q));
+        // A longer distance code, or the repeated distance with a longer
+        // length code: the code's length from where its first continue bit
+        // of 1 is, its value gathered from the window.
+        const std::uint64_t distance_code = window << 1;
+        const std::uint64_t distance_stops = distance_code & k_distance_code_stops;
+        // Too long for a window: the careful loop takes this match.
+        if (distance_stops == 0) break;
+        const auto distance_bits = static_cast<unsigned>(std::countl_zero(distance_stops)) + 1;
+        q += 1 + distance_bits;
+        unread = (unread - 1 - distance_bits) & 7U;
+        bits = window << (1 + distance_bits);
+        if ((window >> 61) != 1) {  // not 0 01, the repeated distance
+          const std::uint32_t low_byte = base[next_byte(q)];
+          q += 8;
+          bits &= k_top_bits[unread];
+          distance = gamma_value(distance_code, distance_bits) * 256U + low_byte - 767U;
+          if (distance == 0) {  // end marker
+            result = fast_loop_exit::stopped;
+            break;
+          }
+          count_extra = distance > k_long_distance ? 2U : 1U;
+          last_distance = distance;
+        }
+      }
+
+      // The length code: two bits, or two 0 bits and a gamma code.
+      window = window_at(bits, unread, base + next_byte(q));
+      if (const std::uint16_t short_length = k_length_codes[window >> 56]; short_length != 0) {
+        const unsigned used = short_length & 0xFFU;
+        q += used;
+        unread = (unread - used) & 7U;
+        bits = window << used;
+        count = (short_length >> 8) + count_extra;
+      } else {
+        // A longer code (only for matches longer than 17).
+        std::uint32_t length = 0;
         const std::uint64_t length_code = window << 2;
         const std::uint64_t length_stops = length_code & k_length_code_stops;
         if (length_stops != 0) {
-          length_bits = static_cast<unsigned>(std::countl_zero(length_stops)) + 1;
+          const auto length_bits = static_cast<unsigned>(std::countl_zero(length_stops)) + 1;
           length = gamma_value(length_code, length_bits) + 2;
           q += 2 + length_bits;
           unread = (unread - 2 - length_bits) & 7U;
@@ -496,9 +529,9 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
           }
           length = w + 2;
         }
+        count = length + count_extra;
         fits = length + count_extra <= static_cast<std::size_t>(out_copy_end - out);
       }
-      count = length + count_extra;
     }
 
     if (distance <= static_cast<std::size_t>(out - out_begin)) {
