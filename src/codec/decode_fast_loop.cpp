@@ -388,14 +388,11 @@ MTHC_ALWAYS_INLINE void copy_match(std::uint8_t* out, std::uint32_t distance,
     copy_near_match(out, distance, count);
     return;
   }
-  std::uint8_t* to = out;
-  std::uint8_t* const end = out + count;
+  // Most matches are one chunk.
   const std::uint8_t* from = out - distance;
-  do {
-    copy16(to, from);
-    to += k_copy_chunk;
-    from += k_copy_chunk;
-  } while (to < end);
+  copy16(out, from);
+  for (std::uint32_t done = k_copy_chunk; done < count; done += k_copy_chunk)
+    copy16(out + done, from + done);
 }
 
 // The loop itself, compiled into each variant below.
@@ -428,8 +425,8 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       // (a fresh one when none is unread). Its bytes follow the fresh flag
       // byte, or are the next bytes: at (q + 1) / 8 either way.
       const std::uint64_t flags = window & k_run_flag_bits[unread];
-      // (~flags has a 1 below the usable bits; the | 1 says so.)
-      const auto run = static_cast<unsigned>(std::countl_zero(~flags | 1));
+      // (~flags has a 1 below the usable bits, so the count stops there.)
+      const auto run = static_cast<unsigned>(std::countl_zero(~flags));
       copy8(out, base + static_cast<std::size_t>((q + 1) >> 3));
       out += run;
       q += 9 * static_cast<std::int64_t>(run);
