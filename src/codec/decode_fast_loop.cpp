@@ -2,25 +2,25 @@
 //
 // Why it is faster than reading the stream one flag bit at a time:
 //
-// - Flag bits come from a window. Inside a gamma code and inside the length
-//   code no literal or distance byte is read, so the flag bits after the
-//   current flag byte are simply the next packed bytes. A window is the
-//   unread bits of the current flag byte followed by the next eight packed
-//   bytes, as one 64-bit word. A gamma code's length is one count of leading
-//   zeros over its continue bits, so the input position moves on without a
-//   branch per bit and without waiting for a table; the value of a short
-//   code (nearly all of them) comes from a table, a longer one's data bits
-//   are gathered from the window.
-// - A run of literals is copied as one 8-byte word: the run's length is the
-//   number of leading 1 bits of the current flag byte.
+// - A token starts with the current flag byte in a register, with at least
+//   one unread bit: when a token uses up a flag byte, the next one is taken
+//   at once, as the next token's first read is always a flag bit. A run of
+//   literals is then the number of leading 1 bits of that register, and its
+//   bytes are the next packed bytes, copied as one 8-byte word.
+// - The bits of a match's codes come from a window. Inside a code no
+//   literal or distance byte is read, so the flag bits after the current
+//   flag byte are simply the next packed bytes: a window is the unread bits
+//   of the current flag byte followed by the next packed bytes, as one
+//   64-bit word. What a short code means, and how many bits it uses, comes
+//   from a table indexed by the top of the window; for the repeated distance
+//   with a short length code, the most common match, one lookup gives the
+//   whole head. A longer code's length is one count of leading zeros over
+//   its continue bits, its data bits are gathered from the window.
 // - Matches are copied in 16- or 8-byte words where the distance allows it;
 //   short distances build their repeating pattern first.
 //
-// Measured on generated MIDI-like data (scripts/decode_instructions.sh): 12
-// instructions per decoded byte where reading a flag bit at a time takes 20.
-//
 // None of this looks at the end of the input or of the room: the loop only
-// starts when both are far enough away for the worst case of one pass (the
+// starts a pass when both are far enough away for its worst case (the
 // margins below). Distance codes too long for a window are left to the
 // careful loop; length codes too long for one are read with the careful
 // reader in place.
@@ -47,7 +47,13 @@ namespace mthc::detail {
 
 namespace {
 
-// ---- Windows and margins ----
+// ---- Flag bits and windows ----
+//
+// The loop's place in the input is `in`, the next packed byte, with the
+// unread bits of the current flag byte held left-aligned in `bits` (zeros
+// below them) and their number in `unread`. Between tokens `unread` is 1 to
+// 8; after a distance code it may be 0, a fresh flag byte then being the
+// byte after the distance byte.
 
 // Bytes loaded for one window of flag bits.
 constexpr std::size_t k_window_bytes = 8;
@@ -55,57 +61,10 @@ constexpr unsigned k_window_bits = 64;
 static_assert(k_window_bits == 8 * k_window_bytes);
 
 // How many bits of a window one code may use. The window's last byte is cut
-// short by the unread bits of the current flag byte in front of it (one to
-// eight of them), and the byte that holds the last bit used must be in the
-// window whole, because its unread bits become the current flag bits.
-constexpr unsigned k_max_window_use = k_window_bits - 7;
-
-// The input one pass of the loop reads or consumes at most: a literal run,
-// then a match.
-//
-// A literal run loads at most one fresh flag byte, then copies one word of
-// literal bytes. A match reads two windows with the distance byte between
-// them. Each window starts at the current flag byte, which has at least one
-// unread bit (a fresh flag byte counts as one of the window's bytes), and its
-// code uses at most k_max_window_use bits of it, so consuming the code moves
-// the input at most k_window_bytes forward.
-constexpr std::size_t k_literal_word = 8;
-constexpr std::size_t k_max_literal_run_input = 1 + k_literal_word;
-constexpr std::size_t k_max_match_input = k_window_bytes + 1 + k_window_bytes;
-// One byte more than a pass can take: after any pass some input is left, so
-// the rule "a match that exhausts the input ends the block" only applies
-// after a length code read by the careful reader (checked at the exit).
-constexpr std::size_t k_input_margin = k_max_literal_run_input + k_max_match_input + 1;
-
-// Match copies go in chunks and may write up to this many bytes beyond the
-// match; the bytes that follow it overwrite them. A match is copied this way
-// only if the room holds the match and the overrun.
-constexpr std::size_t k_copy_chunk = 16;
-constexpr std::size_t k_copy_overrun = k_copy_chunk - 1;
-// A pass starts only with room for a literal run's word and, after it, a
-// match of a short length code with its copy overrun; the room for longer
-// matches is checked per match.
-constexpr std::size_t k_max_short_count = 19;
-constexpr std::size_t k_output_margin = k_literal_word + k_max_short_count + k_copy_overrun;
-
-// ---- Flag bits ----
-//
-// The fast loop keeps its place in the input as one bit position, counted
-// from the input position where it started: the current flag byte's unread
-// bits are taken to lie right in front of the next packed byte, at
-// 8 x (next byte) - (unread flag bits). It holds that position plus 7 as `q`
-// (which saves an addition on every load). Then
-//
-//   next packed byte     q / 8
-//   unread flag bits     (7 - q) mod 8, 0 when a fresh flag byte is needed
-//   reading a byte       q += 8 (the flag bits move along behind it)
-//   using n flag bits    q += n, whether they reach into later bytes or not
-//
-// and a literal run of n literals, n flag bits and n bytes, is q += 9n.
-//
-// The unread bits themselves are held left-aligned in `bits`. Below them
-// `bits` may hold the bits of the bytes that follow, as left by the last
-// window (see window_at); they are cleared before a byte is read.
+// short by the unread bits in front of it, and the byte that holds the bit
+// after the code must be in the window whole, because it becomes the
+// current flag byte. With one unread bit, seven whole bytes follow it.
+constexpr unsigned k_max_window_use = 1 + 8 * 7 - 1;
 
 // The top `n` bits set, for n from 0 to 8.
 constexpr std::array<std::uint64_t, 9> k_top_bits = {
@@ -119,17 +78,6 @@ constexpr std::array<std::uint64_t, 9> k_top_bits = {
     0xFE00000000000000,
     0xFF00000000000000,
 };
-
-// The flag bits a literal run can use: the unread ones, or with none unread
-// the whole fresh flag byte, which a window then has at its top.
-constexpr std::array<std::uint64_t, 8> k_run_flag_bits = {
-    k_top_bits[8], k_top_bits[1], k_top_bits[2], k_top_bits[3],
-    k_top_bits[4], k_top_bits[5], k_top_bits[6], k_top_bits[7],
-};
-
-std::size_t next_byte(std::int64_t q) noexcept {
-  return static_cast<std::size_t>(q >> 3);
-}
 
 std::uint64_t load_be64(const std::uint8_t* p) noexcept {
   std::uint64_t v = 0;
@@ -145,18 +93,53 @@ std::uint64_t load_be64(const std::uint8_t* p) noexcept {
 #endif
 }
 
+// The number of leading zero bits of a word that is not zero (std::countl_zero
+// also tests for zero, which the loop never passes).
+MTHC_ALWAYS_INLINE unsigned leading_zeros(std::uint64_t x) noexcept {
+#if defined(__GNUC__) || defined(__clang__)
+  return static_cast<unsigned>(__builtin_clzll(x));
+#else
+  return static_cast<unsigned>(std::countl_zero(x));
+#endif
+}
+
 // The unread flag bits followed by the next packed bytes taken as flag
 // bits: right for as long as no literal or distance byte is read, which
-// holds within a code. Shifted left by the bits a code uses, a window is
-// again the unread bits followed by the bytes after them (the last byte the
-// code reached is the current flag byte), so it can stand as `bits` for the
-// next window unless a byte is read in between.
-std::uint64_t window_at(std::uint64_t bits, unsigned unread, const std::uint8_t* next) noexcept {
-  return bits | (load_be64(next) >> unread);
+// holds within a code.
+std::uint64_t window_at(std::uint64_t bits, unsigned unread, const std::uint8_t* in) noexcept {
+  return bits | (load_be64(in) >> unread);
+}
+
+// Uses the first `n` bits of `window` (taken at `in`), n >= 1. A code that
+// reaches past the current flag byte makes the byte its last bit is in the
+// current one, and moves `in` past it.
+//
+// Before a byte is read (the distance byte), a flag byte used up stays so:
+// the next flag byte comes after the distance byte.
+MTHC_ALWAYS_INLINE void use_before_byte(const std::uint8_t*& in, std::uint64_t& bits,
+                                        unsigned& unread, std::uint64_t window,
+                                        unsigned n) noexcept {
+  const unsigned left = (unread - n) & 7U;
+  in += (n + left - unread) >> 3;
+  bits = (window << n) & k_top_bits[left];
+  unread = left;
+}
+
+// At the end of a token the next read is a flag bit, so a flag byte used
+// up is followed by a fresh one at once (whose bits the window holds):
+// `unread` stays 1 to 8.
+MTHC_ALWAYS_INLINE void use_to_token_end(const std::uint8_t*& in, std::uint64_t& bits,
+                                         unsigned& unread, std::uint64_t window,
+                                         unsigned n) noexcept {
+  const unsigned left = ((unread - n - 1) & 7U) + 1;
+  in += (n + left - unread) >> 3;
+  bits = (window << n) & k_top_bits[left];
+  unread = left;
 }
 
 // Conversions to and from the careful loop's flag register (see
-// block_state), whose low byte holds the unread bits above a sentinel 1.
+// block_state), whose low byte holds the unread bits (0 to 7) above a
+// sentinel 1.
 std::uint32_t to_flag_register(std::uint64_t bits, unsigned unread) noexcept {
   const std::uint32_t high =
       unread == 0 ? 0U : static_cast<std::uint32_t>(bits >> (k_window_bits - unread));
@@ -175,6 +158,36 @@ std::uint64_t bits_in_flag_register(std::uint32_t flag_register) noexcept {
   return (std::uint64_t{flag_register & 0xFF} >> (8 - unread)) << (k_window_bits - unread);
 }
 
+// ---- Margins ----
+
+// The input one pass of the loop consumes at most: a literal run (up to
+// eight bytes and the fresh flag byte after them), then a match: its head
+// moves the input at most seven bytes (a code of at most k_max_window_use
+// bits starting with an unread bit), then the distance byte, then the length
+// code at most eight bytes (it may start with a fresh flag byte). Every load
+// reads eight bytes from where the input is, and the last one (for the
+// length code) starts at most 9 + 7 + 1 bytes in.
+constexpr std::size_t k_literal_word = 8;
+constexpr std::size_t k_max_literal_run_input = k_literal_word + 1;
+constexpr std::size_t k_max_match_input = 7 + 1 + 8;
+static_assert(k_max_literal_run_input + 7 + 1 + k_window_bytes <=
+              k_max_literal_run_input + k_max_match_input);
+// One byte more than a pass can take: after any pass some input is left, so
+// the rule "a match that exhausts the input ends the block" only applies
+// after a length code read by the careful reader (checked at the exit).
+constexpr std::size_t k_input_margin = k_max_literal_run_input + k_max_match_input + 1;
+
+// Match copies go in chunks and may write up to this many bytes beyond the
+// match; the bytes that follow it overwrite them. A match is copied this way
+// only if the room holds the match and the overrun.
+constexpr std::size_t k_copy_chunk = 16;
+constexpr std::size_t k_copy_overrun = k_copy_chunk - 1;
+// A pass starts only with room for a literal run's word and, after it, a
+// match of a short length code with its copy overrun; the room for longer
+// matches is checked per match.
+constexpr std::size_t k_max_short_count = 19;
+constexpr std::size_t k_output_margin = k_literal_word + k_max_short_count + k_copy_overrun;
+
 // ---- Gamma codes ----
 
 // Continue bits of a gamma code read from a window shifted so that the code
@@ -182,14 +195,14 @@ std::uint64_t bits_in_flag_register(std::uint32_t flag_register) noexcept {
 // 64 - p bits of it; together with the `bits_before` bits ahead of the code
 // (the match flag; or the two length bits) it must stay within
 // k_max_window_use, so lower positions are masked off. That leaves codes of
-// up to 27 steps: all distances of a block and lengths up to 2^27.
+// up to 26 steps: all distances of a block and lengths up to 2^26.
 constexpr std::uint64_t continue_bits(unsigned bits_before) {
   return 0x5555555555555555 &
          (~std::uint64_t{0} << (bits_before + k_window_bits - k_max_window_use));
 }
 constexpr std::uint64_t k_distance_code_stops = continue_bits(1);
 constexpr std::uint64_t k_length_code_stops = continue_bits(2);
-static_assert(k_distance_code_stops == 0x5555555555555500);
+static_assert(k_distance_code_stops == 0x5555555555555400);
 static_assert(k_length_code_stops == 0x5555555555555400);
 
 // The value of the gamma code that starts at bit 63 of `code` and is `bits`
@@ -325,6 +338,8 @@ constexpr unsigned longest_short_length() {
 static_assert(longest_short_length() == 17);  // 00 101011: w = 15
 // The count is at most that plus 2 (after a long distance).
 static_assert(k_max_short_count == longest_short_length() + 2);
+// A short match is copied in at most two chunks.
+static_assert(k_max_short_count <= 2 * k_copy_chunk);
 
 // ---- Copies ----
 
@@ -380,85 +395,105 @@ void copy_near_match(std::uint8_t* out, std::uint32_t distance, std::uint32_t co
   }
 }
 
-// The same for any distance: 16-byte chunks when a chunk's source ends
-// before its destination starts, which is most matches.
-MTHC_ALWAYS_INLINE void copy_match(std::uint8_t* out, std::uint32_t distance,
-                                   std::uint32_t count) noexcept {
-  if (distance < k_copy_chunk) {
-    copy_near_match(out, distance, count);
-    return;
-  }
-  // Most matches are one chunk.
+// The same from at least a chunk back: the source of each chunk ends
+// before its destination starts.
+MTHC_ALWAYS_INLINE void copy_far_match(std::uint8_t* out, std::uint32_t distance,
+                                       std::uint32_t count) noexcept {
   const std::uint8_t* from = out - distance;
-  copy16(out, from);
+  copy16(out, from);  // most matches are one chunk
   for (std::uint32_t done = k_copy_chunk; done < count; done += k_copy_chunk)
     copy16(out + done, from + done);
 }
 
+// A match of any count, as the careful loop copies it: nothing when the
+// distance reaches before the output, and cut at the end of the room. Used
+// for long matches; the loop copies short ones itself.
+std::uint8_t* copy_match_within(std::uint8_t* out, const std::uint8_t* out_begin,
+                                const std::uint8_t* out_end, std::uint32_t distance,
+                                std::uint32_t count) noexcept {
+  if (distance > static_cast<std::size_t>(out - out_begin)) return out;
+  const auto room = static_cast<std::size_t>(out_end - out);
+  if (std::size_t{count} + k_copy_overrun <= room) {
+    if (distance < k_copy_chunk) {
+      copy_near_match(out, distance, count);
+    } else {
+      copy_far_match(out, distance, count);
+    }
+    return out + count;
+  }
+  // Near the end of the room, or longer than it: byte by byte.
+  const std::uint8_t* from = out - distance;
+  const std::size_t n = count < room ? count : room;
+  for (std::size_t i = 0; i < n; ++i)
+    out[i] = from[i];
+  return out + n;
+}
+
 // The loop itself, compiled into each variant below.
 MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
-  if (static_cast<std::size_t>(s.in_end - s.in_next) < k_input_margin ||
-      static_cast<std::size_t>(s.out_end - s.out_next) < k_output_margin) {
+  // The loop starts with room for a pass, one byte more input for taking a
+  // fresh flag byte first, and a chunk of output already there (so that a
+  // match's distance is checked by one comparison below).
+  if (static_cast<std::size_t>(s.in_end - s.in_next) < k_input_margin + 1 ||
+      static_cast<std::size_t>(s.out_end - s.out_next) < k_output_margin ||
+      static_cast<std::size_t>(s.out_next - s.out_begin) < k_copy_chunk) {
     return fast_loop_exit::careful;
   }
-  const std::uint8_t* const base = s.in_next;
-  // A pass starts only while next_byte(q) <= in_end - k_input_margin.
-  const std::int64_t q_limit = 8 * ((s.in_end - base) - std::int64_t{k_input_margin}) + 7;
+  // A pass starts only while in <= in_limit and out <= out_limit.
+  const std::uint8_t* const in_limit = s.in_end - k_input_margin;
   std::uint8_t* const out_begin = s.out_begin;
   std::uint8_t* const out_end = s.out_end;
   std::uint8_t* const out_limit = out_end - k_output_margin;
-  std::uint8_t* const out_copy_end = out_end - k_copy_overrun;
+  // Distances from k_copy_chunk to the bytes produced are those with
+  // distance - k_copy_chunk <= out - out_chunk_on.
+  const std::uint8_t* const out_chunk_on = out_begin + k_copy_chunk;
   std::uint8_t* out = s.out_next;
 
+  const std::uint8_t* in = s.in_next;
   unsigned unread = unread_in_flag_register(s.flag_register);
   std::uint64_t bits = bits_in_flag_register(s.flag_register);
-  std::int64_t q = 7 - static_cast<std::int64_t>(unread);
+  if (unread == 0) {
+    bits = std::uint64_t{*in++} << 56;
+    unread = 8;
+  }
   std::uint32_t last_distance = s.last_distance;
   // 1 + (last_distance > k_long_distance): the count is L plus this.
   std::uint32_t count_extra = last_distance > k_long_distance ? 2U : 1U;
   fast_loop_exit result = fast_loop_exit::careful;
 
   do {
-    std::uint64_t window = window_at(bits, unread, base + next_byte(q));
-    if ((window >> 63) != 0) {
+    if ((bits >> 63) != 0) {
       // A literal run: every 1 bit up to the end of the current flag byte
-      // (a fresh one when none is unread). Its bytes follow the fresh flag
-      // byte, or are the next bytes: at (q + 1) / 8 either way.
-      const std::uint64_t flags = window & k_run_flag_bits[unread];
-      // (~flags has a 1 below the usable bits, so the count stops there.)
-      const auto run = static_cast<unsigned>(std::countl_zero(~flags));
-      copy8(out, base + static_cast<std::size_t>((q + 1) >> 3));
+      // (~bits has a 1 below them, so the count stops there).
+      const unsigned run = leading_zeros(~bits);
+      copy8(out, in);
       out += run;
-      q += 9 * static_cast<std::int64_t>(run);
-      bits = flags << run;
-      unread = (unread - run) & 7U;
+      in += run;
+      bits <<= run;
+      unread -= run;
       // Unless the run used up the flag byte, a 0 bit, a match, follows.
-      if (unread == 0) continue;
-      window = window_at(bits, unread, base + next_byte(q));
+      if (unread == 0) {
+        bits = std::uint64_t{*in++} << 56;
+        unread = 8;
+        continue;
+      }
     }
 
     // A match. Most heads are one lookup: the whole head for a repeated
     // distance, the distance code for a new one.
+    std::uint64_t window = window_at(bits, unread, in);
     const std::uint32_t head = k_match_heads[window >> (k_window_bits - k_head_index_bits)];
     std::uint32_t distance = last_distance;
     std::uint32_t count = 0;
-    bool fits = true;  // whether the room holds the match and the copy overrun
     if ((head & k_repeated) != 0) {
-      const unsigned used = head & 0xFFU;
-      q += used;
-      unread = (unread - used) & 7U;
-      bits = window << used;
+      use_to_token_end(in, bits, unread, window, head & 0xFFU);
       count = (head >> 16) + count_extra;
     } else {
       if (head != 0) {
         // A new distance of a short code (never above k_long_distance): its
         // low byte follows.
-        const unsigned used = head & 0xFFU;
-        q += used;
-        unread = (unread - used) & 7U;
-        bits = (window << used) & k_top_bits[unread];
-        distance = (head >> 16) + base[next_byte(q)];
-        q += 8;
+        use_before_byte(in, bits, unread, window, head & 0xFFU);
+        distance = (head >> 16) + *in++;
         count_extra = 1;
         last_distance = distance;
       } else {
@@ -469,15 +504,10 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         const std::uint64_t distance_stops = distance_code & k_distance_code_stops;
         // Too long for a window: the careful loop takes this match.
         if (distance_stops == 0) break;
-        const auto distance_bits = static_cast<unsigned>(std::countl_zero(distance_stops)) + 1;
-        q += 1 + distance_bits;
-        unread = (unread - 1 - distance_bits) & 7U;
-        bits = window << (1 + distance_bits);
+        const unsigned distance_bits = leading_zeros(distance_stops) + 1;
+        use_before_byte(in, bits, unread, window, 1 + distance_bits);
         if ((window >> 61) != 1) {  // not 0 01, the repeated distance
-          const std::uint32_t low_byte = base[next_byte(q)];
-          q += 8;
-          bits &= k_top_bits[unread];
-          distance = gamma_value(distance_code, distance_bits) * 256U + low_byte - 767U;
+          distance = gamma_value(distance_code, distance_bits) * 256U + *in++ - 767U;
           if (distance == 0) {  // end marker
             result = fast_loop_exit::stopped;
             break;
@@ -488,69 +518,64 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       }
 
       // The length code: two bits, or two 0 bits and a gamma code.
-      window = window_at(bits, unread, base + next_byte(q));
+      window = window_at(bits, unread, in);
       if (const std::uint16_t short_length = k_length_codes[window >> 56]; short_length != 0) {
-        const unsigned used = short_length & 0xFFU;
-        q += used;
-        unread = (unread - used) & 7U;
-        bits = window << used;
+        use_to_token_end(in, bits, unread, window, short_length & 0xFFU);
         count = (short_length >> 8) + count_extra;
       } else {
         // A longer code (only for matches longer than 17).
-        std::uint32_t length = 0;
         const std::uint64_t length_code = window << 2;
         const std::uint64_t length_stops = length_code & k_length_code_stops;
         if (length_stops != 0) {
-          const auto length_bits = static_cast<unsigned>(std::countl_zero(length_stops)) + 1;
-          length = gamma_value(length_code, length_bits) + 2;
-          q += 2 + length_bits;
-          unread = (unread - 2 - length_bits) & 7U;
-          bits = window << (2 + length_bits);
-        } else {
-          // Too long for a window (only in damaged or contrived streams):
-          // the careful reader, which stops the block if the input ends
-          // within the code.
-          q += 2;
-          unread = (unread - 2) & 7U;
-          block_state rest = s;
-          rest.in_next = base + next_byte(q);
-          rest.flag_register = to_flag_register(length_code & k_top_bits[unread], unread);
-          std::uint32_t w = 0;
-          const bool complete = read_gamma(rest, w);
-          unread = unread_in_flag_register(rest.flag_register);
-          bits = bits_in_flag_register(rest.flag_register);
-          q = 8 * (rest.in_next - base) + 7 - static_cast<std::int64_t>(unread);
-          if (!complete) {
-            result = fast_loop_exit::stopped;
-            break;
-          }
-          length = w + 2;
+          const unsigned length_bits = leading_zeros(length_stops) + 1;
+          use_to_token_end(in, bits, unread, window, 2 + length_bits);
+          count = gamma_value(length_code, length_bits) + 2 + count_extra;
+          out = copy_match_within(out, out_begin, out_end, distance, count);
+          continue;
         }
-        count = length + count_extra;
-        fits = length + count_extra <= static_cast<std::size_t>(out_copy_end - out);
+        // Too long for a window (only in damaged or contrived streams): the
+        // careful reader, which stops the block if the input ends within
+        // the code. The loop ends after this match, as the code may have
+        // taken the input to its end.
+        use_before_byte(in, bits, unread, window, 2);
+        block_state rest = s;
+        rest.in_next = in;
+        rest.flag_register = to_flag_register(bits, unread);
+        std::uint32_t w = 0;
+        const bool complete = read_gamma(rest, w);
+        in = rest.in_next;
+        unread = unread_in_flag_register(rest.flag_register);
+        bits = bits_in_flag_register(rest.flag_register);
+        if (!complete) {
+          result = fast_loop_exit::stopped;
+          break;
+        }
+        out = copy_match_within(out, out_begin, out_end, distance, w + 2 + count_extra);
+        break;
       }
     }
 
-    if (distance <= static_cast<std::size_t>(out - out_begin)) {
-      if (fits) {
-        copy_match(out, distance, count);
-        out += count;
-      } else {
-        // Near the end of the room, or longer than it: byte by byte, cut at
-        // the room, as the careful loop does.
-        const auto room = static_cast<std::size_t>(out_end - out);
-        const std::uint8_t* from = out - distance;
-        const std::size_t n = count < room ? count : room;
-        for (std::size_t i = 0; i < n; ++i)
-          out[i] = from[i];
-        out += n;
-      }
+    // A short match, which the room holds with its copy overrun.
+    if (std::size_t{distance} - k_copy_chunk <= static_cast<std::size_t>(out - out_chunk_on)) {
+      copy16(out, out - distance);
+      if (count > k_copy_chunk) copy16(out + k_copy_chunk, out + k_copy_chunk - distance);
+      out += count;
+    } else if (distance < k_copy_chunk) {
+      copy_near_match(out, distance, count);
+      out += count;
     }
-  } while (q <= q_limit && out <= out_limit);
+    // Otherwise the distance reaches before the output: nothing is copied.
+  } while (in <= in_limit && out <= out_limit);
 
-  s.in_next = base + next_byte(q);
+  // Back to the careful loop's way: a fresh flag byte taken ahead is
+  // given back.
+  if (unread == 8) {
+    --in;
+    unread = 0;
+  }
+  s.in_next = in;
   s.out_next = out;
-  s.flag_register = to_flag_register(bits & k_top_bits[unread], unread);
+  s.flag_register = to_flag_register(bits, unread);
   s.last_distance = last_distance;
   // Only a length code read by the careful reader can bring the input to
   // its end; after a match that ends the block.
