@@ -405,6 +405,35 @@ MTHC_ALWAYS_INLINE void copy_far_match(std::uint8_t* out, std::uint32_t distance
     copy16(out + done, from + done);
 }
 
+// A short match (at most k_max_short_count) from at least a chunk back:
+// one or two chunks.
+MTHC_ALWAYS_INLINE void copy_far_short_match(std::uint8_t* out, std::uint32_t distance,
+                                             std::uint32_t count) noexcept {
+  copy16(out, out - distance);
+  if (count > k_copy_chunk) copy16(out + k_copy_chunk, out + k_copy_chunk - distance);
+}
+
+// A short match, which the room holds with its copy overrun, after the
+// check of its distance: nothing is copied when it reaches before the
+// output. `out_chunk_on` is a chunk after the start of the output, which
+// `out` has passed. Returns whether the distance was far (at least a chunk
+// back, and within the output).
+MTHC_ALWAYS_INLINE bool copy_short_match(std::uint8_t*& out, const std::uint8_t* out_chunk_on,
+                                         std::uint32_t distance, std::uint32_t count) noexcept {
+  // Distances from k_copy_chunk to the bytes produced are those with
+  // distance - k_copy_chunk <= out - out_chunk_on.
+  if (std::size_t{distance} - k_copy_chunk <= static_cast<std::size_t>(out - out_chunk_on)) {
+    copy_far_short_match(out, distance, count);
+    out += count;
+    return true;
+  }
+  if (distance < k_copy_chunk) {
+    copy_near_match(out, distance, count);
+    out += count;
+  }
+  return false;
+}
+
 // A match of any count, as the careful loop copies it: nothing when the
 // distance reaches before the output, and cut at the end of the room. Used
 // for long matches; the loop copies short ones itself.
@@ -444,8 +473,6 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   std::uint8_t* const out_begin = s.out_begin;
   std::uint8_t* const out_end = s.out_end;
   std::uint8_t* const out_limit = out_end - k_output_margin;
-  // Distances from k_copy_chunk to the bytes produced are those with
-  // distance - k_copy_chunk <= out - out_chunk_on.
   const std::uint8_t* const out_chunk_on = out_begin + k_copy_chunk;
   std::uint8_t* out = s.out_next;
 
@@ -459,6 +486,10 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   std::uint32_t last_distance = s.last_distance;
   // 1 + (last_distance > k_long_distance): the count is L plus this.
   std::uint32_t count_extra = last_distance > k_long_distance ? 2U : 1U;
+  // Whether the last distance was found far (at least a chunk back, and
+  // within the output) by the last match that used it: the output only
+  // grows, so a repeat of it is, without a check.
+  bool repeat_far = false;
   fast_loop_exit result = fast_loop_exit::careful;
 
   do {
@@ -488,6 +519,12 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
     if ((head & k_repeated) != 0) {
       use_to_token_end(in, bits, unread, window, head & 0xFFU);
       count = (head >> 16) + count_extra;
+      // The same distance as the last match: when that was far, it still is.
+      if (repeat_far) {
+        copy_far_short_match(out, distance, count);
+        out += count;
+        continue;
+      }
     } else {
       if (head != 0) {
         // A new distance of a short code (never above k_long_distance): its
@@ -531,6 +568,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
           use_to_token_end(in, bits, unread, window, 2 + length_bits);
           count = gamma_value(length_code, length_bits) + 2 + count_extra;
           out = copy_match_within(out, out_begin, out_end, distance, count);
+          repeat_far = false;
           continue;
         }
         // Too long for a window (only in damaged or contrived streams): the
@@ -555,16 +593,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       }
     }
 
-    // A short match, which the room holds with its copy overrun.
-    if (std::size_t{distance} - k_copy_chunk <= static_cast<std::size_t>(out - out_chunk_on)) {
-      copy16(out, out - distance);
-      if (count > k_copy_chunk) copy16(out + k_copy_chunk, out + k_copy_chunk - distance);
-      out += count;
-    } else if (distance < k_copy_chunk) {
-      copy_near_match(out, distance, count);
-      out += count;
-    }
-    // Otherwise the distance reaches before the output: nothing is copied.
+    repeat_far = copy_short_match(out, out_chunk_on, distance, count);
   } while (in <= in_limit && out <= out_limit);
 
   // Back to the careful loop's way: a fresh flag byte taken ahead is
