@@ -51,32 +51,33 @@ namespace {
 //
 // The loop's place in the input is `in`, the next packed byte, with the
 // unread bits of the current flag byte held left-aligned in `bits` (zeros
-// below them) and their number in `unread`. Between tokens `unread` is 1 to
-// 8; after a distance code it may be 0, a fresh flag byte then being the
-// byte after the distance byte.
+// below them) and the number of its bits already read in `used`. Between
+// tokens `used` is 0 to 7; after a distance code it may be 8, a fresh flag
+// byte then being the byte after the distance byte.
 
 // Bytes loaded for one window of flag bits.
 constexpr std::size_t k_window_bytes = 8;
 constexpr unsigned k_window_bits = 64;
 static_assert(k_window_bits == 8 * k_window_bytes);
 
-// How many bits of a window one code may use. The window's last byte is cut
-// short by the unread bits in front of it, and the byte that holds the bit
-// after the code must be in the window whole, because it becomes the
-// current flag byte. With one unread bit, seven whole bytes follow it.
-constexpr unsigned k_max_window_use = 1 + 8 * 7 - 1;
+// How many bits of a window one code may use. A window holds the unread
+// bits and the seven bytes after them, and the byte that holds the bit after
+// the code must be in it whole, because it becomes the current flag byte.
+// With no unread bit (after a distance byte) that leaves 55.
+constexpr unsigned k_max_window_use = 8 * 7 - 1;
 
-// The top `n` bits set, for n from 0 to 8.
-constexpr std::array<std::uint64_t, 9> k_top_bits = {
-    0,
-    0x8000000000000000,
-    0xC000000000000000,
-    0xE000000000000000,
-    0xF000000000000000,
-    0xF800000000000000,
-    0xFC00000000000000,
-    0xFE00000000000000,
+// The unread bits of a flag byte of which `used` bits (0 to 8) are read:
+// the top 8 - used bits.
+constexpr std::array<std::uint64_t, 9> k_unread_bits = {
     0xFF00000000000000,
+    0xFE00000000000000,
+    0xFC00000000000000,
+    0xF800000000000000,
+    0xF000000000000000,
+    0xE000000000000000,
+    0xC000000000000000,
+    0x8000000000000000,
+    0,
 };
 
 std::uint64_t load_be64(const std::uint8_t* p) noexcept {
@@ -106,8 +107,8 @@ MTHC_ALWAYS_INLINE unsigned leading_zeros(std::uint64_t x) noexcept {
 // The unread flag bits followed by the next packed bytes taken as flag
 // bits: right for as long as no literal or distance byte is read, which
 // holds within a code.
-std::uint64_t window_at(std::uint64_t bits, unsigned unread, const std::uint8_t* in) noexcept {
-  return bits | (load_be64(in) >> unread);
+std::uint64_t window_at(std::uint64_t bits, unsigned used, const std::uint8_t* in) noexcept {
+  return bits | ((load_be64(in) >> 8) << used);
 }
 
 // Uses the first `n` bits of `window` (taken at `in`), n >= 1. A code that
@@ -117,24 +118,24 @@ std::uint64_t window_at(std::uint64_t bits, unsigned unread, const std::uint8_t*
 // Before a byte is read (the distance byte), a flag byte used up stays so:
 // the next flag byte comes after the distance byte.
 MTHC_ALWAYS_INLINE void use_before_byte(const std::uint8_t*& in, std::uint64_t& bits,
-                                        unsigned& unread, std::uint64_t window,
+                                        unsigned& used, std::uint64_t window,
                                         unsigned n) noexcept {
-  const unsigned left = (unread - n) & 7U;
-  in += (n + left - unread) >> 3;
-  bits = (window << n) & k_top_bits[left];
-  unread = left;
+  const unsigned total = used + n;  // bits from the start of the current flag byte
+  in += (total - 1) >> 3;
+  used = ((total - 1) & 7U) + 1;
+  bits = (window << n) & k_unread_bits[used];
 }
 
 // At the end of a token the next read is a flag bit, so a flag byte used
 // up is followed by a fresh one at once (whose bits the window holds):
-// `unread` stays 1 to 8.
+// `used` stays 0 to 7.
 MTHC_ALWAYS_INLINE void use_to_token_end(const std::uint8_t*& in, std::uint64_t& bits,
-                                         unsigned& unread, std::uint64_t window,
+                                         unsigned& used, std::uint64_t window,
                                          unsigned n) noexcept {
-  const unsigned left = ((unread - n - 1) & 7U) + 1;
-  in += (n + left - unread) >> 3;
-  bits = (window << n) & k_top_bits[left];
-  unread = left;
+  const unsigned total = used + n;
+  in += total >> 3;
+  used = total & 7U;
+  bits = (window << n) & k_unread_bits[used];
 }
 
 // Conversions to and from the careful loop's flag register (see
@@ -203,7 +204,7 @@ constexpr std::uint64_t continue_bits(unsigned bits_before) {
 constexpr std::uint64_t k_distance_code_stops = continue_bits(1);
 constexpr std::uint64_t k_length_code_stops = continue_bits(2);
 static_assert(k_distance_code_stops == 0x5555555555555400);
-static_assert(k_length_code_stops == 0x5555555555555400);
+static_assert(k_length_code_stops == 0x5555555555555000);
 
 // The value of the gamma code that starts at bit 63 of `code` and is `bits`
 // long (2 to 56, even): a leading 1 followed by its data bits, which sit at
@@ -477,11 +478,11 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   std::uint8_t* out = s.out_next;
 
   const std::uint8_t* in = s.in_next;
-  unsigned unread = unread_in_flag_register(s.flag_register);
   std::uint64_t bits = bits_in_flag_register(s.flag_register);
-  if (unread == 0) {
+  unsigned used = 8 - unread_in_flag_register(s.flag_register);
+  if (used == 8) {
     bits = std::uint64_t{*in++} << 56;
-    unread = 8;
+    used = 0;
   }
   std::uint32_t last_distance = s.last_distance;
   // 1 + (last_distance > k_long_distance): the count is L plus this.
@@ -501,23 +502,23 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       out += run;
       in += run;
       bits <<= run;
-      unread -= run;
+      used += run;
       // Unless the run used up the flag byte, a 0 bit, a match, follows.
-      if (unread == 0) {
+      if (used == 8) {
         bits = std::uint64_t{*in++} << 56;
-        unread = 8;
+        used = 0;
         continue;
       }
     }
 
     // A match. Most heads are one lookup: the whole head for a repeated
     // distance, the distance code for a new one.
-    std::uint64_t window = window_at(bits, unread, in);
+    std::uint64_t window = window_at(bits, used, in);
     const std::uint32_t head = k_match_heads[window >> (k_window_bits - k_head_index_bits)];
     std::uint32_t distance = last_distance;
     std::uint32_t count = 0;
     if ((head & k_repeated) != 0) {
-      use_to_token_end(in, bits, unread, window, head & 0xFFU);
+      use_to_token_end(in, bits, used, window, head & 0xFFU);
       count = (head >> 16) + count_extra;
       // The same distance as the last match: when that was far, it still is.
       if (repeat_far) {
@@ -529,7 +530,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       if (head != 0) {
         // A new distance of a short code (never above k_long_distance): its
         // low byte follows.
-        use_before_byte(in, bits, unread, window, head & 0xFFU);
+        use_before_byte(in, bits, used, window, head & 0xFFU);
         distance = (head >> 16) + *in++;
         count_extra = 1;
         last_distance = distance;
@@ -542,7 +543,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         // Too long for a window: the careful loop takes this match.
         if (distance_stops == 0) break;
         const unsigned distance_bits = leading_zeros(distance_stops) + 1;
-        use_before_byte(in, bits, unread, window, 1 + distance_bits);
+        use_before_byte(in, bits, used, window, 1 + distance_bits);
         if ((window >> 61) != 1) {  // not 0 01, the repeated distance
           distance = gamma_value(distance_code, distance_bits) * 256U + *in++ - 767U;
           if (distance == 0) {  // end marker
@@ -555,9 +556,9 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       }
 
       // The length code: two bits, or two 0 bits and a gamma code.
-      window = window_at(bits, unread, in);
+      window = window_at(bits, used, in);
       if (const std::uint16_t short_length = k_length_codes[window >> 56]; short_length != 0) {
-        use_to_token_end(in, bits, unread, window, short_length & 0xFFU);
+        use_to_token_end(in, bits, used, window, short_length & 0xFFU);
         count = (short_length >> 8) + count_extra;
       } else {
         // A longer code (only for matches longer than 17).
@@ -565,7 +566,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         const std::uint64_t length_stops = length_code & k_length_code_stops;
         if (length_stops != 0) {
           const unsigned length_bits = leading_zeros(length_stops) + 1;
-          use_to_token_end(in, bits, unread, window, 2 + length_bits);
+          use_to_token_end(in, bits, used, window, 2 + length_bits);
           count = gamma_value(length_code, length_bits) + 2 + count_extra;
           out = copy_match_within(out, out_begin, out_end, distance, count);
           repeat_far = false;
@@ -575,14 +576,14 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         // careful reader, which stops the block if the input ends within
         // the code. The loop ends after this match, as the code may have
         // taken the input to its end.
-        use_before_byte(in, bits, unread, window, 2);
+        use_before_byte(in, bits, used, window, 2);
         block_state rest = s;
         rest.in_next = in;
-        rest.flag_register = to_flag_register(bits, unread);
+        rest.flag_register = to_flag_register(bits, 8 - used);
         std::uint32_t w = 0;
         const bool complete = read_gamma(rest, w);
         in = rest.in_next;
-        unread = unread_in_flag_register(rest.flag_register);
+        used = 8 - unread_in_flag_register(rest.flag_register);
         bits = bits_in_flag_register(rest.flag_register);
         if (!complete) {
           result = fast_loop_exit::stopped;
@@ -598,13 +599,13 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
 
   // Back to the careful loop's way: a fresh flag byte taken ahead is
   // given back.
-  if (unread == 8) {
+  if (used == 0) {
     --in;
-    unread = 0;
+    used = 8;
   }
   s.in_next = in;
   s.out_next = out;
-  s.flag_register = to_flag_register(bits, unread);
+  s.flag_register = to_flag_register(bits, 8 - used);
   s.last_distance = last_distance;
   // Only a length code read by the careful reader can bring the input to
   // its end; after a match that ends the block.
