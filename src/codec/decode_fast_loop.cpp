@@ -266,22 +266,22 @@ constexpr std::array<std::uint32_t, 256> make_distance_codes() {
 
 // A short length code: the bits used in the low byte (0 for a longer code),
 // L above it.
-constexpr std::array<std::uint16_t, 256> make_length_codes() {
-  std::array<std::uint16_t, 256> table{};
+constexpr std::array<std::uint32_t, 256> make_length_codes() {
+  std::array<std::uint32_t, 256> table{};
   for (unsigned i = 0; i < 256; ++i) {
     if ((i >> 6) != 0) {
-      table[i] = static_cast<std::uint16_t>((i >> 6) << 8 | 2);
+      table[i] = (i >> 6) << 8 | 2;
       continue;
     }
     const gamma_prefix code = gamma_in_byte((i << 2) & 0xFF, k_short_code_bits);
     if (code.used != 0)
-      table[i] = static_cast<std::uint16_t>((code.value + 2) << 8 | (code.used + 2));
+      table[i] = (code.value + 2) << 8 | (code.used + 2);
   }
   return table;
 }
 
 constexpr std::array<std::uint32_t, 256> k_distance_codes = make_distance_codes();
-constexpr std::array<std::uint16_t, 256> k_length_codes = make_length_codes();
+constexpr std::array<std::uint32_t, 256> k_length_codes = make_length_codes();
 static_assert(k_distance_codes[0x40] == (3 | k_repeated));               // 01: v = 2
 static_assert(k_distance_codes[0xC0] == (3 | 1 << 16));                  // 11: v = 3
 static_assert(k_distance_codes[0x04] == (7 | (5 * 256 + 1) << 16));      // 000001: v = 8
@@ -314,9 +314,9 @@ constexpr std::array<std::uint32_t, 1024> make_match_heads() {
     }
     // The repeated distance used three bits (flag and 01); its length code
     // is in the eight bits after them.
-    const std::uint16_t length = k_length_codes[i & 0xFF];
+    const std::uint32_t length = k_length_codes[i & 0xFF];
     if (length == 0) continue;
-    table[i] = (used + (length & 0xFFU)) | k_repeated | (std::uint32_t{length} >> 8) << 16;
+    table[i] = (used + (length & 0xFFU)) | k_repeated | (length >> 8) << 16;
   }
   return table;
 }
@@ -332,7 +332,7 @@ static_assert(3 + 2 + 2 * 3 == k_head_index_bits);
 // long distance, 2 more.
 constexpr unsigned longest_short_length() {
   unsigned longest = 0;
-  for (const std::uint16_t code : k_length_codes)
+  for (const std::uint32_t code : k_length_codes)
     longest = (code >> 8) > longest ? (code >> 8) : longest;
   return longest;
 }
@@ -557,7 +557,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
 
       // The length code: two bits, or two 0 bits and a gamma code.
       window = window_at(bits, used, in);
-      if (const std::uint16_t short_length = k_length_codes[window >> 56]; short_length != 0) {
+      if (const std::uint32_t short_length = k_length_codes[window >> 56]; short_length != 0) {
         use_to_token_end(in, bits, used, window, short_length & 0xFFU);
         count = (short_length >> 8) + count_extra;
       } else {
