@@ -189,6 +189,25 @@ constexpr std::size_t k_copy_overrun = k_copy_chunk - 1;
 constexpr std::size_t k_max_short_count = 19;
 constexpr std::size_t k_output_margin = k_literal_word + k_max_short_count + k_copy_overrun;
 
+// Instead of checking both margins on every pass, the loop counts down the
+// passes that are sure to find them: a pass takes at most
+// k_max_pass_input bytes of input and gives at most k_max_pass_output bytes
+// of output, unless its match is long (which checks its own room, and
+// whose length code may come from the careful reader); after such a match
+// the count is taken anew.
+constexpr std::size_t k_max_pass_input = k_max_literal_run_input + k_max_match_input;
+constexpr std::size_t k_max_pass_output = k_literal_word + k_max_short_count;
+
+std::size_t passes_within_margins(const std::uint8_t* in, const std::uint8_t* in_end,
+                                  const std::uint8_t* out, const std::uint8_t* out_end) noexcept {
+  const auto in_left = static_cast<std::size_t>(in_end - in);
+  const auto out_left = static_cast<std::size_t>(out_end - out);
+  if (in_left < k_input_margin || out_left < k_output_margin) return 0;
+  const std::size_t by_input = (in_left - k_input_margin) / k_max_pass_input + 1;
+  const std::size_t by_output = (out_left - k_output_margin) / k_max_pass_output + 1;
+  return by_input < by_output ? by_input : by_output;
+}
+
 // ---- Gamma codes ----
 
 // Continue bits of a gamma code read from a window shifted so that the code
@@ -469,11 +488,9 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       static_cast<std::size_t>(s.out_next - s.out_begin) < k_copy_chunk) {
     return fast_loop_exit::careful;
   }
-  // A pass starts only while in <= in_limit and out <= out_limit.
-  const std::uint8_t* const in_limit = s.in_end - k_input_margin;
+  const std::uint8_t* const in_end = s.in_end;
   std::uint8_t* const out_begin = s.out_begin;
   std::uint8_t* const out_end = s.out_end;
-  std::uint8_t* const out_limit = out_end - k_output_margin;
   const std::uint8_t* const out_chunk_on = out_begin + k_copy_chunk;
   std::uint8_t* out = s.out_next;
 
@@ -492,6 +509,8 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   // grows, so a repeat of it is, without a check.
   bool repeat_far = false;
   fast_loop_exit result = fast_loop_exit::careful;
+  // At least one, by the check on entry.
+  std::size_t passes = passes_within_margins(in, in_end, out, out_end);
 
   do {
     if ((bits >> 63) != 0) {
@@ -570,6 +589,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
           count = gamma_value(length_code, length_bits) + 2 + count_extra;
           out = copy_match_within(out, out_begin, out_end, distance, count);
           repeat_far = false;
+          passes = 1;  // taken anew
           continue;
         }
         // Too long for a window (only in damaged or contrived streams): the
@@ -595,7 +615,8 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
     }
 
     repeat_far = copy_short_match(out, out_chunk_on, distance, count);
-  } while (in <= in_limit && out <= out_limit);
+    // (Every pass comes here, also those that `continue`.)
+  } while (--passes != 0 || (passes = passes_within_margins(in, in_end, out, out_end)) != 0);
 
   // Back to the careful loop's way: a fresh flag byte taken ahead is
   // given back.
