@@ -379,7 +379,7 @@ void copy16(std::uint8_t* to, const std::uint8_t* from) noexcept {
 // the bytes produced), with the same result as copying forwards byte by
 // byte, and may write up to k_copy_overrun bytes after them. A word is only
 // copied from bytes that are already final.
-void copy_near_match(std::uint8_t* out, std::uint32_t distance, std::uint32_t count) noexcept {
+void copy_near_match(std::uint8_t* out, std::size_t distance, std::uint32_t count) noexcept {
   std::uint8_t* to = out;
   std::uint8_t* const end = out + count;
   if (distance >= 8) {
@@ -417,7 +417,7 @@ void copy_near_match(std::uint8_t* out, std::uint32_t distance, std::uint32_t co
 
 // The same from at least a chunk back: the source of each chunk ends
 // before its destination starts.
-MTHC_ALWAYS_INLINE void copy_far_match(std::uint8_t* out, std::uint32_t distance,
+MTHC_ALWAYS_INLINE void copy_far_match(std::uint8_t* out, std::size_t distance,
                                        std::uint32_t count) noexcept {
   const std::uint8_t* from = out - distance;
   copy16(out, from);  // most matches are one chunk
@@ -427,7 +427,7 @@ MTHC_ALWAYS_INLINE void copy_far_match(std::uint8_t* out, std::uint32_t distance
 
 // A short match (at most k_max_short_count) from at least a chunk back:
 // one or two chunks.
-MTHC_ALWAYS_INLINE void copy_far_short_match(std::uint8_t* out, std::uint32_t distance,
+MTHC_ALWAYS_INLINE void copy_far_short_match(std::uint8_t* out, std::size_t distance,
                                              std::uint32_t count) noexcept {
   copy16(out, out - distance);
   if (count > k_copy_chunk) copy16(out + k_copy_chunk, out + k_copy_chunk - distance);
@@ -439,7 +439,7 @@ MTHC_ALWAYS_INLINE void copy_far_short_match(std::uint8_t* out, std::uint32_t di
 // `out` has passed. Returns whether the distance was far (at least a chunk
 // back, and within the output).
 MTHC_ALWAYS_INLINE bool copy_short_match(std::uint8_t*& out, const std::uint8_t* out_chunk_on,
-                                         std::uint32_t distance, std::uint32_t count) noexcept {
+                                         std::size_t distance, std::uint32_t count) noexcept {
   // Distances from k_copy_chunk to the bytes produced are those with
   // distance - k_copy_chunk <= out - out_chunk_on.
   if (std::size_t{distance} - k_copy_chunk <= static_cast<std::size_t>(out - out_chunk_on)) {
@@ -458,7 +458,7 @@ MTHC_ALWAYS_INLINE bool copy_short_match(std::uint8_t*& out, const std::uint8_t*
 // distance reaches before the output, and cut at the end of the room. Used
 // for long matches; the loop copies short ones itself.
 std::uint8_t* copy_match_within(std::uint8_t* out, const std::uint8_t* out_begin,
-                                const std::uint8_t* out_end, std::uint32_t distance,
+                                const std::uint8_t* out_end, std::size_t distance,
                                 std::uint32_t count) noexcept {
   if (distance > static_cast<std::size_t>(out - out_begin)) return out;
   const auto room = static_cast<std::size_t>(out_end - out);
@@ -501,7 +501,8 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
     bits = std::uint64_t{*in++} << 56;
     used = 0;
   }
-  std::uint32_t last_distance = s.last_distance;
+  // (Distances are held in full registers: they are added to pointers.)
+  std::size_t last_distance = s.last_distance;
   // 1 + (last_distance > k_long_distance): the count is L plus this.
   std::uint32_t count_extra = last_distance > k_long_distance ? 2U : 1U;
   // Whether the last distance was found far (at least a chunk back, and
@@ -534,7 +535,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
     // distance, the distance code for a new one.
     std::uint64_t window = window_at(bits, used, in);
     const std::uint32_t head = k_match_heads[window >> (k_window_bits - k_head_index_bits)];
-    std::uint32_t distance = last_distance;
+    std::size_t distance = last_distance;
     std::uint32_t count = 0;
     if ((head & k_repeated) != 0) {
       use_to_token_end(in, bits, used, window, head & 0xFFU);
@@ -564,7 +565,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         const unsigned distance_bits = leading_zeros(distance_stops) + 1;
         use_before_byte(in, bits, used, window, 1 + distance_bits);
         if ((window >> 61) != 1) {  // not 0 01, the repeated distance
-          distance = gamma_value(distance_code, distance_bits) * 256U + *in++ - 767U;
+          distance = std::uint32_t{gamma_value(distance_code, distance_bits) * 256U + *in++ - 767U};
           if (distance == 0) {  // end marker
             result = fast_loop_exit::stopped;
             break;
@@ -627,7 +628,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   s.in_next = in;
   s.out_next = out;
   s.flag_register = to_flag_register(bits, 8 - used);
-  s.last_distance = last_distance;
+  s.last_distance = static_cast<std::uint32_t>(last_distance);
   // Only a length code read by the careful reader can bring the input to
   // its end; after a match that ends the block.
   if (s.in_next == s.in_end) result = fast_loop_exit::stopped;
