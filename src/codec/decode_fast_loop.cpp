@@ -69,15 +69,9 @@ constexpr unsigned k_max_window_use = 8 * 7 - 1;
 // The unread bits of a flag byte of which `used` bits (0 to 8) are read:
 // the top 8 - used bits.
 constexpr std::array<std::uint64_t, 9> k_unread_bits = {
-    0xFF00000000000000,
-    0xFE00000000000000,
-    0xFC00000000000000,
-    0xF800000000000000,
-    0xF000000000000000,
-    0xE000000000000000,
-    0xC000000000000000,
-    0x8000000000000000,
-    0,
+    0xFF00000000000000, 0xFE00000000000000, 0xFC00000000000000,
+    0xF800000000000000, 0xF000000000000000, 0xE000000000000000,
+    0xC000000000000000, 0x8000000000000000, 0,
 };
 
 std::uint64_t load_be64(const std::uint8_t* p) noexcept {
@@ -118,8 +112,7 @@ std::uint64_t window_at(std::uint64_t bits, unsigned used, const std::uint8_t* i
 // Before a byte is read (the distance byte), a flag byte used up stays so:
 // the next flag byte comes after the distance byte.
 MTHC_ALWAYS_INLINE void use_before_byte(const std::uint8_t*& in, std::uint64_t& bits,
-                                        unsigned& used, std::uint64_t window,
-                                        unsigned n) noexcept {
+                                        unsigned& used, std::uint64_t window, unsigned n) noexcept {
   const unsigned total = used + n;  // bits from the start of the current flag byte
   in += (total - 1) >> 3;
   used = ((total - 1) & 7U) + 1;
@@ -293,8 +286,7 @@ constexpr std::array<std::uint32_t, 256> make_length_codes() {
       continue;
     }
     const gamma_prefix code = gamma_in_byte((i << 2) & 0xFF, k_short_code_bits);
-    if (code.used != 0)
-      table[i] = (code.value + 2) << 8 | (code.used + 2);
+    if (code.used != 0) table[i] = (code.value + 2) << 8 | (code.used + 2);
   }
   return table;
 }
@@ -524,7 +516,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       bits <<= run;
       used += run;
       // Unless the run used up the flag byte, a 0 bit, a match, follows.
-      if (used == 8) {
+      if (used == 8) [[unlikely]] {
         bits = std::uint64_t{*in++} << 56;
         used = 0;
         continue;
@@ -537,17 +529,17 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
     const std::uint32_t head = k_match_heads[window >> (k_window_bits - k_head_index_bits)];
     std::size_t distance = last_distance;
     std::uint32_t count = 0;
-    if ((head & k_repeated) != 0) {
+    if ((head & k_repeated) != 0) [[likely]] {
       use_to_token_end(in, bits, used, window, head & 0xFFU);
       count = (head >> 16) + count_extra;
       // The same distance as the last match: when that was far, it still is.
-      if (repeat_far) {
+      if (repeat_far) [[likely]] {
         copy_far_short_match(out, distance, count);
         out += count;
         continue;
       }
     } else {
-      if (head != 0) {
+      if (head != 0) [[likely]] {
         // A new distance of a short code (never above k_long_distance): its
         // low byte follows.
         use_before_byte(in, bits, used, window, head & 0xFFU);
@@ -561,12 +553,13 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         const std::uint64_t distance_code = window << 1;
         const std::uint64_t distance_stops = distance_code & k_distance_code_stops;
         // Too long for a window: the careful loop takes this match.
-        if (distance_stops == 0) break;
+        if (distance_stops == 0) [[unlikely]]
+          break;
         const unsigned distance_bits = leading_zeros(distance_stops) + 1;
         use_before_byte(in, bits, used, window, 1 + distance_bits);
         if ((window >> 61) != 1) {  // not 0 01, the repeated distance
           distance = std::uint32_t{gamma_value(distance_code, distance_bits) * 256U + *in++ - 767U};
-          if (distance == 0) {  // end marker
+          if (distance == 0) [[unlikely]] {  // end marker
             result = fast_loop_exit::stopped;
             break;
           }
@@ -577,7 +570,8 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
 
       // The length code: two bits, or two 0 bits and a gamma code.
       window = window_at(bits, used, in);
-      if (const std::uint32_t short_length = k_length_codes[window >> 56]; short_length != 0) {
+      if (const std::uint32_t short_length = k_length_codes[window >> 56]; short_length != 0)
+          [[likely]] {
         use_to_token_end(in, bits, used, window, short_length & 0xFFU);
         count = (short_length >> 8) + count_extra;
       } else {
