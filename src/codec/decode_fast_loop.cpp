@@ -105,32 +105,6 @@ std::uint64_t window_at(std::uint64_t bits, unsigned used, const std::uint8_t* i
   return bits | ((load_be64(in) >> 8) << used);
 }
 
-// Uses the first `n` bits of `window` (taken at `in`), n >= 1. A code that
-// reaches past the current flag byte makes the byte its last bit is in the
-// current one, and moves `in` past it.
-//
-// Before a byte is read (the distance byte), a flag byte used up stays so:
-// the next flag byte comes after the distance byte.
-MTHC_ALWAYS_INLINE void use_before_byte(const std::uint8_t*& in, std::uint64_t& bits,
-                                        unsigned& used, std::uint64_t window, unsigned n) noexcept {
-  const unsigned total = used + n;  // bits from the start of the current flag byte
-  in += (total - 1) >> 3;
-  used = ((total - 1) & 7U) + 1;
-  bits = (window << n) & k_unread_bits[used];
-}
-
-// At the end of a token the next read is a flag bit, so a flag byte used
-// up is followed by a fresh one at once (whose bits the window holds):
-// `used` stays 0 to 7.
-MTHC_ALWAYS_INLINE void use_to_token_end(const std::uint8_t*& in, std::uint64_t& bits,
-                                         unsigned& used, std::uint64_t window,
-                                         unsigned n) noexcept {
-  const unsigned total = used + n;
-  in += total >> 3;
-  used = total & 7U;
-  bits = (window << n) & k_unread_bits[used];
-}
-
 // Conversions to and from the careful loop's flag register (see
 // block_state), whose low byte holds the unread bits (0 to 7) above a
 // sentinel 1.
@@ -353,6 +327,43 @@ static_assert(k_max_short_count == longest_short_length() + 2);
 // A short match is copied in at most two chunks.
 static_assert(k_max_short_count <= 2 * k_copy_chunk);
 
+// The tables the loop reads, side by side, so that one register can
+// address all of them.
+struct loop_tables {
+  std::array<std::uint32_t, 1024> match_heads;
+  std::array<std::uint32_t, 256> length_codes;
+  std::array<std::uint64_t, 9> unread_bits;
+};
+constexpr loop_tables k_loop_tables = {k_match_heads, k_length_codes, k_unread_bits};
+
+// ---- Using flag bits ----
+
+// Uses the first `n` bits of `window` (taken at `in`), n >= 1. A code that
+// reaches past the current flag byte makes the byte its last bit is in the
+// current one, and moves `in` past it.
+//
+// Before a byte is read (the distance byte), a flag byte used up stays so:
+// the next flag byte comes after the distance byte.
+MTHC_ALWAYS_INLINE void use_before_byte(const std::uint8_t*& in, std::uint64_t& bits,
+                                        unsigned& used, std::uint64_t window, unsigned n) noexcept {
+  const unsigned total = used + n;  // bits from the start of the current flag byte
+  in += (total - 1) >> 3;
+  used = ((total - 1) & 7U) + 1;
+  bits = (window << n) & k_loop_tables.unread_bits[used];
+}
+
+// At the end of a token the next read is a flag bit, so a flag byte used
+// up is followed by a fresh one at once (whose bits the window holds):
+// `used` stays 0 to 7.
+MTHC_ALWAYS_INLINE void use_to_token_end(const std::uint8_t*& in, std::uint64_t& bits,
+                                         unsigned& used, std::uint64_t window,
+                                         unsigned n) noexcept {
+  const unsigned total = used + n;
+  in += total >> 3;
+  used = total & 7U;
+  bits = (window << n) & k_loop_tables.unread_bits[used];
+}
+
 // ---- Copies ----
 
 void copy8(std::uint8_t* to, const std::uint8_t* from) noexcept {
@@ -526,7 +537,8 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
     // A match. Most heads are one lookup: the whole head for a repeated
     // distance, the distance code for a new one.
     std::uint64_t window = window_at(bits, used, in);
-    const std::uint32_t head = k_match_heads[window >> (k_window_bits - k_head_index_bits)];
+    const std::uint32_t head =
+        k_loop_tables.match_heads[window >> (k_window_bits - k_head_index_bits)];
     std::size_t distance = last_distance;
     std::uint32_t count = 0;
     if ((head & k_repeated) != 0) [[likely]] {
@@ -570,8 +582,8 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
 
       // The length code: two bits, or two 0 bits and a gamma code.
       window = window_at(bits, used, in);
-      if (const std::uint32_t short_length = k_length_codes[window >> 56]; short_length != 0)
-          [[likely]] {
+      if (const std::uint32_t short_length = k_loop_tables.length_codes[window >> 56];
+          short_length != 0) [[likely]] {
         use_to_token_end(in, bits, used, window, short_length & 0xFFU);
         count = (short_length >> 8) + count_extra;
       } else {
