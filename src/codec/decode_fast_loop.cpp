@@ -192,10 +192,26 @@ constexpr std::uint64_t k_length_code_stops = continue_bits(2);
 static_assert(k_distance_code_stops == 0x5555555555555400);
 static_assert(k_length_code_stops == 0x5555555555555000);
 
+// The variants of the loop (see the end of the file).
+enum class loop_variant { portable, bit_manipulation };
+
 // The value of the gamma code that starts at bit 63 of `code` and is `bits`
 // long (2 to 56, even): a leading 1 followed by its data bits, which sit at
-// every second position; they are gathered by halving the gaps between them.
-std::uint32_t gamma_value(std::uint64_t code, unsigned bits) noexcept {
+// every second position. The bit-manipulation variant gathers them with one
+// instruction; the portable one by halving the gaps between them.
+template <loop_variant variant>
+MTHC_ALWAYS_INLINE std::uint32_t gamma_value(std::uint64_t code, unsigned bits) noexcept {
+#if MTHC_FAST_LOOP_VARIANTS
+  if constexpr (variant == loop_variant::bit_manipulation) {
+    // PEXT (BMI2), written out: the intrinsic would need the target on every
+    // function it is inlined through.
+    std::uint64_t data = 0;
+    __asm__("pextq %2, %1, %0"
+            : "=r"(data)
+            : "r"(code >> (k_window_bits - bits)), "r"(std::uint64_t{0xAAAAAAAAAAAAAAAA}));
+    return static_cast<std::uint32_t>(data | (std::uint64_t{1} << (bits / 2)));
+  }
+#endif
   std::uint64_t x = (code >> (k_window_bits - bits) >> 1) & 0x5555555555555555;
   x = (x | (x >> 1)) & 0x3333333333333333;
   x = (x | (x >> 2)) & 0x0F0F0F0F0F0F0F0F;
@@ -482,6 +498,7 @@ std::uint8_t* copy_match_within(std::uint8_t* out, const std::uint8_t* out_begin
 }
 
 // The loop itself, compiled into each variant below.
+template <loop_variant variant>
 MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   // The loop starts with room for a pass, one byte more input for taking a
   // fresh flag byte first, and a chunk of output already there (so that a
@@ -570,7 +587,8 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         const unsigned distance_bits = leading_zeros(distance_stops) + 1;
         use_before_byte(in, bits, used, window, 1 + distance_bits);
         if ((window >> 61) != 1) {  // not 0 01, the repeated distance
-          distance = std::uint32_t{gamma_value(distance_code, distance_bits) * 256U + *in++ - 767U};
+          distance = std::uint32_t{gamma_value<variant>(distance_code, distance_bits) * 256U +
+                                   *in++ - 767U};
           if (distance == 0) [[unlikely]] {  // end marker
             result = fast_loop_exit::stopped;
             break;
@@ -593,7 +611,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         if (length_stops != 0) {
           const unsigned length_bits = leading_zeros(length_stops) + 1;
           use_to_token_end(in, bits, used, window, 2 + length_bits);
-          count = gamma_value(length_code, length_bits) + 2 + count_extra;
+          count = gamma_value<variant>(length_code, length_bits) + 2 + count_extra;
           out = copy_match_within(out, out_begin, out_end, distance, count);
           repeat_far = false;
           passes = 1;  // taken anew
@@ -649,7 +667,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
 #if MTHC_FAST_LOOP_VARIANTS
 __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_manipulation(
     block_state& s) noexcept {
-  return fast_loop(s);
+  return fast_loop<loop_variant::bit_manipulation>(s);
 }
 
 bool has_bit_manipulation() noexcept {
@@ -671,7 +689,7 @@ bool has_bit_manipulation() noexcept {
 }  // namespace
 
 fast_loop_exit run_fast_loop_portable(block_state& s) noexcept {
-  return fast_loop(s);
+  return fast_loop<loop_variant::portable>(s);
 }
 
 fast_loop_exit run_fast_loop(block_state& s) noexcept {
