@@ -612,9 +612,17 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
           const unsigned length_bits = leading_zeros(length_stops) + 1;
           use_to_token_end(in, bits, used, window, 2 + length_bits);
           count = gamma_value<variant>(length_code, length_bits) + 2 + count_extra;
+          passes = 1;  // taken anew after this pass
+          if (std::size_t{distance} - k_copy_chunk <=
+                  static_cast<std::size_t>(out - out_chunk_on) &&
+              count + k_copy_overrun <= static_cast<std::size_t>(out_end - out)) [[likely]] {
+            copy_far_match(out, distance, count);
+            out += count;
+            repeat_far = true;
+            continue;
+          }
           out = copy_match_within(out, out_begin, out_end, distance, count);
           repeat_far = false;
-          passes = 1;  // taken anew
           continue;
         }
         // Too long for a window (only in damaged or contrived streams): the
