@@ -457,11 +457,15 @@ MTHC_ALWAYS_INLINE void copy_far_short_match(std::uint8_t* out, std::size_t dist
 // output. `out_chunk_on` is a chunk after the start of the output, which
 // `out` has passed. Returns whether the distance was far (at least a chunk
 // back, and within the output).
+template <bool settled>
 MTHC_ALWAYS_INLINE bool copy_short_match(std::uint8_t*& out, const std::uint8_t* out_chunk_on,
                                          std::size_t distance, std::uint32_t count) noexcept {
   // Distances from k_copy_chunk to the bytes produced are those with
-  // distance - k_copy_chunk <= out - out_chunk_on.
-  if (std::size_t{distance} - k_copy_chunk <= static_cast<std::size_t>(out - out_chunk_on)) {
+  // distance - k_copy_chunk <= out - out_chunk_on; once the output is
+  // settled, all of them up to k_long_distance are.
+  const std::size_t beyond_chunk = distance - k_copy_chunk;
+  if ((settled && beyond_chunk <= k_long_distance - k_copy_chunk) ||
+      beyond_chunk <= static_cast<std::size_t>(out - out_chunk_on)) {
     copy_far_short_match(out, distance, count);
     out += count;
     return true;
@@ -497,8 +501,15 @@ std::uint8_t* copy_match_within(std::uint8_t* out, const std::uint8_t* out_begin
   return out + n;
 }
 
+// Once the output holds this much, every distance up to k_long_distance
+// (all that short distance codes give, and most distances) is within it and
+// a chunk back or more unless below k_copy_chunk: the loop is "settled" and
+// checks such a distance against a constant rather than against the output
+// so far. Before, it leaves when the output gets there.
+constexpr std::size_t k_settled_output = k_long_distance + k_copy_chunk;
+
 // The loop itself, compiled into each variant below.
-template <loop_variant variant>
+template <loop_variant variant, bool settled>
 MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   // The loop starts with room for a pass, one byte more input for taking a
   // fresh flag byte first, and a chunk of output already there (so that a
@@ -512,6 +523,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   std::uint8_t* const out_begin = s.out_begin;
   std::uint8_t* const out_end = s.out_end;
   const std::uint8_t* const out_chunk_on = out_begin + k_copy_chunk;
+  const std::uint8_t* const out_settled = out_begin + k_settled_output;
   std::uint8_t* out = s.out_next;
 
   const std::uint8_t* in = s.in_next;
@@ -647,9 +659,10 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       }
     }
 
-    repeat_far = copy_short_match(out, out_chunk_on, distance, count);
+    repeat_far = copy_short_match<settled>(out, out_chunk_on, distance, count);
     // (Every pass comes here, also those that `continue`.)
-  } while (--passes != 0 || (passes = passes_within_margins(in, in_end, out, out_end)) != 0);
+  } while ((settled || out < out_settled) &&
+           (--passes != 0 || (passes = passes_within_margins(in, in_end, out, out_end)) != 0));
 
   // Back to the careful loop's way: a fresh flag byte taken ahead is
   // given back.
@@ -675,7 +688,9 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
 #if MTHC_FAST_LOOP_VARIANTS
 __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_manipulation(
     block_state& s) noexcept {
-  return fast_loop<loop_variant::bit_manipulation>(s);
+  if (static_cast<std::size_t>(s.out_next - s.out_begin) >= k_settled_output)
+    return fast_loop<loop_variant::bit_manipulation, true>(s);
+  return fast_loop<loop_variant::bit_manipulation, false>(s);
 }
 
 bool has_bit_manipulation() noexcept {
@@ -697,7 +712,9 @@ bool has_bit_manipulation() noexcept {
 }  // namespace
 
 fast_loop_exit run_fast_loop_portable(block_state& s) noexcept {
-  return fast_loop<loop_variant::portable>(s);
+  if (static_cast<std::size_t>(s.out_next - s.out_begin) >= k_settled_output)
+    return fast_loop<loop_variant::portable, true>(s);
+  return fast_loop<loop_variant::portable, false>(s);
 }
 
 fast_loop_exit run_fast_loop(block_state& s) noexcept {
