@@ -377,7 +377,11 @@ MTHC_ALWAYS_INLINE void use_to_token_end(const std::uint8_t*& in, std::uint64_t&
   const unsigned total = used + n;
   in += total >> 3;
   used = total & 7U;
-  bits = (window << n) & k_loop_tables.unread_bits[used];
+  // The unread bits, by two shifts rather than a mask from a table: the
+  // next token's literal run waits on them, and a load would add its
+  // latency to every token.
+  const unsigned keep_from = 56 + used;
+  bits = ((window << n) >> keep_from) << keep_from;
 }
 
 // ---- Copies ----
