@@ -55,9 +55,16 @@ enum class fast_loop_exit {
 // variant of the loop that suits the processor.
 fast_loop_exit run_fast_loop(block_state& s) noexcept;
 
-// The variant for any processor of the architecture (what run_fast_loop uses
-// where the processor lacks the extensions of the other variant); the tests
-// run it alongside.
-fast_loop_exit run_fast_loop_portable(block_state& s) noexcept;
+// The variants of the fast loop, all with the same results: for any
+// processor of the architecture; with the bit-manipulation extensions
+// (x86-64: BMI1, BMI2, LZCNT, MOVBE); and with those and a fast PEXT.
+// run_fast_loop picks the last the processor runs well; the tests run each.
+enum class fast_loop_variant { portable, bit_manipulation, bit_manipulation_pext };
+
+// Whether this processor can run `variant`.
+bool can_run(fast_loop_variant variant) noexcept;
+
+// Runs `variant`, which this processor must be able to run.
+fast_loop_exit run_fast_loop_variant(block_state& s, fast_loop_variant variant) noexcept;
 
 }  // namespace mthc::detail

@@ -192,17 +192,16 @@ constexpr std::uint64_t k_length_code_stops = continue_bits(2);
 static_assert(k_distance_code_stops == 0x5555555555555400);
 static_assert(k_length_code_stops == 0x5555555555555000);
 
-// The variants of the loop (see the end of the file).
-enum class loop_variant { portable, bit_manipulation };
+using loop_variant = fast_loop_variant;
 
 // The value of the gamma code that starts at bit 63 of `code` and is `bits`
 // long (2 to 56, even): a leading 1 followed by its data bits, which sit at
-// every second position. The bit-manipulation variant gathers them with one
-// instruction; the portable one by halving the gaps between them.
+// every second position. They are gathered with one PEXT where that is
+// fast, otherwise by halving the gaps between them.
 template <loop_variant variant>
 MTHC_ALWAYS_INLINE std::uint32_t gamma_value(std::uint64_t code, unsigned bits) noexcept {
 #if MTHC_FAST_LOOP_VARIANTS
-  if constexpr (variant == loop_variant::bit_manipulation) {
+  if constexpr (variant == loop_variant::bit_manipulation_pext) {
     // PEXT (BMI2), written out: the intrinsic would need the target on every
     // function it is inlined through.
     std::uint64_t data = 0;
@@ -684,17 +683,30 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   return result;
 }
 
-// The same loop for processors with the bit-manipulation extensions (BMI1,
-// BMI2, LZCNT, MOVBE; x86-64 processors since about 2013): their shifts by a
+// The loop for processors with the bit-manipulation extensions (BMI1, BMI2,
+// LZCNT, MOVBE; x86-64 processors since about 2013): their shifts by a
 // variable count, leading-zero counts and byte-swapping loads each take one
-// instruction, which saves about a tenth of the loop's instructions. The
-// choice is made once per process from what the processor reports.
+// instruction, which saves more than a tenth of the loop's instructions.
+// PEXT gathers a long gamma code's data bits in one more; it is used where
+// it is fast, as AMD's processors before Zen 3 run it in microcode, taking
+// many cycles per bit. The choice is made once per process from what the
+// processor reports.
+template <loop_variant variant>
+MTHC_ALWAYS_INLINE fast_loop_exit fast_loop_any_output(block_state& s) noexcept {
+  if (static_cast<std::size_t>(s.out_next - s.out_begin) >= k_settled_output)
+    return fast_loop<variant, true>(s);
+  return fast_loop<variant, false>(s);
+}
+
 #if MTHC_FAST_LOOP_VARIANTS
 __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_manipulation(
     block_state& s) noexcept {
-  if (static_cast<std::size_t>(s.out_next - s.out_begin) >= k_settled_output)
-    return fast_loop<loop_variant::bit_manipulation, true>(s);
-  return fast_loop<loop_variant::bit_manipulation, false>(s);
+  return fast_loop_any_output<loop_variant::bit_manipulation>(s);
+}
+
+__attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_manipulation_pext(
+    block_state& s) noexcept {
+  return fast_loop_any_output<loop_variant::bit_manipulation_pext>(s);
 }
 
 bool has_bit_manipulation() noexcept {
@@ -711,22 +723,58 @@ bool has_bit_manipulation() noexcept {
   }
   return __get_cpuid(0x80000001, &a, &b, &c, &d) != 0 && (c & (1U << 5)) != 0;
 }
+
+// PEXT is slow on AMD's (and Hygon's) processors of families below 0x19.
+bool has_fast_pext() noexcept {
+  unsigned a = 0;
+  unsigned b = 0;
+  unsigned c = 0;
+  unsigned d = 0;
+  if (__get_cpuid(0, &a, &b, &c, &d) == 0) return false;
+  // The vendor string is EBX, EDX, ECX: "Auth" "enti" "cAMD", "Hygo" "nGen" "uine".
+  const bool amd_design = (b == 0x68747541 && d == 0x69746E65 && c == 0x444D4163) ||
+                          (b == 0x6F677948 && d == 0x6E65476E && c == 0x656E6975);
+  if (!amd_design) return true;
+  if (__get_cpuid(1, &a, &b, &c, &d) == 0) return false;
+  // The family: the base family (bits 8 to 11), plus the extended family
+  // (bits 20 to 27) when the base is 0xF.
+  unsigned family = (a >> 8) & 0xF;
+  if (family == 0xF) family += (a >> 20) & 0xFF;
+  return family >= 0x19;
+}
 #endif
+
+loop_variant best_variant() noexcept {
+#if MTHC_FAST_LOOP_VARIANTS
+  if (has_bit_manipulation()) {
+    return has_fast_pext() ? loop_variant::bit_manipulation_pext : loop_variant::bit_manipulation;
+  }
+#endif
+  return loop_variant::portable;
+}
 
 }  // namespace
 
-fast_loop_exit run_fast_loop_portable(block_state& s) noexcept {
-  if (static_cast<std::size_t>(s.out_next - s.out_begin) >= k_settled_output)
-    return fast_loop<loop_variant::portable, true>(s);
-  return fast_loop<loop_variant::portable, false>(s);
+bool can_run(fast_loop_variant variant) noexcept {
+#if MTHC_FAST_LOOP_VARIANTS
+  static const bool bit_manipulation = has_bit_manipulation();
+  return variant == loop_variant::portable || bit_manipulation;
+#else
+  return variant == loop_variant::portable;
+#endif
+}
+
+fast_loop_exit run_fast_loop_variant(block_state& s, fast_loop_variant variant) noexcept {
+#if MTHC_FAST_LOOP_VARIANTS
+  if (variant == loop_variant::bit_manipulation_pext) return fast_loop_bit_manipulation_pext(s);
+  if (variant == loop_variant::bit_manipulation) return fast_loop_bit_manipulation(s);
+#endif
+  return fast_loop_any_output<loop_variant::portable>(s);
 }
 
 fast_loop_exit run_fast_loop(block_state& s) noexcept {
-#if MTHC_FAST_LOOP_VARIANTS
-  static const bool bit_manipulation = has_bit_manipulation();
-  if (bit_manipulation) return fast_loop_bit_manipulation(s);
-#endif
-  return run_fast_loop_portable(s);
+  static const fast_loop_variant variant = best_variant();
+  return run_fast_loop_variant(s, variant);
 }
 
 }  // namespace mthc::detail

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <random>
 
@@ -26,26 +27,29 @@ constexpr std::uint8_t k_canary = 0xEE;
 // A block never holds more than this; streams with huge counts fill it.
 constexpr std::size_t k_large_room = 0x10000;
 
-// decode_block with the portable variant of the fast loop, which
-// decode_block itself only uses on processors without the extensions the
-// other variant needs.
-std::size_t decode_block_portable(std::span<const std::uint8_t> packed,
-                                  std::span<std::uint8_t> out) {
+// decode_block with one variant of the fast loop (decode_block itself runs
+// the one that suits the processor).
+std::size_t decode_block_with(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out,
+                              detail::fast_loop_variant variant) {
   if (packed.empty() || out.empty()) return 0;
   detail::block_state s{packed.data(), packed.data() + packed.size(), out.data(), out.data(),
                         out.data() + out.size()};
   for (;;) {
-    if (detail::run_fast_loop_portable(s) == detail::fast_loop_exit::stopped) break;
+    if (detail::run_fast_loop_variant(s, variant) == detail::fast_loop_exit::stopped) break;
     if (!detail::careful_step(s)) break;
   }
   return static_cast<std::size_t>(s.out_next - s.out_begin);
 }
 
-using decoder = std::size_t (*)(std::span<const std::uint8_t>, std::span<std::uint8_t>);
+constexpr detail::fast_loop_variant k_variants[] = {
+    detail::fast_loop_variant::portable,
+    detail::fast_loop_variant::bit_manipulation,
+    detail::fast_loop_variant::bit_manipulation_pext,
+};
 
-// Decodes `packed` with the reference decoder and with both variants of the
-// block decoder into rooms of `room` bytes and compares the results. Returns
-// the number of bytes produced.
+// Decodes `packed` with the reference decoder, with decode_block, and with
+// every variant of the fast loop the processor runs, into rooms of `room` bytes and compares the
+// results. Returns the number of bytes produced.
 std::size_t expect_same(const bytes& packed, std::size_t room) {
   // Exactly packed.size() bytes on the heap: reading one more is an error
   // under AddressSanitizer.
@@ -56,11 +60,16 @@ std::size_t expect_same(const bytes& packed, std::size_t room) {
   bytes expected(room);
   const std::size_t expected_size = test::reference_decode_block(in, expected);
 
-  for (const decoder decode : {decoder{decode_block}, decoder{decode_block_portable}}) {
+  // -1: decode_block itself.
+  for (int v = -1; v < static_cast<int>(std::size(k_variants)); ++v) {
+    if (v >= 0 && !detail::can_run(k_variants[v])) continue;
     bytes actual(room + k_canary_size, k_canary);
-    const std::size_t actual_size = decode(in, std::span(actual.data(), room));
+    const std::span<std::uint8_t> out(actual.data(), room);
+    const std::size_t actual_size =
+        v < 0 ? decode_block(in, out) : decode_block_with(in, out, k_variants[v]);
 
-    EXPECT_EQ(actual_size, expected_size) << "room " << room << ", " << packed.size() << " bytes";
+    EXPECT_EQ(actual_size, expected_size)
+        << "variant " << v << ", room " << room << ", " << packed.size() << " bytes";
     const std::size_t n = std::min({actual_size, expected_size, room});
     const auto mismatch =
         std::mismatch(expected.begin(), expected.begin() + std::ptrdiff_t(n), actual.begin());
