@@ -17,7 +17,14 @@
 //   whole head. A longer code's length is one count of leading zeros over
 //   its continue bits, its data bits are gathered from the window.
 // - Matches are copied in 16- or 8-byte words where the distance allows it;
-//   short distances build their repeating pattern first.
+//   short distances build their repeating pattern first. A distance is
+//   checked against the output once; its repeats are not.
+//
+// Measured with callgrind on MIDI-like data (scripts/decode_instructions.sh):
+// about 7.3 instructions per decoded byte where reading a flag bit at a time
+// takes 20. The loop is bound by the chain from one token's position to the
+// next (window load, table lookup, bit count), so what lies on that chain
+// is kept short even at the cost of an instruction elsewhere.
 //
 // None of this looks at the end of the input or of the room: the loop only
 // starts a pass when both are far enough away for its worst case (the
@@ -195,7 +202,7 @@ static_assert(k_length_code_stops == 0x5555555555555000);
 using loop_variant = fast_loop_variant;
 
 // The value of the gamma code that starts at bit 63 of `code` and is `bits`
-// long (2 to 56, even): a leading 1 followed by its data bits, which sit at
+// long (2 to 54, even): a leading 1 followed by its data bits, which sit at
 // every second position. They are gathered with one PEXT where that is
 // fast, otherwise by halving the gaps between them.
 template <loop_variant variant>
@@ -293,8 +300,9 @@ static_assert(k_length_codes[0x01] == (10 << 8 | 8));                    // 00 0
 // The head of a match, by one lookup: indexed by the top eleven bits of a
 // window that starts at the match flag (a 0, so the index is below 1024),
 // what its distance code and, for the repeated distance, its length code
-// mean. Two out of three matches in MIDI-like data repeat the last distance
-// with a short length code, and for them this is the whole head. An entry
+// mean. Most matches in MIDI-like data repeat the last distance with a short
+// length code (two in three as our encoder packs it, one in three as the
+// reference library does), and for them this is the whole head. An entry
 // packs the bits used (with the match flag) in its low byte, k_repeated for
 // the repeated distance, and above them L (repeated) or the distance base
 // (a new distance, whose low byte and length code follow); 0 when either
@@ -344,8 +352,11 @@ static_assert(k_max_short_count <= 2 * k_copy_chunk);
 
 // The tables the loop reads, side by side, so that one register can
 // address all of them.
+// (cppcheck does not see the members read through the constant below.)
 struct loop_tables {
+  // cppcheck-suppress unusedStructMember
   std::array<std::uint32_t, 1024> match_heads;
+  // cppcheck-suppress unusedStructMember
   std::array<std::uint32_t, 256> length_codes;
   std::array<std::uint64_t, 9> unread_bits;
 };
