@@ -172,6 +172,13 @@ constexpr std::size_t k_output_margin = k_literal_word + k_max_short_count + k_c
 constexpr std::size_t k_max_pass_input = k_max_literal_run_input + k_max_match_input;
 constexpr std::size_t k_max_pass_output = k_literal_word + k_max_short_count;
 
+// The passes whose output the room holds.
+std::size_t passes_within_output(const std::uint8_t* out, const std::uint8_t* out_end) noexcept {
+  const auto out_left = static_cast<std::size_t>(out_end - out);
+  if (out_left < k_output_margin) return 0;
+  return (out_left - k_output_margin) / k_max_pass_output + 1;
+}
+
 std::size_t passes_within_margins(const std::uint8_t* in, const std::uint8_t* in_end,
                                   const std::uint8_t* out, const std::uint8_t* out_end) noexcept {
   const auto in_left = static_cast<std::size_t>(in_end - in);
@@ -638,17 +645,20 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
           const unsigned length_bits = leading_zeros(length_stops) + 1;
           use_to_token_end(in, bits, used, window, 2 + length_bits);
           count = gamma_value<variant>(length_code, length_bits) + 2 + count_extra;
-          passes = 1;  // taken anew after this pass
           if (std::size_t{distance} - k_copy_chunk <=
                   static_cast<std::size_t>(out - out_chunk_on) &&
               count + k_copy_overrun <= static_cast<std::size_t>(out_end - out)) [[likely]] {
             copy_far_match(out, distance, count);
             out += count;
             repeat_far = true;
-            continue;
+          } else {
+            out = copy_match_within(out, out_begin, out_end, distance, count);
+            repeat_far = false;
           }
-          out = copy_match_within(out, out_begin, out_end, distance, count);
-          repeat_far = false;
+          // The match used the input of a pass but more output: fewer passes
+          // may follow (one more here, as the count goes down below).
+          const std::size_t output_passes = passes_within_output(out, out_end) + 1;
+          if (output_passes < passes) passes = output_passes;
           continue;
         }
         // Too long for a window (only in damaged or contrived streams): the
