@@ -567,7 +567,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   std::size_t passes = passes_within_margins(in, in_end, out, out_end);
 
   do {
-    if ((bits >> 63) != 0) {
+    if ((bits >> 63) != 0) [[likely]] {
       // A literal run: every 1 bit up to the end of the current flag byte
       // (~bits has a 1 below them, so the count stops there).
       const unsigned run = leading_zeros(~bits);
