@@ -21,7 +21,7 @@
 //   checked against the output once; its repeats are not.
 //
 // Measured with callgrind on MIDI-like data (scripts/decode_instructions.sh):
-// about 7.3 instructions per decoded byte where reading a flag bit at a time
+// 7.3 to 8 instructions per decoded byte where reading a flag bit at a time
 // takes 20. The loop is bound by the chain from one token's position to the
 // next (window load, table lookup, bit count), so what lies on that chain
 // is kept short even at the cost of an instruction elsewhere.
@@ -57,10 +57,11 @@ namespace {
 // ---- Flag bits and windows ----
 //
 // The loop's place in the input is `in`, the next packed byte, with the
-// unread bits of the current flag byte held left-aligned in `bits` (zeros
-// below them) and the number of its bits already read in `used`. Between
-// tokens `used` is 0 to 7; after a distance code it may be 8, a fresh flag
-// byte then being the byte after the distance byte.
+// unread bits of the current flag byte held left-aligned in `bits`, from bit
+// 63 down to bit `bits_end` (zeros below them): bits_end is 56 plus the
+// bits of the flag byte already read. Between tokens it is 56 to 63; after a
+// distance code it may be 64 (no unread bit), a fresh flag byte then being
+// the byte after the distance byte.
 
 // Bytes loaded for one window of flag bits.
 constexpr std::size_t k_window_bytes = 8;
@@ -68,13 +69,14 @@ constexpr unsigned k_window_bits = 64;
 static_assert(k_window_bits == 8 * k_window_bytes);
 
 // How many bits of a window one code may use. A window holds the unread
-// bits and the seven bytes after them, and the byte that holds the bit after
-// the code must be in it whole, because it becomes the current flag byte.
-// With no unread bit (after a distance byte) that leaves 55.
+// bits and the eight bytes after them, the last one cut short by as many
+// bits as are unread, and the byte that holds the bit after the code must be
+// in it whole, because it becomes the current flag byte. Keeping to the
+// first seven bytes after the unread bits leaves 55 in every case.
 constexpr unsigned k_max_window_use = 8 * 7 - 1;
 
-// The unread bits of a flag byte of which `used` bits (0 to 8) are read:
-// the top 8 - used bits.
+// The unread bits of a flag byte of which r bits (0 to 8) are read: the top
+// 8 - r bits.
 constexpr std::array<std::uint64_t, 9> k_unread_bits = {
     0xFF00000000000000, 0xFE00000000000000, 0xFC00000000000000,
     0xF800000000000000, 0xF000000000000000, 0xE000000000000000,
@@ -108,8 +110,10 @@ MTHC_ALWAYS_INLINE unsigned leading_zeros(std::uint64_t x) noexcept {
 // The unread flag bits followed by the next packed bytes taken as flag
 // bits: right for as long as no literal or distance byte is read, which
 // holds within a code.
-std::uint64_t window_at(std::uint64_t bits, unsigned used, const std::uint8_t* in) noexcept {
-  return bits | ((load_be64(in) >> 8) << used);
+// One shift after the load, by the number of unread bits (64 - bits_end, 0
+// with none unread): the load lies on the path from token to token.
+std::uint64_t window_at(std::uint64_t bits, unsigned bits_end, const std::uint8_t* in) noexcept {
+  return bits | (load_be64(in) >> ((0U - bits_end) & 63U));
 }
 
 // Conversions to and from the careful loop's flag register (see
@@ -393,27 +397,28 @@ constexpr loop_tables k_loop_tables = {k_match_heads, k_length_codes, k_unread_b
 // Before a byte is read (the distance byte), a flag byte used up stays so:
 // the next flag byte comes after the distance byte.
 MTHC_ALWAYS_INLINE void use_before_byte(const std::uint8_t*& in, std::uint64_t& bits,
-                                        unsigned& used, std::uint64_t window, unsigned n) noexcept {
-  const unsigned total = used + n;  // bits from the start of the current flag byte
-  in += (total - 1) >> 3;
-  used = ((total - 1) & 7U) + 1;
-  bits = (window << n) & k_loop_tables.unread_bits[used];
+                                        unsigned& bits_end, std::uint64_t window,
+                                        unsigned n) noexcept {
+  // The bits from the start of the current flag byte, less one.
+  const unsigned total_less_one = bits_end + n - 57;
+  in += total_less_one >> 3;
+  bits_end = 57 + (total_less_one & 7U);
+  bits = (window << n) & k_loop_tables.unread_bits[bits_end - 56];
 }
 
 // At the end of a token the next read is a flag bit, so a flag byte used
 // up is followed by a fresh one at once (whose bits the window holds):
-// `used` stays 0 to 7.
+// `bits_end` stays 56 to 63.
 MTHC_ALWAYS_INLINE void use_to_token_end(const std::uint8_t*& in, std::uint64_t& bits,
-                                         unsigned& used, std::uint64_t window,
+                                         unsigned& bits_end, std::uint64_t window,
                                          unsigned n) noexcept {
-  const unsigned total = used + n;
-  in += total >> 3;
-  used = total & 7U;
+  // bits_end + n - 56 is the bits from the start of the current flag byte.
+  in += static_cast<std::ptrdiff_t>((bits_end + n) >> 3) - 7;
+  bits_end = 56 + ((bits_end + n) & 7U);
   // The unread bits, by two shifts rather than a mask from a table: the
   // next token's literal run waits on them, and a load would add its
   // latency to every token.
-  const unsigned keep_from = 56 + used;
-  bits = ((window << n) >> keep_from) << keep_from;
+  bits = ((window << n) >> bits_end) << bits_end;
 }
 
 // ---- Copies ----
@@ -564,10 +569,10 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
 
   const std::uint8_t* in = s.in_next;
   std::uint64_t bits = bits_in_flag_register(s.flag_register);
-  unsigned used = 8 - unread_in_flag_register(s.flag_register);
-  if (used == 8) {
+  unsigned bits_end = k_window_bits - unread_in_flag_register(s.flag_register);
+  if (bits_end == k_window_bits) {
     bits = std::uint64_t{*in++} << 56;
-    used = 0;
+    bits_end = 56;
   }
   // (Distances are held in full registers: they are added to pointers.)
   std::size_t last_distance = s.last_distance;
@@ -590,24 +595,24 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       out += run;
       in += run;
       bits <<= run;
-      used += static_cast<unsigned>(run);
+      bits_end += static_cast<unsigned>(run);
       // Unless the run used up the flag byte, a 0 bit, a match, follows.
-      if (used == 8) [[unlikely]] {
+      if (bits_end == k_window_bits) [[unlikely]] {
         bits = std::uint64_t{*in++} << 56;
-        used = 0;
+        bits_end = 56;
         continue;
       }
     }
 
     // A match. Most heads are one lookup: the whole head for a repeated
     // distance, the distance code for a new one.
-    std::uint64_t window = window_at(bits, used, in);
+    std::uint64_t window = window_at(bits, bits_end, in);
     const std::uint32_t head =
         k_loop_tables.match_heads[window >> (k_window_bits - k_head_index_bits)];
     std::size_t distance = last_distance;
     std::uint32_t count = 0;
     if ((head & k_repeated) != 0) [[likely]] {
-      use_to_token_end(in, bits, used, window, head & 0xFFU);
+      use_to_token_end(in, bits, bits_end, window, head & 0xFFU);
       count = (head >> 16) + count_extra;
       // The same distance as the last match: when that was far, it still is.
       if (repeat_far) [[likely]] {
@@ -619,7 +624,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       if (head != 0) [[likely]] {
         // A new distance of a short code (never above k_long_distance): its
         // low byte follows.
-        use_before_byte(in, bits, used, window, head & 0xFFU);
+        use_before_byte(in, bits, bits_end, window, head & 0xFFU);
         distance = (head >> 16) + *in++;
         count_extra = 1;
         last_distance = distance;
@@ -633,7 +638,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         if (distance_stops == 0) [[unlikely]]
           break;
         const unsigned distance_bits = leading_zeros(distance_stops) + 1;
-        use_before_byte(in, bits, used, window, 1 + distance_bits);
+        use_before_byte(in, bits, bits_end, window, 1 + distance_bits);
         if ((window >> 61) != 1) {  // not 0 01, the repeated distance
           distance = std::uint32_t{gamma_value<variant>(distance_code, distance_bits) * 256U +
                                    *in++ - 767U};
@@ -647,10 +652,10 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       }
 
       // The length code: two bits, or two 0 bits and a gamma code.
-      window = window_at(bits, used, in);
+      window = window_at(bits, bits_end, in);
       if (const std::uint32_t short_length = k_loop_tables.length_codes[window >> 56];
           short_length != 0) [[likely]] {
-        use_to_token_end(in, bits, used, window, short_length & 0xFFU);
+        use_to_token_end(in, bits, bits_end, window, short_length & 0xFFU);
         count = (short_length >> 8) + count_extra;
       } else {
         // A longer code (only for matches longer than 17).
@@ -658,7 +663,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         const std::uint64_t length_stops = length_code & k_length_code_stops;
         if (length_stops != 0) {
           const unsigned length_bits = leading_zeros(length_stops) + 1;
-          use_to_token_end(in, bits, used, window, 2 + length_bits);
+          use_to_token_end(in, bits, bits_end, window, 2 + length_bits);
           count = gamma_value<variant>(length_code, length_bits) + 2 + count_extra;
           if (std::size_t{distance} - k_copy_chunk <=
                   static_cast<std::size_t>(out - out_chunk_on) &&
@@ -680,14 +685,14 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         // careful reader, which stops the block if the input ends within
         // the code. The loop ends after this match, as the code may have
         // taken the input to its end.
-        use_before_byte(in, bits, used, window, 2);
+        use_before_byte(in, bits, bits_end, window, 2);
         block_state rest = s;
         rest.in_next = in;
-        rest.flag_register = to_flag_register(bits, 8 - used);
+        rest.flag_register = to_flag_register(bits, k_window_bits - bits_end);
         std::uint32_t w = 0;
         const bool complete = read_gamma(rest, w);
         in = rest.in_next;
-        used = 8 - unread_in_flag_register(rest.flag_register);
+        bits_end = k_window_bits - unread_in_flag_register(rest.flag_register);
         bits = bits_in_flag_register(rest.flag_register);
         if (!complete) {
           result = fast_loop_exit::stopped;
@@ -705,13 +710,13 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
 
   // Back to the careful loop's way: a fresh flag byte taken ahead is
   // given back.
-  if (used == 0) {
+  if (bits_end == 56) {
     --in;
-    used = 8;
+    bits_end = k_window_bits;
   }
   s.in_next = in;
   s.out_next = out;
-  s.flag_register = to_flag_register(bits, 8 - used);
+  s.flag_register = to_flag_register(bits, k_window_bits - bits_end);
   s.last_distance = static_cast<std::uint32_t>(last_distance);
   // Only a length code read by the careful reader can bring the input to
   // its end; after a match that ends the block.
