@@ -84,7 +84,7 @@ void encode_corpus(benchmark::State& state, mthc::encode_level level, const char
   block_list packed(blocks.size());
   for (auto _ : state) {
     for (std::size_t i = 0; i < blocks.size(); ++i)
-      packed[i] = mthc::encode_block(blocks[i], level);
+      packed[i] = mthc::encode_block(blocks[i], level).packed;
     benchmark::DoNotOptimize(packed.data());
   }
   verify(blocks, packed, state);

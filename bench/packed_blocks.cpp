@@ -27,7 +27,7 @@ std::size_t decode_ours(std::span<const std::uint8_t> packed, std::span<std::uin
 
 bytes pack_ours(std::span<const std::uint8_t> block) {
   try {
-    return encode_block(block, encode_level::best);
+    return encode_block(block, encode_level::best).packed;
   } catch (const std::bad_alloc&) {
     return {};
   }

@@ -2,7 +2,7 @@
 # mthc::mthc), and the binary archives made by CPack.
 include(CMakePackageConfigHelpers)
 
-install(TARGETS mthc_lib EXPORT mthcTargets
+install(TARGETS mthc_core EXPORT mthcTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS mthc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

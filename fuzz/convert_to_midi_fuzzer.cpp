@@ -10,31 +10,26 @@
 // size. A failure hands back no bytes.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <span>
 
+#include "format/big_endian.hpp"
+#include "format/format.hpp"
 #include "fuzz_check.hpp"
 #include "midi/convert_to_midi.hpp"
 
 namespace {
 
-constexpr std::size_t k_header_size = 14;
-constexpr std::size_t k_chunk_header_size = 8;
-
-std::uint32_t read_be32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
+using namespace mthc::format;
 
 void check_midi_file(std::span<const std::uint8_t> file) {
-  MTHC_FUZZ_CHECK(file.size() >= k_header_size);
-  MTHC_FUZZ_CHECK(std::memcmp(file.data(), "MThd", 4) == 0);
-  const std::size_t track_count = static_cast<std::size_t>(file[10]) << 8 | file[11];
-  std::size_t position = k_header_size;
+  MTHC_FUZZ_CHECK(file.size() >= k_midi_header_size);
+  MTHC_FUZZ_CHECK(has_tag(file, 0, k_midi_header_tag));
+  const std::size_t track_count = read_be16(file.data() + k_midi_track_count_offset);
+  std::size_t position = k_midi_header_size;
   for (std::size_t t = 0; t < track_count; ++t) {
     MTHC_FUZZ_CHECK(file.size() - position >= k_chunk_header_size);
-    MTHC_FUZZ_CHECK(std::memcmp(file.data() + position, "MTrk", 4) == 0);
-    const std::uint32_t length = read_be32(file.data() + position + 4);
+    MTHC_FUZZ_CHECK(has_tag(file, position, k_track_tag));
+    const std::uint32_t length = read_be32(file.data() + position + k_track_tag.size());
     // A track without data is written as a lone end-of-track event, so no
     // chunk is empty.
     MTHC_FUZZ_CHECK(length != 0);
@@ -53,8 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case mthc::conversion_error::none:
       check_midi_file(result.midi_file.used());
       break;
-    case mthc::conversion_error::decompress_failed:
-    case mthc::conversion_error::assemble_failed:
+    case mthc::conversion_error::stream_too_large:
+    case mthc::conversion_error::stream_invalid:
+    case mthc::conversion_error::tracks_too_large:
+    case mthc::conversion_error::out_of_memory:
       MTHC_FUZZ_CHECK(result.midi_file.length == 0);
       break;
   }

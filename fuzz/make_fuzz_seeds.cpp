@@ -123,8 +123,8 @@ std::vector<named> packed_streams() {
       {"encoded_random", mthc::test::random_bytes(14, 1500)},
   };
   for (const named& d : data) {
-    out.push_back({d.name + "_best", mthc::encode_block(d.data, mthc::encode_level::best)});
-    out.push_back({d.name + "_fast", mthc::encode_block(d.data, mthc::encode_level::fast)});
+    out.push_back({d.name + "_best", mthc::encode_block(d.data, mthc::encode_level::best).packed});
+    out.push_back({d.name + "_fast", mthc::encode_block(d.data, mthc::encode_level::fast).packed});
   }
   return out;
 }
@@ -263,8 +263,8 @@ std::vector<named> containers() {
     const auto tracks = mthc::test::midi_song(sg.tracks * 7 + sg.bars, sg.tracks, sg.bars);
     const bytes smf = mthc::test::midi_file(1, 480, tracks);
     for (const mthc::encode_level level : {mthc::encode_level::best, mthc::encode_level::fast}) {
-      const mthc::pack_result packed = mthc::pack_midi(smf, level);
-      if (packed.fault != mthc::pack_fault::none) continue;
+      const mthc::pack_result packed = mthc::pack_midi(smf, {level});
+      if (packed.error != mthc::pack_error::none) continue;
       out.push_back({std::string(sg.name) + (level == mthc::encode_level::best ? "_best" : "_fast"),
                      packed.container});
     }

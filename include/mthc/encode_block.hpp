@@ -1,4 +1,8 @@
 // Encoder for one compressed block: the inverse of decode_block.
+//
+//   mthc::encode_result r = mthc::encode_block(data, mthc::encode_level::best);
+//   if (r.error == mthc::encode_error::none) store(data.size(), r.packed);
+//   // r.packed.size() <= mthc::encoded_block_bound(data.size())
 #pragma once
 
 #include <cstddef>
@@ -11,6 +15,14 @@ namespace mthc {
 // The most a block can hold: its declared size is a 16-bit number.
 inline constexpr std::size_t k_max_block_size = 0xFFFF;
 
+// The largest packed size of a block of `size` bytes, whatever they hold:
+// every byte as a literal (a flag bit and the byte), the last flag byte
+// counted whole, and one byte of padding. A container stores packed sizes in
+// 16 bits, so blocks of up to 58,248 bytes always fit.
+constexpr std::size_t encoded_block_bound(std::size_t size) noexcept {
+  return size + size / 8 + 2;
+}
+
 enum class encode_level {
   // A greedy one-pass parse with a hash table: for large inputs.
   fast,
@@ -19,15 +31,22 @@ enum class encode_level {
   best,
 };
 
-// Compresses `data` (at most k_max_block_size bytes) into the packed bytes of
-// one block. decode_block turns them back into exactly `data` whatever room it
-// is given beyond data.size(): the block stops by itself at its end, without
-// an end marker, by running out of packed bytes where the decoder can go no
-// further (zero flag bits pad the last flag byte). Literal-only coding bounds the result
-// at data.size() + data.size() / 8 + 2 bytes. Empty data gives an empty block.
-//
-// Throws std::bad_alloc when memory runs out (the best level needs about
-// 130 bytes per input byte, some 8 MiB for a full block).
-std::vector<std::uint8_t> encode_block(std::span<const std::uint8_t> data, encode_level level);
+enum class encode_error {
+  none,
+  too_large,      // more than k_max_block_size bytes
+  out_of_memory,  // the best level needs about 130 bytes per input byte
+};
+
+struct encode_result {
+  encode_error error = encode_error::none;
+  std::vector<std::uint8_t> packed;  // empty unless error is none (and for empty data)
+};
+
+// Compresses `data` into the packed bytes of one block. decode_block turns
+// them back into exactly `data` whatever room it is given beyond data.size():
+// the block stops by itself at its end, without an end marker, by running out
+// of packed bytes where the decoder can go no further (zero flag bits pad the
+// last flag byte). Empty data gives an empty block. Never throws.
+encode_result encode_block(std::span<const std::uint8_t> data, encode_level level) noexcept;
 
 }  // namespace mthc

@@ -1,18 +1,20 @@
 // Packing a Standard MIDI File into a container: the inverse of the
 // conversion, in memory.
+//
+//   mthc::pack_result p = mthc::pack_midi(midi_bytes, {mthc::encode_level::best});
+//   if (p.error == mthc::pack_error::none) save(p.container);
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mthc/encode_block.hpp>
 #include <span>
 #include <vector>
 
-#include <mthc/encode_block.hpp>
-
 namespace mthc {
 
-enum class pack_fault {
+enum class pack_error {
   none,
   not_midi,              // no "MThd" chunk at the start
   header_length,         // "MThd" length `value`, not 6
@@ -24,8 +26,12 @@ enum class pack_fault {
   out_of_memory,
 };
 
+struct pack_options {
+  encode_level level = encode_level::best;
+};
+
 struct pack_result {
-  pack_fault fault = pack_fault::none;
+  pack_error error = pack_error::none;
   std::size_t offset = 0;
   std::size_t value = 0;
   std::size_t chunk_count = 0;
@@ -35,13 +41,12 @@ struct pack_result {
   // a packed file does not come back byte for byte.
   std::vector<std::size_t> empty_tracks;
   std::size_t block_count = 0;
-  std::vector<std::uint8_t> container;  // empty unless fault is none
+  std::vector<std::uint8_t> container;  // empty unless error is none
 };
 
-// Reads the MIDI file, lays its tracks out in blocks, compresses them at
-// `level` and builds the container. Converting the container back gives
-// `smf` byte for byte, except for the tracks listed in `empty_tracks`.
-// Prints nothing and never throws.
-pack_result pack_midi(std::span<const std::uint8_t> smf, encode_level level) noexcept;
+// Reads the MIDI file, lays its tracks out in blocks, compresses them and
+// builds the container. Converting the container back gives `smf` byte for
+// byte, except for the tracks listed in `empty_tracks`. Never throws.
+pack_result pack_midi(std::span<const std::uint8_t> smf, const pack_options& options = {}) noexcept;
 
 }  // namespace mthc

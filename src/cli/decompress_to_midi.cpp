@@ -9,15 +9,14 @@ namespace mthc {
 
 int decompress_to_midi(std::span<const std::uint8_t> image, const char* path) noexcept {
   const conversion_result converted = convert_to_midi(image);
-  switch (converted.error) {
-    case conversion_error::none:
-      break;
-    case conversion_error::decompress_failed:
+  if (converted.error != conversion_error::none) {
+    // One line for each step, whatever went wrong in it.
+    if (converted.failed_step == conversion_step::decompress) {
       std::fprintf(stderr, "Error: failed to decompress MThc file\n");
-      return 1;
-    case conversion_error::assemble_failed:
+    } else {
       std::fprintf(stderr, "Error: failed to assemble MIDI file from decompressed data\n");
-      return 1;
+    }
+    return 1;
   }
   const auto midi = converted.midi_file.used();
   if (write_output_file(path, midi) != 0) return 1;

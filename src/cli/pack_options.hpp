@@ -8,7 +8,7 @@
 
 namespace mthc {
 
-struct pack_options {
+struct pack_arguments {
   encode_level level = encode_level::best;
   const char* input_path = nullptr;
   const char* output_path = nullptr;
@@ -25,7 +25,7 @@ enum class pack_action {
 
 struct pack_parse_result {
   pack_action action = pack_action::usage_error;
-  pack_options options;
+  pack_arguments options;
   const char* argument = nullptr;
 };
 

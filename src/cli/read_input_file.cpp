@@ -1,39 +1,90 @@
 #include "cli/read_input_file.hpp"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
-#include "container/file_handle.hpp"
+#include "cli/file_handle.hpp"
+#include "cli/system_error.hpp"
+#include "codec/byte_buffer.hpp"
 
 namespace mthc {
 
-read_outcome read_input_file(const char* path, std::vector<std::uint8_t>& bytes) {
+namespace {
+
+// 64-bit position calls, so that a file of 2 GiB or more is seen as such
+// rather than as a wrapped 32-bit position (long is 32 bits on Windows).
+int seek(std::FILE* file, int origin) noexcept {
+#ifdef _WIN32
+  return _fseeki64(file, 0, origin);
+#else
+  return fseeko(file, 0, origin);
+#endif
+}
+
+std::int64_t tell(std::FILE* file) noexcept {
+#ifdef _WIN32
+  return _ftelli64(file);
+#else
+  return static_cast<std::int64_t>(ftello(file));
+#endif
+}
+
+}  // namespace
+
+read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer& bytes) noexcept {
+  bytes = byte_buffer{};
+  read_result result;
   file_handle file(std::fopen(path, "rb"));
   if (!file) {
-    std::fprintf(stderr, "Error: cannot open '%s': %s\n", path, std::strerror(errno));
-    return read_outcome::failed;
+    print_system_error("cannot open", path);
+    return result;
   }
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-    std::fprintf(stderr, "Error: cannot seek '%s': %s\n", path, std::strerror(errno));
-    return read_outcome::failed;
+  if (seek(file.get(), SEEK_END) != 0) {
+    print_system_error("cannot seek", path);
+    return result;
   }
-  const long size = std::ftell(file.get());
-  if (size < 0) {
-    std::fprintf(stderr, "Error: cannot determine size of '%s': %s\n", path, std::strerror(errno));
-    return read_outcome::failed;
+  // Some systems open a directory for reading, give it a meaningless size and
+  // only fail when it is read, so its first byte is read before the size is
+  // taken, and such a path is refused as unopenable with the system's reason.
+  // This comes after the first seek so that a pipe, which cannot seek, is
+  // refused before anything waits for its data.
+  if (seek(file.get(), SEEK_SET) == 0 && std::fgetc(file.get()) == EOF &&
+      std::ferror(file.get()) != 0) {
+    print_system_error("cannot open", path);
+    return result;
   }
-  if (size > k_max_input_file_size) return read_outcome::too_large;
-  if (std::fseek(file.get(), 0, SEEK_SET) != 0) {
-    std::fprintf(stderr, "Error: cannot rewind '%s': %s\n", path, std::strerror(errno));
-    return read_outcome::failed;
+  if (seek(file.get(), SEEK_END) != 0) {
+    print_system_error("cannot seek", path);
+    return result;
   }
-  bytes.resize(static_cast<std::size_t>(size));
-  if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+  result.size = tell(file.get());
+  if (result.size < 0) {
+    print_system_error("cannot determine size of", path);
+    return result;
+  }
+  if (result.size > max_size) {
+    result.status = read_status::too_large;
+    return result;
+  }
+  if (seek(file.get(), SEEK_SET) != 0) {
+    print_system_error("cannot rewind", path);
+    return result;
+  }
+  if (result.size == 0) {
+    result.status = read_status::empty;
+    return result;
+  }
+  if (!set_capacity(bytes, static_cast<std::size_t>(result.size))) {
+    result.status = read_status::out_of_memory;
+    return result;
+  }
+  if (std::fread(bytes.data.get(), 1, bytes.capacity, file.get()) != bytes.capacity) {
     std::fprintf(stderr, "Error: failed reading '%s'\n", path);
-    return read_outcome::failed;
+    bytes = byte_buffer{};
+    return result;
   }
-  return read_outcome::ok;
+  bytes.length = bytes.capacity;
+  result.status = read_status::ok;
+  return result;  // the close is not checked: everything has been read
 }
 
 }  // namespace mthc

@@ -1,26 +1,31 @@
-// Reading a whole input file for packing.
+// Reading a whole input file: the one reader of both programs.
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <mthc/byte_buffer.hpp>
 
 namespace mthc {
 
-// Files larger than this cannot be packed whatever they hold: the track data
-// must fit 255 blocks of 65535 bytes, and besides it a MIDI file has its
-// 14-byte header and 8 bytes per chunk for at most 65535 chunks. They are
-// refused before being read.
-inline constexpr long k_max_input_file_size = 14 + (255L + 8) * 0xFFFF;
-
-enum class read_outcome {
+enum class read_status {
   ok,
-  failed,    // an error line has been printed
-  too_large  // larger than k_max_input_file_size; nothing printed
+  failed,         // an error line has been printed
+  too_large,      // larger than the limit given; nothing printed, nothing read
+  empty,          // the file holds no bytes; nothing printed
+  out_of_memory,  // no buffer of the file's size; nothing printed
 };
 
-// Reads the file at `path` into `bytes`. Failures print the same lines as
-// loading a container: cannot open, cannot seek, cannot determine size,
-// cannot rewind, failed reading. Throws std::bad_alloc.
-read_outcome read_input_file(const char* path, std::vector<std::uint8_t>& bytes);
+struct read_result {
+  read_status status = read_status::failed;
+  // The file's size as its position query gave it (also when too large or
+  // when no buffer could be had).
+  std::int64_t size = 0;
+};
+
+// Reads the file at `path` into `bytes` (length = file size). The steps, and
+// the error lines printed for them: "cannot open" (also for a directory),
+// "cannot seek", "cannot determine size of", "cannot rewind", each with the
+// system's text; "failed reading" without. Positions are 64-bit on every
+// system. `bytes` is empty unless the result is ok.
+read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer& bytes) noexcept;
 
 }  // namespace mthc

@@ -4,13 +4,12 @@
 #include <span>
 
 #include "cli/decompress_to_midi.hpp"
+#include "cli/extract_payload.hpp"
+#include "cli/load_container.hpp"
 #include "cli/options.hpp"
+#include "cli/print_report.hpp"
 #include "cli/usage.hpp"
-#include "codec/byte_buffer.hpp"
-#include "container/extract_payload.hpp"
-#include "container/load_container.hpp"
-#include "container/report.hpp"
-#include "container/validate_container.hpp"
+#include "container/check_container.hpp"
 
 namespace mthc {
 
@@ -46,8 +45,8 @@ int run(int argc, const char* const* argv) noexcept {
     return 1;
   }
 
-  print_report(bytes);
-  if (options.verbose) print_payload_preview(bytes);
+  print_report(read_container_header(bytes));
+  if (options.verbose) print_payload_preview(container_payload(bytes));
   if (options.extract_path != nullptr && extract_payload(bytes, options.extract_path) != 0) {
     return 1;
   }

@@ -16,10 +16,11 @@
 #include <bit>
 #include <cstdint>
 
+#include "format/format.hpp"
+
 namespace mthc::codec {
 
-// Distances beyond this copy one byte more for the same length code.
-inline constexpr std::uint32_t k_long_distance = 0xD00;
+using format::k_long_distance;
 // The gamma value that selects `last_distance` instead of an explicit one.
 inline constexpr std::uint32_t k_repeat_code = 2;
 inline constexpr std::uint32_t k_literal_bits = 9;

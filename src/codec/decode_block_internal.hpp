@@ -12,11 +12,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "format/format.hpp"
+
 namespace mthc::detail {
 
-// Distances beyond this copy one byte more for the same length code: short
-// matches that far back would not pay for their distance bits.
-inline constexpr std::uint32_t k_long_distance = 0xD00;
+using format::k_long_distance;
 
 // The whole working state of one block.
 struct block_state {

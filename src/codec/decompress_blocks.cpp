@@ -1,26 +1,22 @@
 #include "codec/decompress_blocks.hpp"
 
-#include <cassert>
 #include <new>
 
 #include "codec/byte_buffer.hpp"
 #include "codec/decode_block.hpp"
+#include "format/big_endian.hpp"
+#include "format/format.hpp"
 
 namespace mthc {
 
 namespace {
 
-constexpr std::size_t k_block_count_offset = 4;
-constexpr std::size_t k_first_block_offset = 5;
-constexpr std::size_t k_block_header_size = 4;
+using namespace format;
 
-std::uint16_t read_be16(const std::uint8_t* p) noexcept {
-  return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
-
-bool walk(std::span<const std::uint8_t> image, decoded_blocks& result) {
+conversion_error walk(std::span<const std::uint8_t> image, decoded_blocks& result) {
   result.block_count = image[k_block_count_offset];
-  if (!set_capacity(result.stream, k_initial_stream_capacity)) return false;
+  if (!set_capacity(result.stream, k_initial_stream_capacity))
+    return conversion_error::out_of_memory;
   result.unpacked_size_table.reserve(result.block_count);  // may throw std::bad_alloc
 
   std::size_t cursor = k_first_block_offset;
@@ -38,8 +34,8 @@ bool walk(std::span<const std::uint8_t> image, decoded_blocks& result) {
     while (capacity < stream.length + unpacked_size)
       capacity *= 2;
     if (capacity != stream.capacity) {
-      if (capacity > k_max_stream_capacity) return false;
-      if (!set_capacity(stream, capacity)) return false;
+      if (capacity > k_max_stream_capacity) return conversion_error::stream_too_large;
+      if (!set_capacity(stream, capacity)) return conversion_error::out_of_memory;
     }
 
     // The room is all of the free capacity, not the declared size: a block
@@ -50,22 +46,23 @@ bool walk(std::span<const std::uint8_t> image, decoded_blocks& result) {
     stream.length += produced;
     cursor += k_block_header_size + packed_size;
   }
-  return true;
+  return conversion_error::none;
 }
 
 }  // namespace
 
-bool decompress_blocks(std::span<const std::uint8_t> image, decoded_blocks& result) noexcept {
-  assert(image.size() > k_block_count_offset);
+conversion_error decompress_blocks(std::span<const std::uint8_t> image,
+                                   decoded_blocks& result) noexcept {
   result = decoded_blocks{};
-  bool ok = false;
+  if (image.size() <= k_block_count_offset) return conversion_error::none;
+  conversion_error error = conversion_error::out_of_memory;
   try {
-    ok = walk(image, result);
+    error = walk(image, result);
   } catch (const std::bad_alloc&) {
-    ok = false;
+    error = conversion_error::out_of_memory;
   }
-  if (!ok) result = decoded_blocks{};
-  return ok;
+  if (error != conversion_error::none) result = decoded_blocks{};
+  return error;
 }
 
 }  // namespace mthc

@@ -1,6 +1,6 @@
 #include "codec/encode_block.hpp"
 
-#include <cassert>
+#include <new>
 
 #include "codec/fast_parse.hpp"
 #include "codec/optimal_parse.hpp"
@@ -8,12 +8,21 @@
 
 namespace mthc {
 
-std::vector<std::uint8_t> encode_block(std::span<const std::uint8_t> data, encode_level level) {
-  assert(data.size() <= k_max_block_size);
-  const codec::lz_parse parse = level == encode_level::fast
-                                    ? codec::fast_parse(data)
-                                    : codec::optimal_parse(data, codec::optimal_parse_settings{});
-  return codec::write_block(data, parse);
+encode_result encode_block(std::span<const std::uint8_t> data, encode_level level) noexcept {
+  encode_result result;
+  if (data.size() > k_max_block_size) {
+    result.error = encode_error::too_large;
+    return result;
+  }
+  try {
+    const codec::lz_parse parse = level == encode_level::fast
+                                      ? codec::fast_parse(data)
+                                      : codec::optimal_parse(data, codec::optimal_parse_settings{});
+    result.packed = codec::write_block(data, parse);
+  } catch (const std::bad_alloc&) {
+    result = encode_result{encode_error::out_of_memory, {}};
+  }
+  return result;
 }
 
 }  // namespace mthc

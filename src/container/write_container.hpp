@@ -1,7 +1,5 @@
-// Building a container image from the blocks of a decoded stream.
-//
-// Container layout (numbers big-endian): "MThc", a block count byte, then per
-// block a 16-bit unpacked size, a 16-bit packed size and the packed bytes.
+// Building a container image from the blocks of a decoded stream (the layout
+// is in format/format.hpp).
 #pragma once
 
 #include <cstdint>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "codec/encode_block.hpp"
+#include "format/format.hpp"
 
 namespace mthc {
 
@@ -20,8 +19,8 @@ namespace mthc {
 std::vector<std::uint8_t> write_container(std::span<const std::vector<std::uint8_t>> blocks,
                                           encode_level level);
 
-// The packed size is at most n + n / 8 + 2 bytes for n input bytes.
+// A block size whose worst-case packed size fits 16 bits.
 inline constexpr std::size_t k_always_fitting_block_size = 58248;
-static_assert(k_always_fitting_block_size + k_always_fitting_block_size / 8 + 2 <= 0xFFFF);
+static_assert(encoded_block_bound(k_always_fitting_block_size) <= format::k_max_packed_size);
 
 }  // namespace mthc

@@ -1,12 +1,14 @@
 #include "midi/regroup_tracks.hpp"
 
+#include "format/big_endian.hpp"
+#include "format/format.hpp"
+
 namespace mthc {
 
 namespace {
 
-constexpr std::size_t k_stream_header_size = 16;
-constexpr std::size_t k_area_header_size = 4;
-constexpr std::size_t k_record_header_size = 2;
+using namespace format;
+
 constexpr std::size_t k_first_allocation_extra = 1024;
 
 // Growth: n + 1024 for a first allocation, n + twice the capacity afterwards.
@@ -33,9 +35,9 @@ std::uint16_t read_record_count(std::uint8_t lo, std::uint8_t hi,
   return hi == 0 ? little : big;
 }
 
-bool regroup_tracks(std::span<const std::uint8_t> stream, std::size_t block_count,
-                    std::span<const std::uint16_t> unpacked_size_table,
-                    std::span<track_buffer> tracks) noexcept {
+regroup_outcome regroup_tracks(std::span<const std::uint8_t> stream, std::size_t block_count,
+                               std::span<const std::uint16_t> unpacked_size_table,
+                               std::span<track_buffer> tracks) noexcept {
   const std::size_t produced_total = stream.size();
   const auto track_count = static_cast<std::uint16_t>(tracks.size());
   std::size_t gathered = 0;
@@ -43,20 +45,21 @@ bool regroup_tracks(std::span<const std::uint8_t> stream, std::size_t block_coun
   std::size_t block_start = 0;
   for (std::size_t index = 0; index < block_count && block_start < produced_total; ++index) {
     const std::size_t area = block_start + (index == 0 ? k_stream_header_size : 0);
-    if (area + k_area_header_size > produced_total) break;
+    if (area + k_record_area_header_size > produced_total) break;
 
     const std::uint16_t record_count =
-        read_record_count(stream[area + 2], stream[area + 3], track_count);
-    std::size_t position = area + k_area_header_size;
+        read_record_count(stream[area + k_record_count_offset],
+                          stream[area + k_record_count_offset + 1], track_count);
+    std::size_t position = area + k_record_area_header_size;
     for (std::size_t h = 0; h < record_count; ++h) {
       if (position + k_record_header_size > produced_total) break;
-      const std::size_t n = static_cast<std::size_t>(stream[position] << 8 | stream[position + 1]);
+      const std::size_t n = read_be16(&stream[position]);
       if (position + k_record_header_size + n > produced_total) break;
       if (h < track_count) {
         gathered += n;
-        if (gathered > k_max_gathered_track_bytes) return false;
+        if (gathered > k_max_gathered_track_bytes) return regroup_outcome::too_large;
         if (!append_record(tracks[h], stream.subspan(position + k_record_header_size, n))) {
-          return false;
+          return regroup_outcome::out_of_memory;
         }
       }
       position += k_record_header_size + n;
@@ -66,7 +69,7 @@ bool regroup_tracks(std::span<const std::uint8_t> stream, std::size_t block_coun
     if (index >= unpacked_size_table.size()) break;
     block_start += unpacked_size_table[index];
   }
-  return true;
+  return regroup_outcome::done;
 }
 
 }  // namespace mthc

@@ -1,13 +1,9 @@
 // Track regrouping: gathers the per-block records of the decoded stream into
-// one byte buffer per track.
+// one byte buffer per track (the layout is in format/format.hpp).
 //
-// Decoded stream: a 16-byte "MThp" header (tag, header length, format, track
-// count, division, two spare bytes), then one record area per block. Block 0
-// begins at offset 0 with its area at 16; every later block begins where the
-// declared sizes of the blocks before it add up to, its area at its start.
-// An area is 2 spare bytes, a 2-byte record count, then the records: a
-// big-endian 16-bit length and that many bytes. Record h of every block
-// belongs to track h.
+// Block 0 begins at offset 0 with its record area at 16; every later block
+// begins where the declared sizes of the blocks before it add up to, its
+// area at its start. Record h of every block belongs to track h.
 #pragma once
 
 #include <cstddef>
@@ -32,15 +28,20 @@ inline constexpr std::size_t k_max_gathered_track_bytes = std::size_t{64} << 20;
 std::uint16_t read_record_count(std::uint8_t lo, std::uint8_t hi,
                                 std::uint16_t track_count) noexcept;
 
+enum class regroup_outcome {
+  done,
+  out_of_memory,  // a track buffer could not grow
+  too_large,      // more than k_max_gathered_track_bytes would be gathered
+};
+
 // Appends every record of the stream to the buffer of its track (records
 // numbered tracks.size() or above are skipped). A malformed stream only ends a
-// block or the walk early. Returns false when a track buffer cannot grow or
-// more than k_max_gathered_track_bytes would be gathered.
+// block or the walk early.
 //
 // The walk steps from block to block by `unpacked_size_table`; it reads a
 // block without an entry (its start is known) but ends after it.
-bool regroup_tracks(std::span<const std::uint8_t> stream, std::size_t block_count,
-                    std::span<const std::uint16_t> unpacked_size_table,
-                    std::span<track_buffer> tracks) noexcept;
+regroup_outcome regroup_tracks(std::span<const std::uint8_t> stream, std::size_t block_count,
+                               std::span<const std::uint16_t> unpacked_size_table,
+                               std::span<track_buffer> tracks) noexcept;
 
 }  // namespace mthc

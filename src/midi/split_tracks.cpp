@@ -2,13 +2,14 @@
 
 #include <cassert>
 
+#include "format/big_endian.hpp"
 #include "midi/regroup_tracks.hpp"
 
 namespace mthc {
 
 namespace {
 
-constexpr std::size_t k_record_header_size = 2;
+using namespace format;
 
 // Where a block starts or ends in the sequence of all track data.
 struct cursor {
@@ -65,11 +66,6 @@ struct layout {
   }
 };
 
-void append_be16(std::vector<std::uint8_t>& to, std::size_t value) {
-  to.push_back(static_cast<std::uint8_t>(value >> 8));
-  to.push_back(static_cast<std::uint8_t>(value));
-}
-
 }  // namespace
 
 std::optional<std::array<std::uint8_t, 2>> record_count_bytes(std::uint16_t record_count,
@@ -87,7 +83,8 @@ std::optional<std::array<std::uint8_t, 2>> record_count_bytes(std::uint16_t reco
 split_result split_tracks(std::span<const std::uint8_t, 10> header_fields,
                           std::span<const std::span<const std::uint8_t>> tracks,
                           std::size_t max_block_size) {
-  assert(tracks.size() <= 0xFFFF && max_block_size <= 0xFFFF && max_block_size >= 64);
+  assert(tracks.size() <= k_max_track_count && max_block_size <= k_max_block_size &&
+         max_block_size >= 64);
   split_result result;
   const auto track_count = static_cast<std::uint16_t>(tracks.size());
 
@@ -137,9 +134,9 @@ split_result split_tracks(std::span<const std::uint8_t, 10> header_fields,
     const planned_block& block = plan[b];
     std::vector<std::uint8_t> bytes;
     if (b == 0) {
-      bytes = {'M', 'T', 'h', 'p'};
+      bytes.assign(k_stream_tag.begin(), k_stream_tag.end());
       bytes.insert(bytes.end(), header_fields.begin(), header_fields.end());
-      bytes.insert(bytes.end(), {0, 0});
+      bytes.resize(k_stream_header_size);  // and the two spare bytes
     }
     const auto count_bytes =
         record_count_bytes(static_cast<std::uint16_t>(block.records), track_count);
@@ -152,7 +149,7 @@ split_result split_tracks(std::span<const std::uint8_t, 10> header_fields,
         begin = h == block.begin.track ? block.begin.offset : 0;
         end = h == block.end.track ? block.end.offset : tracks[h].size();
       }
-      append_be16(bytes, end - begin);
+      append_be16(bytes, static_cast<std::uint32_t>(end - begin));
       bytes.insert(bytes.end(), tracks[h].begin() + static_cast<std::ptrdiff_t>(begin),
                    tracks[h].begin() + static_cast<std::ptrdiff_t>(end));
     }

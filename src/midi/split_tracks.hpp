@@ -20,21 +20,19 @@
 #include <span>
 #include <vector>
 
-namespace mthc {
+#include "format/format.hpp"
 
-inline constexpr std::size_t k_max_block_count = 255;
-inline constexpr std::size_t k_stream_header_size = 16;
-inline constexpr std::size_t k_record_area_header_size = 4;
+namespace mthc {
 
 // The highest track index that can hold data at all: its block must also
 // carry one record per lower track, 2 bytes each, and at least one data byte.
 inline constexpr std::size_t k_max_track_with_data =
-    (0xFFFF - k_record_area_header_size - 1) / 2 - 1;
+    (k_max_block_size - format::k_record_area_header_size - 1) / format::k_record_header_size - 1;
 
 enum class split_fault {
   none,
   too_many_tracks,  // `track` holds data beyond k_max_track_with_data
-  too_much_data,    // more than k_max_block_count blocks would be needed
+  too_much_data,    // more than format::k_max_block_count blocks would be needed
 };
 
 struct split_result {

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <mthc/mthc.hpp>
 #include <string>
 #include <vector>
 
@@ -322,6 +323,56 @@ INSTANTIATE_TEST_SUITE_P(Containers, AllocationFailure,
                          [](const testing::TestParamInfo<sweep_case>& param_info) {
                            return param_info.param.name;
                          });
+
+// The library's own functions, each allocation failed in turn: a good input
+// then either gives the undisturbed result or out_of_memory, never an error
+// that blames the input.
+TEST(AllocationFailureInTheLibrary, OutOfMemoryIsNeverBadInput) {
+  const bytes song = test::midi_file(1, 96, test::midi_song(5, 3, 6));
+  struct api_call {
+    const char* name;
+    // Runs the call; returns whether it succeeded, and sets `memory` when it
+    // reported out_of_memory.
+    bool (*call)(const bytes& input, bool& memory);
+    bytes input;
+  };
+  const api_call calls[] = {
+      {"convert_to_midi",
+       [](const bytes& input, bool& memory) {
+         const conversion_result r = convert_to_midi(input);
+         memory = r.error == conversion_error::out_of_memory;
+         return r.error == conversion_error::none;
+       },
+       worked_example()},
+      {"pack_midi",
+       [](const bytes& input, bool& memory) {
+         const pack_result r = pack_midi(input, {encode_level::fast});
+         memory = r.error == pack_error::out_of_memory;
+         return r.error == pack_error::none;
+       },
+       song},
+      {"encode_block",
+       [](const bytes& input, bool& memory) {
+         const encode_result r = encode_block(input, encode_level::best);
+         memory = r.error == encode_error::out_of_memory;
+         return r.error == encode_error::none;
+       },
+       test::midi_like_bytes(3, 2000)},
+  };
+  for (const api_call& c : calls) {
+    SCOPED_TRACE(c.name);
+    bool memory = false;
+    test::arm_allocation_failure(0);
+    ASSERT_TRUE(c.call(c.input, memory));
+    const std::size_t allocations = test::disarm_allocation_failure();
+    for (std::size_t n = 1; n <= allocations; ++n) {
+      test::arm_allocation_failure(n);
+      const bool ok = c.call(c.input, memory);
+      test::disarm_allocation_failure();
+      EXPECT_TRUE(ok || memory) << "allocation " << n << " of " << allocations;
+    }
+  }
+}
 
 }  // namespace
 }  // namespace mthc

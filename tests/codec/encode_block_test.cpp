@@ -37,8 +37,10 @@ bytes decode_roomy(const bytes& packed, std::size_t expected_size) {
 }
 
 void expect_round_trip(const bytes& data, encode_level level, const std::string& label) {
-  const bytes packed = encode_block(data, level);
-  EXPECT_LE(packed.size(), data.size() + data.size() / 8 + 2) << label;
+  const encode_result encoded = encode_block(data, level);
+  ASSERT_EQ(encoded.error, encode_error::none) << label;
+  const bytes& packed = encoded.packed;
+  EXPECT_LE(packed.size(), encoded_block_bound(data.size())) << label;
   const bytes decoded = decode_roomy(packed, data.size());
   ASSERT_EQ(decoded.size(), data.size()) << label << " (" << level_name(level) << ")";
   EXPECT_TRUE(decoded == data) << label << " (" << level_name(level) << ")";
@@ -81,6 +83,14 @@ std::vector<data_case> data_cases() {
     cases.push_back({"far and repeated far matches", data});
   }
   return cases;
+}
+
+TEST(EncodeBlock, RefusesMoreThanABlock) {
+  for (const encode_level level : {encode_level::fast, encode_level::best}) {
+    const encode_result r = encode_block(bytes(k_max_block_size + 1, 0), level);
+    EXPECT_EQ(r.error, encode_error::too_large);
+    EXPECT_TRUE(r.packed.empty());
+  }
 }
 
 TEST(EncodeBlock, RoundTripsEveryLevel) {

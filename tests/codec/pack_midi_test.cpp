@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "container/validate_container.hpp"
+#include "container/check_container.hpp"
 #include "container/write_container.hpp"
 #include "container_builder.hpp"
 #include "generated_data.hpp"
@@ -47,9 +47,9 @@ pack_result expect_round_trip(const std::vector<bytes>& tracks, encode_level lev
                               const std::string& label, std::uint16_t format = 1,
                               std::uint16_t division = 480) {
   const bytes smf = test::midi_file(format, division, tracks);
-  pack_result packed = pack_midi(smf, level);
-  EXPECT_EQ(packed.fault, pack_fault::none) << label;
-  if (packed.fault != pack_fault::none) return packed;
+  pack_result packed = pack_midi(smf, {level});
+  EXPECT_EQ(packed.error, pack_error::none) << label;
+  if (packed.error != pack_error::none) return packed;
   EXPECT_EQ(check_container(packed.container), container_fault::none) << label;
   EXPECT_EQ(packed.block_count, packed.container[4]) << label;
   for (const std::uint16_t size : unpacked_sizes(packed.container))
@@ -120,7 +120,7 @@ TEST(PackRoundTrip, IncompressibleDataUsesSmallerBlocks) {
   // Full blocks of random bytes do not fit a 16-bit packed size.
   const pack_result packed =
       expect_round_trip({test::random_bytes(10, 150000)}, encode_level::fast, "random track");
-  ASSERT_EQ(packed.fault, pack_fault::none);
+  ASSERT_EQ(packed.error, pack_error::none);
   for (const std::uint16_t size : unpacked_sizes(packed.container))
     EXPECT_LE(size, k_always_fitting_block_size);
 }
@@ -128,7 +128,7 @@ TEST(PackRoundTrip, IncompressibleDataUsesSmallerBlocks) {
 TEST(PackRoundTrip, BlocksAreBalanced) {
   const pack_result packed =
       expect_round_trip(song(11, 12, 700), encode_level::fast, "twelve long tracks");
-  ASSERT_EQ(packed.fault, pack_fault::none);
+  ASSERT_EQ(packed.error, pack_error::none);
   const std::vector<std::uint16_t> sizes = unpacked_sizes(packed.container);
   ASSERT_GE(sizes.size(), 3U);
   const auto [low, high] = std::minmax_element(sizes.begin(), sizes.end());
@@ -153,8 +153,9 @@ TEST(PackRoundTrip, UpToTheBlockLimit) {
   const pack_result full = expect_round_trip({track}, encode_level::fast, "255 full blocks");
   EXPECT_EQ(full.block_count, 255U);
   track.push_back(0);
-  EXPECT_EQ(pack_midi(test::midi_file(1, 96, std::vector<bytes>{track}), encode_level::fast).fault,
-            pack_fault::too_much_data);
+  EXPECT_EQ(
+      pack_midi(test::midi_file(1, 96, std::vector<bytes>{track}), {encode_level::fast}).error,
+      pack_error::too_much_data);
 }
 
 TEST(PackRoundTrip, HighestTrackWithData) {
@@ -163,8 +164,8 @@ TEST(PackRoundTrip, HighestTrackWithData) {
   expect_round_trip(tracks, encode_level::fast, "last reachable track");
   tracks.push_back({0x80});
   const pack_result r =
-      pack_midi(test::midi_file(1, 96, std::vector<bytes>(tracks)), encode_level::fast);
-  EXPECT_EQ(r.fault, pack_fault::too_many_tracks);
+      pack_midi(test::midi_file(1, 96, std::vector<bytes>(tracks)), {encode_level::fast});
+  EXPECT_EQ(r.error, pack_error::too_many_tracks);
   EXPECT_EQ(r.value, k_max_track_with_data + 1);
   // Empty tracks after it need no records at all.
   tracks.back().clear();
@@ -175,7 +176,7 @@ TEST(PackRoundTrip, HighestTrackWithData) {
 struct fault_case {
   const char* name;
   bytes file;
-  pack_fault fault;
+  pack_error error;
   std::size_t offset = 0;
   std::size_t value = 0;
 };
@@ -190,23 +191,23 @@ TEST(PackFaults, EveryFaultIsNamed) {
   bytes foreign = test::midi_file(1, 96, std::vector<bytes>{{1}});
   test::append(foreign, test::from_hex("4d545858 00000001 00"));  // "MTXX"
   const std::vector<fault_case> cases = {
-      {"empty file", {}, pack_fault::not_midi},
-      {"seven bytes", test::from_hex("4d546864 000000"), pack_fault::not_midi},
-      {"another format", test::from_hex("52494646 00000006 0001 0000 0060"), pack_fault::not_midi},
-      {"header length 7", long_header, pack_fault::header_length, 0, 7},
-      {"header length 0", test::from_hex("4d546864 00000000"), pack_fault::header_length, 0, 0},
-      {"header cut short", test::from_hex("4d546864 00000006 0001"), pack_fault::chunk_past_end},
-      {"track runs past the end", truncated_track, pack_fault::chunk_past_end, 26},
-      {"partial chunk header at the end", trailing, pack_fault::chunk_past_end, good.size()},
-      {"foreign chunk", foreign, pack_fault::foreign_chunk, 23},
+      {"empty file", {}, pack_error::not_midi},
+      {"seven bytes", test::from_hex("4d546864 000000"), pack_error::not_midi},
+      {"another format", test::from_hex("52494646 00000006 0001 0000 0060"), pack_error::not_midi},
+      {"header length 7", long_header, pack_error::header_length, 0, 7},
+      {"header length 0", test::from_hex("4d546864 00000000"), pack_error::header_length, 0, 0},
+      {"header cut short", test::from_hex("4d546864 00000006 0001"), pack_error::chunk_past_end},
+      {"track runs past the end", truncated_track, pack_error::chunk_past_end, 26},
+      {"partial chunk header at the end", trailing, pack_error::chunk_past_end, good.size()},
+      {"foreign chunk", foreign, pack_error::foreign_chunk, 23},
       {"more chunks than declared",
        test::from_hex("4d546864 00000006 0001 0001 0060 "
                       "4d54726b 00000000 4d54726b 00000000"),
-       pack_fault::track_count_mismatch, 0, 1},
+       pack_error::track_count_mismatch, 0, 1},
   };
   for (const fault_case& c : cases) {
-    const pack_result r = pack_midi(c.file, encode_level::best);
-    EXPECT_EQ(r.fault, c.fault) << c.name;
+    const pack_result r = pack_midi(c.file);
+    EXPECT_EQ(r.error, c.error) << c.name;
     EXPECT_EQ(r.offset, c.offset) << c.name;
     EXPECT_EQ(r.value, c.value) << c.name;
     EXPECT_TRUE(r.container.empty()) << c.name;

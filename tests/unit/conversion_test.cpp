@@ -22,9 +22,13 @@ const bytes k_worked_midi = from_hex(
     "ff 2f 00 4d 54 72 6b 00 00 00 04 00 ff 2f 00");
 const bytes k_end_of_track_chunk = from_hex("4d 54 72 6b 00 00 00 04 00 ff 2f 00");
 
-bytes converted(const bytes& container, conversion_error expected_error = conversion_error::none) {
+bytes converted(const bytes& container, conversion_error expected_error = conversion_error::none,
+                conversion_step expected_step = conversion_step::assemble) {
   conversion_result r = convert_to_midi(container);
   EXPECT_EQ(r.error, expected_error);
+  if (expected_error != conversion_error::none) {
+    EXPECT_EQ(r.failed_step, expected_step);
+  }
   const auto used = r.midi_file.used();
   return bytes(used.begin(), used.end());
 }
@@ -76,12 +80,12 @@ TEST(Conversion, StreamSizesAndTags) {
   const std::vector<size_case> cases = {
       {"18-byte stream, two tracks, no records", single_block(eighteen), conversion_error::none,
        two_empty_tracks},
-      {"17-byte stream", single_block(seventeen), conversion_error::assemble_failed, {}},
-      {"no MThp at the start", single_block(not_mthp), conversion_error::assemble_failed, {}},
-      {"no blocks", test::build_container({}), conversion_error::assemble_failed, {}},
+      {"17-byte stream", single_block(seventeen), conversion_error::stream_invalid, {}},
+      {"no MThp at the start", single_block(not_mthp), conversion_error::stream_invalid, {}},
+      {"no blocks", test::build_container({}), conversion_error::stream_invalid, {}},
       {"image without a block count",
        bytes{'M', 'T', 'h', 'c'},
-       conversion_error::assemble_failed,
+       conversion_error::stream_invalid,
        {}},
       {"zero tracks: the header alone", single_block(zero_tracks), conversion_error::none,
        midi_header(zero_tracks)},
@@ -233,8 +237,9 @@ TEST(BlockWalk, CapacityDoublesFromTheInitialSize) {
       left -= n;
     }
     decoded_blocks decoded;
-    ASSERT_TRUE(
-        decompress_blocks(test::build_container(test::literal_blocks(stream, sizes)), decoded));
+    ASSERT_EQ(
+        decompress_blocks(test::build_container(test::literal_blocks(stream, sizes)), decoded),
+        conversion_error::none);
     std::size_t expected_capacity = k_initial_stream_capacity;
     while (expected_capacity < total)
       expected_capacity *= 2;
@@ -247,7 +252,14 @@ TEST(BlockWalk, CapacityDoublesFromTheInitialSize) {
 
 TEST(BlockWalk, EmptyAndTruncatedBlocks) {
   decoded_blocks decoded;
-  ASSERT_TRUE(decompress_blocks(test::build_container({}), decoded));
+  // Images too short to hold a block count have no blocks (the walk reads
+  // nothing beyond them: the vectors are exactly their size).
+  for (std::size_t size = 0; size <= 4; ++size) {
+    ASSERT_EQ(decompress_blocks(bytes(size, 0xFF), decoded), conversion_error::none);
+    EXPECT_EQ(decoded.stream.length, 0U);
+    EXPECT_EQ(decoded.block_count, 0U);
+  }
+  ASSERT_EQ(decompress_blocks(test::build_container({}), decoded), conversion_error::none);
   EXPECT_EQ(decoded.stream.length, 0U);
   EXPECT_TRUE(decoded.unpacked_size_table.empty());
 
@@ -256,7 +268,7 @@ TEST(BlockWalk, EmptyAndTruncatedBlocks) {
                                                   {9, test::literal_block(bytes{1, 2, 3})}};
   bytes image = test::build_container(stored);
   image.pop_back();
-  ASSERT_TRUE(decompress_blocks(image, decoded));
+  ASSERT_EQ(decompress_blocks(image, decoded), conversion_error::none);
   EXPECT_EQ(decoded.stream.length, 0U);
   EXPECT_EQ(decoded.unpacked_size_table, (std::vector<std::uint16_t>{7, 9}));
 }
@@ -278,7 +290,8 @@ TEST(Bombs, DecodedStreamLimit) {
     stored.push_back({0xFFFF, room_filling_block(0)});
   const bytes image = test::build_container(stored);
   EXPECT_LT(image.size(), 300U);
-  EXPECT_EQ(converted(image, conversion_error::decompress_failed), bytes{});
+  EXPECT_EQ(converted(image, conversion_error::stream_too_large, conversion_step::decompress),
+            bytes{});
 }
 
 TEST(Bombs, GatheredTrackDataLimit) {
@@ -299,7 +312,7 @@ TEST(Bombs, GatheredTrackDataLimit) {
     stored.push_back({0xFFFF, {}});
   const bytes image = test::build_container(stored);
   EXPECT_LT(image.size(), 400U);
-  EXPECT_EQ(converted(image, conversion_error::assemble_failed), bytes{});
+  EXPECT_EQ(converted(image, conversion_error::tracks_too_large), bytes{});
 }
 
 TEST(RoundTrip, GeneratedSongsThroughLiteralContainers) {

@@ -1,10 +1,9 @@
-// Reading a container file whole.
+// Reading a container file whole, with the messages of the report tool.
 #pragma once
 
 #include <cstdint>
 #include <limits>
-
-#include "codec/byte_buffer.hpp"
+#include <mthc/byte_buffer.hpp>
 
 namespace mthc {
 

@@ -1,14 +1,14 @@
-#include "container/extract_payload.hpp"
+#include "cli/extract_payload.hpp"
 
 #include <cstdio>
 
 #include "cli/write_output_file.hpp"
-#include "container/validate_container.hpp"
+#include "container/check_container.hpp"
 
 namespace mthc {
 
 int extract_payload(std::span<const std::uint8_t> image, const char* path) noexcept {
-  if (write_output_file(path, image.subspan(k_container_header_size)) != 0) return 1;
+  if (write_output_file(path, container_payload(image)) != 0) return 1;
   std::printf("Extracted payload to %s\n", path);
   return 0;
 }

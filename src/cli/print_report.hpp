@@ -1,0 +1,22 @@
+// The container report, the payload preview and the container's error lines.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "container/check_container.hpp"
+
+namespace mthc {
+
+// Six lines on standard output: file size, outer header bytes, MThp control
+// bytes, payload offset and payload size.
+void print_report(const container_header& header) noexcept;
+
+// A hex dump of the first 96 payload bytes at most, 16 to a line, offsets
+// counted within the payload, on standard output.
+void print_payload_preview(std::span<const std::uint8_t> payload) noexcept;
+
+// The error line of a fault on standard error (none prints nothing).
+void print_container_fault(container_fault fault) noexcept;
+
+}  // namespace mthc
