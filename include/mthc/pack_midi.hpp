@@ -3,50 +3,127 @@
 //
 //   mthc::pack_result p = mthc::pack_midi(midi_bytes, {mthc::encode_level::best});
 //   if (p.error == mthc::pack_error::none) save(p.container);
+//   for (const mthc::midi_change& c : p.changes) warn(c);  // what will not come back
+//
+// Packing a large file at the best level takes seconds; to show progress, do
+// it a block at a time:
+//
+//   mthc::packer job = mthc::start_packing(midi_bytes, options);
+//   while (mthc::continue_packing(job)) show(mthc::packing_progress(job));
+//   mthc::pack_result p = mthc::finish_packing(std::move(job));
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mthc/encode_block.hpp>
 #include <span>
 #include <vector>
 
 namespace mthc {
 
+// The most track data a container holds: 255 blocks of 65535 bytes, less the
+// stream's 16-byte header, and each block's 4-byte record area header and
+// 2-byte record header, for a single track whose data compresses. More
+// tracks (a record header each per block) or data that does not compress
+// (smaller blocks) hold less.
+inline constexpr std::size_t k_max_track_data = 255 * k_max_block_size - 16 - 255 * (4 + 2);
+
 enum class pack_error {
   none,
-  not_midi,              // no "MThd" chunk at the start
-  header_length,         // "MThd" length `value`, not 6
-  chunk_past_end,        // the chunk at `offset` runs past the end of the file
-  foreign_chunk,         // the chunk at `offset`, tagged `tag`, is not "MTrk"
-  track_count_mismatch,  // the header declares `value` tracks, the file has `chunk_count`
-  too_many_tracks,       // track `value` holds data beyond the reach of a block
-  too_much_data,         // more than 255 blocks would be needed
+  not_midi,          // neither "MThd" nor a RIFF "RMID" file holding one at the start
+  header_too_short,  // the "MThd" chunk's length is `value`, less than 6
+  chunk_past_end,    // the header, or the "MTrk" chunk at `offset`, runs past the end
+  too_many_tracks,   // track `value` holds data beyond the reach of a block
+  too_much_data,     // the `value` bytes of track data do not fit 255 blocks
   out_of_memory,
+  // With pack_options::strict, each change that the conversion would not
+  // give back (see midi_change_kind) is an error instead, with the details
+  // of that change.
+  riff_wrapper,          // the file is a RIFF "RMID" wrapper
+  header_length,         // the "MThd" chunk's length is `value`, more than 6
+  foreign_chunk,         // the chunk at `offset`, tagged `tag`, is not "MTrk"
+  trailing_bytes,        // `value` bytes at `offset` follow the last chunk
+  track_count_mismatch,  // the header declares `value` tracks, the file has `chunk_count`
 };
 
-struct pack_options {
-  encode_level level = encode_level::best;
+// Real-world MIDI files bend the rules in ways that every player accepts;
+// the packer takes them as a player would, and says what it changed, because
+// the container will then not convert back to the file byte for byte.
+enum class midi_change_kind {
+  riff_unwrapped,        // the Standard MIDI File inside a RIFF "RMID" file is packed
+  header_bytes_dropped,  // `value` bytes of the "MThd" chunk beyond its sixth are dropped
+  chunk_dropped,  // the chunk at `offset`, tagged `tag`, `value` bytes of data, is not "MTrk"
+  trailing_bytes_ignored,  // `value` bytes at `offset` follow the last chunk
+  track_count_corrected,   // the header declares `value` tracks; it is set to `chunk_count`
 };
 
-struct pack_result {
-  pack_error error = pack_error::none;
+struct midi_change {
+  midi_change_kind kind = midi_change_kind::riff_unwrapped;
   std::size_t offset = 0;
   std::size_t value = 0;
   std::size_t chunk_count = 0;
   std::array<char, 4> tag{};
+};
+
+struct pack_options {
+  encode_level level = encode_level::best;
+  // Refuse every file that would not convert back byte for byte (tracks
+  // without data aside, see pack_result::empty_tracks).
+  bool strict = false;
+};
+
+struct pack_result {
+  pack_error error = pack_error::none;
+  // Details of the error, as its comment names them.
+  std::size_t offset = 0;
+  std::size_t value = 0;
+  std::size_t chunk_count = 0;
+  std::array<char, 4> tag{};
+  // What was changed, in file order (none with strict).
+  std::vector<midi_change> changes;
   // Tracks without data. The conversion gives such a track back as the
-  // 4-byte end-of-track event 00 FF 2F 00, not empty: the one way in which
-  // a packed file does not come back byte for byte.
+  // 4-byte end-of-track event 00 FF 2F 00, not empty.
   std::vector<std::size_t> empty_tracks;
+  std::size_t track_count = 0;
+  std::size_t track_data_size = 0;  // bytes of track data in all
   std::size_t block_count = 0;
   std::vector<std::uint8_t> container;  // empty unless error is none
 };
 
 // Reads the MIDI file, lays its tracks out in blocks, compresses them and
 // builds the container. Converting the container back gives `smf` byte for
-// byte, except for the tracks listed in `empty_tracks`. Never throws.
+// byte, but for the changes listed and the tracks in `empty_tracks`. Every
+// file whose tracks fit 255 blocks is packed: a block whose data do not
+// compress is made smaller, alone. Never throws.
 pack_result pack_midi(std::span<const std::uint8_t> smf, const pack_options& options = {}) noexcept;
+
+// ---- The same, a block at a time ----
+
+struct packer_state;
+struct packer_state_deleter {
+  void operator()(packer_state* state) const noexcept;
+};
+// One packing in progress. It views the MIDI file given to start_packing,
+// which must outlive it.
+using packer = std::unique_ptr<packer_state, packer_state_deleter>;
+
+struct pack_progress {
+  std::size_t done = 0;   // bytes of the decoded stream compressed so far
+  std::size_t total = 0;  // bytes of the decoded stream in all (0 until the file has been read)
+};
+
+// Reads the MIDI file and lays out its blocks; nothing is compressed yet.
+packer start_packing(std::span<const std::uint8_t> smf, const pack_options& options) noexcept;
+
+// Compresses the next block. Returns false once packing has ended, done or
+// failed.
+bool continue_packing(packer& job) noexcept;
+
+pack_progress packing_progress(const packer& job) noexcept;
+
+// Finishes what is left and returns the result, as pack_midi does.
+pack_result finish_packing(packer job) noexcept;
 
 }  // namespace mthc

@@ -60,6 +60,11 @@ void print_pack_error(const pack_result& r, const char* input_path) {
     case pack_error::out_of_memory:
       std::fprintf(stderr, "Error: out of memory while packing\n");
       return;
+    case pack_error::header_too_short:
+    case pack_error::riff_wrapper:
+    case pack_error::trailing_bytes:
+      std::fprintf(stderr, "Error: '%s' cannot be packed\n", input_path);
+      return;
   }
 }
 

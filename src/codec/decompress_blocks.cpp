@@ -15,6 +15,7 @@ using namespace format;
 
 conversion_error walk(std::span<const std::uint8_t> image, decoded_blocks& result) {
   result.block_count = image[k_block_count_offset];
+  result.check.blocks_declared = result.block_count;
   if (!set_capacity(result.stream, k_initial_stream_capacity))
     return conversion_error::out_of_memory;
   result.unpacked_size_table.reserve(result.block_count);  // may throw std::bad_alloc
@@ -27,7 +28,10 @@ conversion_error walk(std::span<const std::uint8_t> image, decoded_blocks& resul
     // Recorded before the packed bytes are checked: a block cut off by the
     // end of the image still declares its size.
     result.unpacked_size_table.push_back(unpacked_size);
-    if (cursor + k_block_header_size + packed_size > image.size()) break;
+    if (cursor + k_block_header_size + packed_size > image.size()) {
+      result.check.next_block_cut_short = true;
+      break;
+    }
 
     byte_buffer& stream = result.stream;
     std::size_t capacity = stream.capacity;
@@ -45,6 +49,11 @@ conversion_error walk(std::span<const std::uint8_t> image, decoded_blocks& resul
                      std::span(stream.data.get() + stream.length, stream.capacity - stream.length));
     stream.length += produced;
     cursor += k_block_header_size + packed_size;
+    ++result.check.blocks_present;
+    if (produced != unpacked_size && !result.check.first_size_mismatch) {
+      result.check.first_size_mismatch =
+          container_check::size_mismatch{index, unpacked_size, produced};
+    }
   }
   return conversion_error::none;
 }

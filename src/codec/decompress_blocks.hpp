@@ -25,6 +25,9 @@ struct decoded_blocks {
   // Blocks whose header lies beyond the image have no entry.
   std::vector<std::uint16_t> unpacked_size_table;
   std::uint8_t block_count = 0;
+  // How many blocks were there, and whether they decoded to their sizes
+  // (the records are the regrouping's to check).
+  container_check check;
 };
 
 // Walks the blocks of `image` and decodes each block whose packed bytes lie

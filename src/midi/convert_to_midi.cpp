@@ -22,7 +22,7 @@ constexpr std::size_t k_min_stream_size = k_stream_header_size + 2;
 constexpr std::size_t k_image_slack = 2048;
 
 // Throws std::bad_alloc only from the vector of track buffers.
-conversion_error assemble(decoded_blocks& decoded, byte_buffer& midi) {
+conversion_error assemble(decoded_blocks& decoded, byte_buffer& midi, container_check& check) {
   const std::span<const std::uint8_t> stream = decoded.stream.used();
   if (stream.size() < k_min_stream_size) return conversion_error::stream_invalid;
   if (!set_capacity(midi, stream.size() + k_image_slack)) return conversion_error::out_of_memory;
@@ -35,7 +35,8 @@ conversion_error assemble(decoded_blocks& decoded, byte_buffer& midi) {
 
   const std::uint16_t track_count = read_be16(&stream[k_stream_track_count_offset]);
   std::vector<track_buffer> tracks(track_count);
-  switch (regroup_tracks(stream, decoded.block_count, decoded.unpacked_size_table, tracks)) {
+  switch (regroup_tracks(stream, decoded.block_count, decoded.unpacked_size_table, tracks,
+                         check.first_stray_record)) {
     case regroup_outcome::done:
       break;
     case regroup_outcome::out_of_memory:
@@ -55,10 +56,11 @@ conversion_result convert_to_midi(std::span<const std::uint8_t> image) noexcept 
   conversion_result result;
   decoded_blocks decoded;
   result.error = decompress_blocks(image, decoded);
+  result.check = decoded.check;
   if (result.error != conversion_error::none) return result;
   result.failed_step = conversion_step::assemble;
   try {
-    result.error = assemble(decoded, result.midi_file);
+    result.error = assemble(decoded, result.midi_file, result.check);
   } catch (const std::bad_alloc&) {
     result.error = conversion_error::out_of_memory;
   }

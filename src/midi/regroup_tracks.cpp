@@ -1,5 +1,7 @@
 #include "midi/regroup_tracks.hpp"
 
+#include <algorithm>
+
 #include "format/big_endian.hpp"
 #include "format/format.hpp"
 
@@ -37,14 +39,26 @@ std::uint16_t read_record_count(std::uint8_t lo, std::uint8_t hi,
 
 regroup_outcome regroup_tracks(std::span<const std::uint8_t> stream, std::size_t block_count,
                                std::span<const std::uint16_t> unpacked_size_table,
-                               std::span<track_buffer> tracks) noexcept {
+                               std::span<track_buffer> tracks,
+                               std::optional<container_check::stray_record>& first_stray) noexcept {
   const std::size_t produced_total = stream.size();
   const auto track_count = static_cast<std::uint16_t>(tracks.size());
   std::size_t gathered = 0;
+  first_stray.reset();
+  const auto stray = [&first_stray](std::size_t block, std::size_t record, bool crosses) {
+    if (!first_stray) first_stray = container_check::stray_record{block, record, crosses};
+  };
 
   std::size_t block_start = 0;
   for (std::size_t index = 0; index < block_count && block_start < produced_total; ++index) {
+    // Where the block ends by its declared size (the stream's end for a
+    // block without one): a record beyond it is not where the layout puts it.
+    const std::size_t block_end =
+        index < unpacked_size_table.size()
+            ? std::min(produced_total, block_start + unpacked_size_table[index])
+            : produced_total;
     const std::size_t area = block_start + (index == 0 ? k_stream_header_size : 0);
+    if (area + k_record_area_header_size > block_end) stray(index, 0, true);
     if (area + k_record_area_header_size > produced_total) break;
 
     const std::uint16_t record_count =
@@ -52,9 +66,12 @@ regroup_outcome regroup_tracks(std::span<const std::uint8_t> stream, std::size_t
                           stream[area + k_record_count_offset + 1], track_count);
     std::size_t position = area + k_record_area_header_size;
     for (std::size_t h = 0; h < record_count; ++h) {
+      if (position + k_record_header_size > block_end) stray(index, h, true);
       if (position + k_record_header_size > produced_total) break;
       const std::size_t n = read_be16(&stream[position]);
+      if (position + k_record_header_size + n > block_end) stray(index, h, true);
       if (position + k_record_header_size + n > produced_total) break;
+      if (h >= track_count && n != 0) stray(index, h, false);
       if (h < track_count) {
         gathered += n;
         if (gathered > k_max_gathered_track_bytes) return regroup_outcome::too_large;

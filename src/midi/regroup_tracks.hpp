@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mthc/convert_to_midi.hpp>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -36,12 +38,15 @@ enum class regroup_outcome {
 
 // Appends every record of the stream to the buffer of its track (records
 // numbered tracks.size() or above are skipped). A malformed stream only ends a
-// block or the walk early.
+// block or the walk early. `first_stray` is set to the first record (or
+// record area) that lies beyond its block's declared end or the stream, or
+// carries data beyond the track count.
 //
 // The walk steps from block to block by `unpacked_size_table`; it reads a
 // block without an entry (its start is known) but ends after it.
 regroup_outcome regroup_tracks(std::span<const std::uint8_t> stream, std::size_t block_count,
                                std::span<const std::uint16_t> unpacked_size_table,
-                               std::span<track_buffer> tracks) noexcept;
+                               std::span<track_buffer> tracks,
+                               std::optional<container_check::stray_record>& first_stray) noexcept;
 
 }  // namespace mthc

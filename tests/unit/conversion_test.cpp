@@ -1,6 +1,8 @@
 // The conversion in memory: block walk, track regrouping and MIDI assembly.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "bit_writer.hpp"
 #include "codec/decompress_blocks.hpp"
 #include "container_builder.hpp"
@@ -313,6 +315,68 @@ TEST(Bombs, GatheredTrackDataLimit) {
   const bytes image = test::build_container(stored);
   EXPECT_LT(image.size(), 400U);
   EXPECT_EQ(converted(image, conversion_error::tracks_too_large), bytes{});
+}
+
+// What a conversion reports of a container cut short or damaged: the
+// conversion still succeeds (it builds what there is), and says what it saw.
+TEST(ContainerCheck, CutAndDamagedContainers) {
+  // Three blocks of records for two tracks.
+  const std::vector<std::vector<bytes>> records = {
+      {bytes(300, 1), bytes(200, 2)}, {bytes(300, 3), bytes(100, 4)}, {bytes(50, 5), bytes(60, 6)}};
+  const bytes good = test::container_from_records(1, 2, 96, records);
+  // Where block 2 begins in the container: after the header of 5 bytes and
+  // blocks 0 and 1 (each 4 header bytes and its packed bytes).
+  std::size_t block_2 = 5;
+  for (int b = 0; b < 2; ++b)
+    block_2 += 4 + (std::size_t{good[block_2 + 2]} << 8 | good[block_2 + 3]);
+
+  struct check_case {
+    const char* name;
+    bytes container;
+    std::size_t present;
+    bool cut_short;
+    std::optional<std::size_t> mismatch_block;
+    std::optional<std::size_t> stray_block;
+    bool stray_crosses;
+  };
+  bytes one_short = good;
+  one_short.pop_back();
+  bytes two_blocks = good;
+  two_blocks.resize(block_2);
+  bytes declared_larger = good;
+  declared_larger[block_2 + 1] = static_cast<std::uint8_t>(declared_larger[block_2 + 1] + 1);
+  bytes declared_smaller = good;
+  declared_smaller[5 + 1] = static_cast<std::uint8_t>(declared_smaller[5 + 1] - 10);
+  const bytes extra_record = test::container_from_records(
+      1, 2, 96, std::vector<std::vector<bytes>>{{bytes(5, 1), bytes(5, 2), bytes(5, 3)}});
+  const std::vector<check_case> cases = {
+      {"sound", good, 3, false, {}, {}, false},
+      {"one byte short", one_short, 2, true, {}, {}, false},
+      {"cut after block 1", two_blocks, 2, false, {}, {}, false},
+      {"block 2 declares one byte more", declared_larger, 3, false, 2, {}, false},
+      // Block 0 ends 10 bytes early by its size: its last record crosses it.
+      {"block 0 declares 10 bytes less", declared_smaller, 3, false, 0, 0, true},
+      {"a record beyond the track count", extra_record, 1, false, {}, 0, false},
+  };
+  for (const check_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const conversion_result r = convert_to_midi(c.container);
+    ASSERT_EQ(r.error, conversion_error::none);
+    const container_check& check = r.check;
+    EXPECT_EQ(check.blocks_declared, c.container == extra_record ? 1U : 3U);
+    EXPECT_EQ(check.blocks_present, c.present);
+    EXPECT_EQ(check.next_block_cut_short, c.cut_short);
+    ASSERT_EQ(check.first_size_mismatch.has_value(), c.mismatch_block.has_value());
+    if (c.mismatch_block) {
+      EXPECT_EQ(check.first_size_mismatch->block, *c.mismatch_block);
+    }
+    ASSERT_EQ(check.first_stray_record.has_value(), c.stray_block.has_value());
+    if (c.stray_block) {
+      EXPECT_EQ(check.first_stray_record->block, *c.stray_block);
+      EXPECT_EQ(check.first_stray_record->crosses_block_end, c.stray_crosses);
+    }
+    EXPECT_EQ(check.sound(), c.container == good);
+  }
 }
 
 TEST(RoundTrip, GeneratedSongsThroughLiteralContainers) {
