@@ -1,7 +1,10 @@
 #include "cli/decompress_to_midi.hpp"
 
 #include <cstdio>
+#include <new>
+#include <string>
 
+#include "cli/messages.hpp"
 #include "cli/write_output_file.hpp"
 #include "midi/convert_to_midi.hpp"
 
@@ -20,6 +23,15 @@ int decompress_to_midi(std::span<const std::uint8_t> image, const char* path) no
   }
   const auto midi = converted.midi_file.used();
   if (write_output_file(path, midi) != 0) return 1;
+  // A container cut short or damaged still converts, into what there is: say
+  // so, as the success line alone would hide it.
+  if (!converted.check.blocks_complete()) {
+    try {
+      std::fprintf(stderr, "Warning: %s\n", incomplete_container_text(converted.check).c_str());
+    } catch (const std::bad_alloc&) {
+      std::fprintf(stderr, "Warning: the container is incomplete; the MIDI file is incomplete\n");
+    }
+  }
   std::printf("Decompressed MThc to MIDI %s (%lu bytes)\n", path,
               static_cast<unsigned long>(midi.size()));
   return 0;

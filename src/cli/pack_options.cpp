@@ -1,60 +1,165 @@
 #include "cli/pack_options.hpp"
 
-#include <cstdio>
 #include <cstring>
 
 namespace mthc {
 
 namespace {
 
-bool is(const char* argument, const char* name) {
+bool is(const char* argument, const char* name) noexcept {
   return std::strcmp(argument, name) == 0;
 }
 
+// Sets the mode, unless another one was set before.
+bool set_mode(pack_arguments& options, pack_mode mode) noexcept {
+  if (options.mode != pack_mode::automatic && options.mode != mode) return false;
+  options.mode = mode;
+  return true;
+}
+
+// The flags that short options stand for, alone or bundled.
+enum class flag_result { done, unknown, conflict };
+
+flag_result apply_short_flag(pack_arguments& options, char flag) noexcept {
+  switch (flag) {
+    case 'd':
+      return set_mode(options, pack_mode::decompress) ? flag_result::done : flag_result::conflict;
+    case 't':
+      return set_mode(options, pack_mode::test) ? flag_result::done : flag_result::conflict;
+    case 'l':
+      return set_mode(options, pack_mode::list) ? flag_result::done : flag_result::conflict;
+    case 'c':
+      options.to_stdout = true;
+      return flag_result::done;
+    case 'f':
+      options.force = true;
+      return flag_result::done;
+    case 'q':
+      options.quiet = true;
+      return flag_result::done;
+    case 'v':
+      options.verbose = true;
+      return flag_result::done;
+    case '1':
+      options.level = encode_level::fast;
+      return flag_result::done;
+    case '9':
+      options.level = encode_level::best;
+      return flag_result::done;
+    default:
+      return flag_result::unknown;
+  }
+}
+
+struct long_flag {
+  const char* name;
+  char short_form;  // the short option it is another name for, or 0
+};
+
+constexpr long_flag k_long_flags[] = {
+    {"--decompress", 'd'}, {"--test", 't'},    {"--list", 'l'}, {"--stdout", 'c'}, {"--force", 'f'},
+    {"--quiet", 'q'},      {"--verbose", 'v'}, {"--fast", '1'}, {"--best", '9'},
+};
+
 }  // namespace
 
-pack_parse_result parse_pack_options(std::span<const char* const> arguments) noexcept {
+pack_parse_result parse_pack_options(std::span<const char* const> arguments) {
   pack_parse_result result;
-  for (const char* argument : arguments) {
-    if (is(argument, "-1") || is(argument, "--fast")) {
-      result.options.level = encode_level::fast;
-    } else if (is(argument, "-9") || is(argument, "--best")) {
-      result.options.level = encode_level::best;
-    } else if (is(argument, "-h") || is(argument, "--help")) {
-      result.action = pack_action::help;
-      return result;
-    } else if (is(argument, "--version")) {
-      result.action = pack_action::version;
-      return result;
-    } else if (argument[0] == '-' && argument[1] != '\0') {
-      result.action = pack_action::unknown_option;
-      result.argument = argument;
-      return result;
-    } else if (result.options.input_path == nullptr) {
-      result.options.input_path = argument;
-    } else if (result.options.output_path == nullptr) {
-      result.options.output_path = argument;
-    } else {
-      result.action = pack_action::unexpected_argument;
-      result.argument = argument;
-      return result;
+  pack_arguments& options = result.options;
+  const auto fail = [&result](pack_action action, const char* argument) {
+    result.action = action;
+    result.argument = argument;
+    return result;
+  };
+  bool options_ended = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const char* argument = arguments[i];
+    if (options_ended || argument[0] != '-' || is(argument, "-")) {
+      options.inputs.push_back(argument);
+      continue;
+    }
+    if (is(argument, "--")) {
+      options_ended = true;
+      continue;
+    }
+    if (is(argument, "-h") || is(argument, "--help")) return fail(pack_action::help, nullptr);
+    if (is(argument, "--version")) return fail(pack_action::version, nullptr);
+    if (is(argument, "--strict")) {
+      options.strict = true;
+      continue;
+    }
+    if (is(argument, "--json")) {
+      options.json = true;
+      continue;
+    }
+    if (is(argument, "-o") || is(argument, "--output")) {
+      if (i + 1 == arguments.size()) return fail(pack_action::missing_value, argument);
+      options.output_path = arguments[++i];
+      continue;
+    }
+    if (std::strncmp(argument, "--output=", 9) == 0) {
+      options.output_path = argument + 9;
+      continue;
+    }
+    if (argument[1] == '-') {
+      const long_flag* found = nullptr;
+      for (const long_flag& f : k_long_flags) {
+        if (is(argument, f.name)) found = &f;
+      }
+      if (found == nullptr) return fail(pack_action::unknown_option, argument);
+      if (apply_short_flag(options, found->short_form) == flag_result::conflict) {
+        return fail(pack_action::conflicting_modes, argument);
+      }
+      continue;
+    }
+    // Bundled short options; "-o" may end a bundle with its value attached.
+    for (const char* p = argument + 1; *p != '\0'; ++p) {
+      if (*p == 'o') {
+        if (p[1] != '\0') {
+          options.output_path = p + 1;
+        } else if (i + 1 < arguments.size()) {
+          options.output_path = arguments[++i];
+        } else {
+          return fail(pack_action::missing_value, argument);
+        }
+        break;
+      }
+      switch (apply_short_flag(options, *p)) {
+        case flag_result::done:
+          break;
+        case flag_result::unknown:
+          return fail(pack_action::unknown_option, argument);
+        case flag_result::conflict:
+          return fail(pack_action::conflicting_modes, argument);
+      }
     }
   }
-  result.action =
-      result.options.output_path != nullptr ? pack_action::run : pack_action::usage_error;
   return result;
 }
 
-void print_pack_usage(const char* program_name) noexcept {
-  std::fprintf(stderr,
+void print_pack_usage(std::FILE* stream, const char* program_name) noexcept {
+  std::fprintf(stream,
                "MThc packer\n"
-               "Usage: %s [options] <input.mid> <output.mthc>\n"
+               "Usage: %s [options] [FILE...]\n"
+               "\n"
+               "Packs each MIDI file into an MThc container beside it (song.mid becomes\n"
+               "song.mthc) and unpacks each container into a MIDI file (song.mthc becomes\n"
+               "song.mid). Without FILE, or with -, reads standard input and writes standard\n"
+               "output. Existing files are kept unless -f is given.\n"
                "\n"
                "Options:\n"
-               "  -9, --best                 Smallest output (default)\n"
-               "  -1, --fast                 Fastest packing, for large files\n"
-               "  -h, --help                 Show this text\n"
-               "  --version                  Show the version\n",
+               "  -d, --decompress     Unpack containers (refusing damaged ones)\n"
+               "  -t, --test           Check containers; write nothing\n"
+               "  -l, --list           One line per file: blocks, sizes, ratio, tracks\n"
+               "  -o, --output PATH    Write the output to PATH (one input only)\n"
+               "  -c, --stdout         Write to standard output\n"
+               "  -f, --force          Overwrite existing output files\n"
+               "  -q, --quiet          No warnings and no success lines\n"
+               "      --strict         Refuse MIDI files that would not come back as they are\n"
+               "  -9, --best           Smallest output (default)\n"
+               "  -1, --fast           Fastest packing, for large files\n"
+               "  -h, --help           Show this text\n"
+               "      --version        Show the version\n",
                program_name);
 }
 

@@ -30,7 +30,46 @@ std::int64_t tell(std::FILE* file) noexcept {
 
 }  // namespace
 
-read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer& bytes) noexcept {
+read_result read_stream(std::FILE* file, const char* name, std::int64_t max_size,
+                        byte_buffer& bytes) noexcept {
+  bytes = byte_buffer{};
+  read_result result;
+  constexpr std::size_t k_first_capacity = std::size_t{1} << 16;
+  const auto limit = static_cast<std::size_t>(max_size) + 1;
+  for (;;) {
+    if (bytes.length == bytes.capacity) {
+      std::size_t capacity = bytes.capacity == 0 ? k_first_capacity : 2 * bytes.capacity;
+      if (capacity > limit) capacity = limit;
+      if (capacity == bytes.capacity) break;  // one byte more than allowed has arrived
+      if (!set_capacity(bytes, capacity)) {
+        bytes = byte_buffer{};
+        result.status = read_status::out_of_memory;
+        result.size = static_cast<std::int64_t>(capacity);
+        return result;
+      }
+    }
+    const std::size_t n =
+        std::fread(bytes.data.get() + bytes.length, 1, bytes.capacity - bytes.length, file);
+    bytes.length += n;
+    if (n == 0) break;
+  }
+  if (std::ferror(file) != 0) {
+    print_system_error("failed reading", name);
+    bytes = byte_buffer{};
+    return result;
+  }
+  result.size = static_cast<std::int64_t>(bytes.length);
+  if (bytes.length > static_cast<std::size_t>(max_size)) {
+    bytes = byte_buffer{};
+    result.status = read_status::too_large;
+    return result;
+  }
+  result.status = bytes.length == 0 ? read_status::empty : read_status::ok;
+  return result;
+}
+
+read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer& bytes,
+                            stream_input streams) noexcept {
   bytes = byte_buffer{};
   read_result result;
   file_handle file(std::fopen(path, "rb"));
@@ -39,6 +78,7 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
     return result;
   }
   if (seek(file.get(), SEEK_END) != 0) {
+    if (streams == stream_input::read) return read_stream(file.get(), path, max_size, bytes);
     print_system_error("cannot seek", path);
     return result;
   }

@@ -21,11 +21,23 @@ struct read_result {
   std::int64_t size = 0;
 };
 
+// Whether a file that cannot seek (a pipe, a FIFO, a terminal) is read to its
+// end or refused.
+enum class stream_input { refused, read };
+
 // Reads the file at `path` into `bytes` (length = file size). The steps, and
 // the error lines printed for them: "cannot open" (also for a directory),
-// "cannot seek", "cannot determine size of", "cannot rewind", each with the
-// system's text; "failed reading" without. Positions are 64-bit on every
-// system. `bytes` is empty unless the result is ok.
-read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer& bytes) noexcept;
+// "cannot seek" (unless streams are read), "cannot determine size of",
+// "cannot rewind", each with the system's text; "failed reading" without.
+// Positions are 64-bit on every system. `bytes` is empty unless the result
+// is ok.
+read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer& bytes,
+                            stream_input streams = stream_input::refused) noexcept;
+
+// Reads `file` from where it is to its end, at most `max_size` bytes
+// (`size` is then max_size + 1 and the result too_large). A read error
+// prints "failed reading '<name>'" with the system's text.
+read_result read_stream(std::FILE* file, const char* name, std::int64_t max_size,
+                        byte_buffer& bytes) noexcept;
 
 }  // namespace mthc

@@ -1,112 +1,371 @@
 #include "cli/run_pack.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <mthc/byte_buffer.hpp>
 #include <mthc/version.hpp>
 #include <new>
+#include <string>
 #include <vector>
 
+#include "cli/file_identity.hpp"
+#include "cli/messages.hpp"
 #include "cli/pack_options.hpp"
 #include "cli/read_input_file.hpp"
-#include "cli/write_output_file.hpp"
+#include "cli/safe_output.hpp"
+#include "cli/terminal.hpp"
+#include "container/check_container.hpp"
 #include "format/format.hpp"
+#include "midi/convert_to_midi.hpp"
 #include "midi/pack_midi.hpp"
-#include "midi/split_tracks.hpp"
 
 namespace mthc {
 
 namespace {
 
-void print_pack_error(const pack_result& r, const char* input_path) {
-  switch (r.error) {
-    case pack_error::none:
-      return;
-    case pack_error::not_midi:
-      std::fprintf(stderr, "Error: '%s' is not a MIDI file (no MThd header)\n", input_path);
-      return;
-    case pack_error::header_length:
-      std::fprintf(stderr, "Error: MThd header length is %lu, expected 6\n",
-                   static_cast<unsigned long>(r.value));
-      return;
-    case pack_error::chunk_past_end:
-      std::fprintf(stderr, "Error: chunk at offset %lu runs past the end of the file\n",
-                   static_cast<unsigned long>(r.offset));
-      return;
-    case pack_error::foreign_chunk: {
-      char tag[5] = {};
-      for (std::size_t i = 0; i < 4; ++i) {
-        const auto c = static_cast<unsigned char>(r.tag[i]);
-        tag[i] = std::isprint(c) != 0 ? r.tag[i] : '?';
-      }
-      std::fprintf(stderr,
-                   "Error: chunk '%s' at offset %lu is not an MTrk chunk; only MTrk chunks can "
-                   "be packed\n",
-                   tag, static_cast<unsigned long>(r.offset));
-      return;
-    }
-    case pack_error::track_count_mismatch:
-      std::fprintf(stderr, "Error: MThd declares %lu tracks but the file holds %lu MTrk chunks\n",
-                   static_cast<unsigned long>(r.value), static_cast<unsigned long>(r.chunk_count));
-      return;
-    case pack_error::too_many_tracks:
-      std::fprintf(
-          stderr, "Error: too many tracks: track %lu holds data, but only tracks 0 to %lu can\n",
-          static_cast<unsigned long>(r.value), static_cast<unsigned long>(k_max_track_with_data));
-      return;
-    case pack_error::too_much_data:
-      std::fprintf(stderr, "Error: too much MIDI data for 255 blocks\n");
-      return;
-    case pack_error::out_of_memory:
-      std::fprintf(stderr, "Error: out of memory while packing\n");
-      return;
-    case pack_error::header_too_short:
-    case pack_error::riff_wrapper:
-    case pack_error::trailing_bytes:
-      std::fprintf(stderr, "Error: '%s' cannot be packed\n", input_path);
-      return;
-  }
+// Larger than any container and any MIDI file that a container can hold
+// (some 17 MB), so that such a file is refused with the limit it exceeds,
+// after its header has been read, rather than unread.
+constexpr std::int64_t k_max_input_size = std::int64_t{64} << 20;
+
+constexpr const char* k_standard_input = "standard input";
+constexpr const char* k_standard_output = "standard output";
+
+bool is_standard_stream(const char* path) noexcept {
+  return path[0] == '-' && path[1] == '\0';
 }
 
-// Files larger than this cannot be packed whatever they hold: the track data
-// must fit 255 blocks of 65535 bytes, and besides it a MIDI file has its
-// 14-byte header and 8 bytes per chunk for at most 65535 chunks. They are
-// refused before being read.
-constexpr std::int64_t k_max_input_file_size =
-    format::k_midi_header_size + format::k_max_block_count * k_max_block_size +
-    format::k_chunk_header_size * format::k_max_track_count;
+const char* display_name(const char* input) noexcept {
+  return is_standard_stream(input) ? k_standard_input : input;
+}
 
-int pack_file(const pack_arguments& options) {
-  byte_buffer smf;
-  switch (read_input_file(options.input_path, k_max_input_file_size, smf).status) {
-    case read_status::ok:
-    case read_status::empty:
-      break;
-    case read_status::failed:
-      return 1;
-    case read_status::too_large:
-      std::fprintf(stderr, "Error: too much MIDI data for 255 blocks\n");
-      return 1;
-    case read_status::out_of_memory:
-      std::fprintf(stderr, "Error: out of memory while packing\n");
-      return 1;
+bool ends_with_ignoring_case(const std::string& text, const char* suffix) {
+  const std::size_t n = std::char_traits<char>::length(suffix);
+  if (text.size() < n) return false;
+  return std::equal(text.end() - static_cast<std::ptrdiff_t>(n), text.end(), suffix,
+                    [](char a, char b) {
+                      return std::tolower(static_cast<unsigned char>(a)) ==
+                             std::tolower(static_cast<unsigned char>(b));
+                    });
+}
+
+// The name of the output beside `input`: a MIDI file's extension (.mid,
+// .midi, .rmi, .kar) becomes .mthc, a container's .mthc becomes .mid; any
+// other name gets the extension appended.
+std::string output_name(const char* input, bool to_midi) {
+  const std::string name = input;
+  // Only the file's own name counts: "a.mid/song" has no extension.
+  const std::size_t slash = name.find_last_of("/\\");
+  const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+  const char* const from[] = {".mid", ".midi", ".rmi", ".kar"};
+  if (to_midi) {
+    if (ends_with_ignoring_case(base, ".mthc") && base.size() > 5) {
+      return name.substr(0, name.size() - 5) + ".mid";
+    }
+    return name + ".mid";
   }
-  const pack_result packed = pack_midi(smf.used(), {options.level});
-  if (packed.error != pack_error::none) {
-    print_pack_error(packed, options.input_path);
-    return 1;
+  for (const char* extension : from) {
+    const std::size_t n = std::char_traits<char>::length(extension);
+    if (ends_with_ignoring_case(base, extension) && base.size() > n) {
+      return name.substr(0, name.size() - n) + ".mthc";
+    }
   }
-  for (const std::size_t track : packed.empty_tracks) {
-    std::fprintf(stderr,
-                 "Warning: track %lu is empty; it will unpack as an end-of-track event "
-                 "(00 ff 2f 00)\n",
-                 static_cast<unsigned long>(track));
+  return name + ".mthc";
+}
+
+struct listing_totals {
+  std::size_t files = 0;
+  std::size_t blocks = 0;
+  std::size_t packed = 0;
+  std::size_t midi = 0;
+  std::size_t tracks = 0;
+};
+
+struct pack_run {
+  const pack_arguments& options;
+  // The files this run reads: none of them is ever written.
+  std::vector<file_identity> input_files;
+  listing_totals totals;
+
+  void error(const char* name, const std::string& text) const {
+    std::fprintf(stderr, "Error: %s: %s\n", name, text.c_str());
   }
-  if (write_output_file(options.output_path, packed.container) != 0) return 1;
-  std::printf("Packed MIDI %s into MThc %s (%lu bytes, %lu block%s)\n", options.input_path,
-              options.output_path, static_cast<unsigned long>(packed.container.size()),
-              static_cast<unsigned long>(packed.block_count), packed.block_count == 1 ? "" : "s");
-  return 0;
+  void warning(const char* name, const std::string& text) const {
+    if (!options.quiet) std::fprintf(stderr, "Warning: %s: %s\n", name, text.c_str());
+  }
+
+  // Reads an input whole; false after an error line.
+  bool read(const char* input, byte_buffer& bytes) const {
+    read_result read;
+    if (is_standard_stream(input)) {
+      if (is_terminal(stdin)) {
+        std::fprintf(stderr, "Error: refusing to read binary data from a terminal\n");
+        return false;
+      }
+      read = read_stream(stdin, k_standard_input, k_max_input_size, bytes);
+    } else {
+      read = read_input_file(input, k_max_input_size, bytes, stream_input::read);
+    }
+    switch (read.status) {
+      case read_status::ok:
+      case read_status::empty:
+        return true;
+      case read_status::failed:
+        return false;
+      case read_status::too_large:
+        error(display_name(input), "the file is too large: a container holds at most " +
+                                       std::to_string(k_max_track_data) + " bytes of track data");
+        return false;
+      case read_status::out_of_memory:
+        error(display_name(input), "out of memory reading the file");
+        return false;
+    }
+    return false;
+  }
+
+  // Where the output of `input` goes, or nothing after an error line: to
+  // standard output (empty path), -o's path, or a file beside the input.
+  bool choose_output(const char* input, bool to_midi, std::string& path) const {
+    if (options.to_stdout || (is_standard_stream(input) && options.output_path == nullptr)) {
+      path.clear();
+      if (is_terminal(stdout)) {
+        std::fprintf(stderr,
+                     "Error: refusing to write binary data to a terminal; use -o or redirect "
+                     "standard output\n");
+        return false;
+      }
+      return true;
+    }
+    path = options.output_path != nullptr ? options.output_path : output_name(input, to_midi);
+    const auto identity = identity_of(path.c_str());
+    // The same file, or the name of an input that does not exist yet.
+    if ((identity &&
+         std::find(input_files.begin(), input_files.end(), *identity) != input_files.end()) ||
+        std::find_if(options.inputs.begin(), options.inputs.end(), [&path](const char* other) {
+          return path == other;
+        }) != options.inputs.end()) {
+      std::fprintf(stderr, "Error: '%s' is an input of this run; it is not overwritten\n",
+                   path.c_str());
+      return false;
+    }
+    if (identity) {
+      // Refused before the work rather than after it (the write checks
+      // again).
+      if (!options.force && is_existing_file(path.c_str())) {
+        std::fprintf(stderr, "Error: '%s' already exists; use -f to overwrite it\n", path.c_str());
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool write(const std::string& path, std::span<const std::uint8_t> bytes) const {
+    if (path.empty()) {
+      if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
+        std::fprintf(stderr, "Error: failed writing to standard output\n");
+        return false;
+      }
+      if (std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "Error: failed writing to standard output\n");
+        return false;
+      }
+      return true;
+    }
+    return write_output_safely(path.c_str(), bytes, options.force) == 0;
+  }
+
+  static const char* output_display(const std::string& path) {
+    return path.empty() ? k_standard_output : path.c_str();
+  }
+
+  bool pack(const char* input, std::span<const std::uint8_t> smf) const {
+    const char* name = display_name(input);
+    std::string path;
+    if (!choose_output(input, false, path)) return false;
+    const pack_result packed = pack_midi(smf, {options.level, options.strict});
+    if (packed.error != pack_error::none) {
+      error(name, pack_error_text(packed));
+      return false;
+    }
+    for (const midi_change& change : packed.changes)
+      warning(name, midi_change_text(change));
+    if (!packed.empty_tracks.empty()) warning(name, empty_tracks_text(packed.empty_tracks));
+    if (!write(path, packed.container)) return false;
+    // Nothing is said beside data on standard output.
+    if (!options.quiet && !path.empty()) {
+      std::printf("Packed MIDI %s into MThc %s (%lu bytes, %lu block%s)\n", name,
+                  output_display(path), static_cast<unsigned long>(packed.container.size()),
+                  static_cast<unsigned long>(packed.block_count),
+                  packed.block_count == 1 ? "" : "s");
+    }
+    return true;
+  }
+
+  // Converts a container and checks everything there is to check; false
+  // after an error line. `result` holds the MIDI file when true.
+  bool convert_checked(const char* name, std::span<const std::uint8_t> image,
+                       conversion_result& result) const {
+    if (const container_fault fault = check_container(image); fault != container_fault::none) {
+      error(name, container_fault_text(fault));
+      return false;
+    }
+    result = convert_to_midi(image);
+    if (result.error != conversion_error::none) {
+      // A damaged container fails here most often because of what the
+      // check saw on the way.
+      const std::string damage = container_check_text(result.check);
+      error(name, damage.empty() ? conversion_error_text(result) : damage);
+      return false;
+    }
+    if (const std::string damage = container_check_text(result.check); !damage.empty()) {
+      error(name, damage);
+      return false;
+    }
+    return true;
+  }
+
+  bool unpack(const char* input, std::span<const std::uint8_t> image) const {
+    const char* name = display_name(input);
+    std::string path;
+    if (!choose_output(input, true, path)) return false;
+    conversion_result converted;
+    if (!convert_checked(name, image, converted)) return false;
+    const auto midi = converted.midi_file.used();
+    if (!write(path, midi)) return false;
+    if (!options.quiet && !path.empty()) {
+      std::printf("Unpacked MThc %s into MIDI %s (%lu bytes)\n", name, output_display(path),
+                  static_cast<unsigned long>(midi.size()));
+    }
+    return true;
+  }
+
+  bool test(const char* input, std::span<const std::uint8_t> image) const {
+    const char* name = display_name(input);
+    conversion_result converted;
+    if (!convert_checked(name, image, converted)) return false;
+    if (!options.quiet) std::fprintf(stdout, "%s: OK\n", name);
+    return true;
+  }
+
+  bool list(const char* input, std::span<const std::uint8_t> image) {
+    const char* name = display_name(input);
+    if (const container_fault fault = check_container(image); fault != container_fault::none) {
+      error(name, container_fault_text(fault));
+      return false;
+    }
+    const conversion_result converted = convert_to_midi(image);
+    if (converted.error != conversion_error::none) {
+      error(name, conversion_error_text(converted));
+      return false;
+    }
+    const auto midi = converted.midi_file.used();
+    const auto field = [&midi](std::size_t offset) {
+      return static_cast<unsigned>(midi[offset] << 8 | midi[offset + 1]);
+    };
+    const std::size_t tracks = field(format::k_midi_track_count_offset);
+    print_listing_line(std::to_string(converted.check.blocks_declared),
+                       std::to_string(image.size()), midi.size(), image.size(), tracks,
+                       std::to_string(field(8)), std::to_string(field(12)), name);
+    totals.files += 1;
+    totals.blocks += converted.check.blocks_declared;
+    totals.packed += image.size();
+    totals.midi += midi.size();
+    totals.tracks += tracks;
+    if (!converted.check.sound()) warning(name, container_check_text(converted.check));
+    return true;
+  }
+
+  static std::string ratio(std::size_t packed, std::size_t midi) {
+    if (midi == 0) return "-";
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f%%",
+                  100.0 * (1.0 - static_cast<double>(packed) / static_cast<double>(midi)));
+    return text;
+  }
+
+  static void print_listing_header() {
+    std::printf("%6s %10s %10s %6s %6s %6s %8s  %s\n", "blocks", "packed", "midi", "ratio",
+                "tracks", "format", "division", "name");
+  }
+
+  static void print_listing_line(const std::string& blocks, const std::string& packed,
+                                 std::size_t midi, std::size_t packed_size, std::size_t tracks,
+                                 const std::string& format_text, const std::string& division,
+                                 const char* name) {
+    std::printf("%6s %10s %10lu %6s %6lu %6s %8s  %s\n", blocks.c_str(), packed.c_str(),
+                static_cast<unsigned long>(midi), ratio(packed_size, midi).c_str(),
+                static_cast<unsigned long>(tracks), format_text.c_str(), division.c_str(), name);
+  }
+
+  void print_listing_total() const {
+    print_listing_line(std::to_string(totals.blocks), std::to_string(totals.packed), totals.midi,
+                       totals.packed, totals.tracks, "-", "-", "(total)");
+  }
+
+  // One input, in the run's mode; false after an error line.
+  bool process(const char* input) {
+    byte_buffer bytes;
+    if (!read(input, bytes)) return false;
+    const std::span<const std::uint8_t> data = bytes.used();
+    const bool container = format::has_tag(data, 0, format::k_container_tag);
+    const char* name = display_name(input);
+    switch (options.mode) {
+      case pack_mode::automatic:
+        return container ? unpack(input, data) : pack(input, data);
+      case pack_mode::decompress:
+        if (!container) {
+          error(name, container_fault_text(check_container(data)));
+          return false;
+        }
+        return unpack(input, data);
+      case pack_mode::test:
+        return test(input, data);
+      case pack_mode::list:
+        return list(input, data);
+    }
+    return false;
+  }
+};
+
+// Arguments that cannot go together; an error line when they do.
+bool check_combinations(const pack_arguments& options) {
+  const bool writes = options.mode == pack_mode::automatic || options.mode == pack_mode::decompress;
+  if (options.output_path != nullptr && !writes) {
+    std::fprintf(stderr, "Error: -o names an output, but -t and -l write none\n");
+    return false;
+  }
+  if (options.output_path != nullptr && options.to_stdout) {
+    std::fprintf(stderr, "Error: -o and -c both name the output; give one of them\n");
+    return false;
+  }
+  if (options.output_path != nullptr && options.inputs.size() > 1) {
+    std::fprintf(stderr, "Error: -o names the output of one input, but %lu are given\n",
+                 static_cast<unsigned long>(options.inputs.size()));
+    return false;
+  }
+  return true;
+}
+
+int run_files(pack_arguments options) {
+  if (options.inputs.empty()) options.inputs.push_back("-");
+  if (!check_combinations(options)) return 1;
+  use_binary_standard_streams();
+  prepare_safe_output();
+
+  pack_run run{options, {}, {}};
+  for (const char* input : options.inputs) {
+    if (is_standard_stream(input)) continue;
+    if (const auto identity = identity_of(input)) run.input_files.push_back(*identity);
+  }
+
+  if (options.mode == pack_mode::list) pack_run::print_listing_header();
+  int status = 0;
+  for (const char* input : options.inputs) {
+    if (!run.process(input)) status = 1;
+  }
+  if (options.mode == pack_mode::list && run.totals.files > 1) run.print_listing_total();
+  return status;
 }
 
 }  // namespace
@@ -116,33 +375,34 @@ int run_pack(int argc, const char* const* argv) noexcept {
   const std::span<const char* const> arguments =
       argc > 1 ? std::span<const char* const>(argv + 1, static_cast<std::size_t>(argc - 1))
                : std::span<const char* const>();
-
-  const pack_parse_result parsed = parse_pack_options(arguments);
-  switch (parsed.action) {
-    case pack_action::run:
-      break;
-    case pack_action::help:
-      print_pack_usage(program_name);
-      return 0;
-    case pack_action::version:
-      std::printf("mthc-pack %s\n", version_string());
-      return 0;
-    case pack_action::unknown_option:
-      std::fprintf(stderr, "Error: unknown option '%s'\n", parsed.argument);
-      print_pack_usage(program_name);
-      return 1;
-    case pack_action::unexpected_argument:
-      std::fprintf(stderr, "Error: unexpected argument '%s'\n", parsed.argument);
-      print_pack_usage(program_name);
-      return 1;
-    case pack_action::usage_error:
-      print_pack_usage(program_name);
-      return 1;
-  }
   try {
-    return pack_file(parsed.options);
+    const pack_parse_result parsed = parse_pack_options(arguments);
+    switch (parsed.action) {
+      case pack_action::run:
+        break;
+      case pack_action::help:
+        print_pack_usage(stdout, program_name);
+        return 0;
+      case pack_action::version:
+        std::printf("mthc-pack %s\n", version_string());
+        return 0;
+      case pack_action::unknown_option:
+        std::fprintf(stderr, "Error: unknown option '%s'\n", parsed.argument);
+        print_pack_usage(stderr, program_name);
+        return 1;
+      case pack_action::missing_value:
+        std::fprintf(stderr, "Error: option '%s' needs a path\n", parsed.argument);
+        print_pack_usage(stderr, program_name);
+        return 1;
+      case pack_action::conflicting_modes:
+        std::fprintf(stderr, "Error: option '%s': give only one of -d, -t and -l\n",
+                     parsed.argument);
+        print_pack_usage(stderr, program_name);
+        return 1;
+    }
+    return run_files(parsed.options);
   } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "Error: out of memory while packing\n");
+    std::fprintf(stderr, "Error: out of memory\n");
     return 1;
   }
 }

@@ -2,11 +2,11 @@
 
 namespace mthc {
 
-// The whole packer: parses the arguments, reads the MIDI file, packs it and
-// writes the container, stopping at the first failure with one error line.
-// Tracks without data are packed with a warning line each, since they come
-// back as an end-of-track event. Returns the exit status: 0 on success or
-// help, 1 otherwise.
+// The whole packer: parses the arguments, then packs each MIDI file and
+// unpacks each container (or, with -d, -t or -l, unpacks, checks or lists
+// them), file by file: an error on one file is reported and the others are
+// still done. Returns the exit status: 0 when every file succeeded (or help
+// was shown), 1 otherwise.
 int run_pack(int argc, const char* const* argv) noexcept;
 
 }  // namespace mthc

@@ -16,6 +16,7 @@ behaves differently on Windows, a case says so in its `windows` overrides.
 import argparse
 import copy
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -43,7 +44,8 @@ ERRNO_TEXTS = {
 
 class Case:
     def __init__(self, name, args, status, stdout="", stderr="", files=None, expect_files=None,
-                 absent=(), program=None, setup=None, windows=None, skip=None):
+                 absent=(), program=None, setup=None, windows=None, skip=None, stdin=None,
+                 file_size_limit=None, only_files=None, runner=None, check=None):
         self.name = name
         self.args = args
         self.status = status
@@ -58,6 +60,18 @@ class Case:
         # for a case that cannot run on Windows (a Linux device, say).
         self.windows = windows or {}
         self.skip = skip  # why the case is not run, if it is not
+        self.stdin = stdin  # bytes for standard input (default: none, /dev/null)
+        # Standard output may be bytes: then it is compared as it is.
+        self.file_size_limit = file_size_limit  # RLIMIT_FSIZE of the run, in bytes (Linux)
+        # When given: the names of all the files the directory holds afterwards
+        # (so that no temporary or partial file is left behind).
+        self.only_files = only_files
+        # A callable(directory, command) returning (status, stdout, stderr) that
+        # runs the case instead of a plain run (to interrupt it, say).
+        self.runner = runner
+        # A callable(directory, tools) returning a list of problems, run after
+        # the case; `tools` maps "mthc" and "mthc-pack" to their commands.
+        self.check = check
 
     def for_platform(self, windows):
         case = copy.copy(self)
@@ -97,15 +111,32 @@ def run_case(case, programs, emulator, windows):
             case.setup(directory)
         program = programs[case.program or "mthc"]
         command = emulator + [program] + case.args
-        done = subprocess.run(command, cwd=directory, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              stdin=subprocess.DEVNULL, timeout=120)
-        stdout = normalise(done.stdout.decode("latin-1"), windows)
-        stderr = normalise(done.stderr.decode("latin-1"), windows)
+        if case.runner:
+            returncode, raw_out, raw_err = case.runner(directory, command)
+        else:
+            limit = None
+            if case.file_size_limit is not None:
+                import resource
+
+                def limit():
+                    resource.setrlimit(resource.RLIMIT_FSIZE, (case.file_size_limit, case.file_size_limit))
+            done = subprocess.run(command, cwd=directory, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                  input=case.stdin, stdin=None if case.stdin is not None else subprocess.DEVNULL,
+                                  timeout=300, preexec_fn=limit)
+            returncode, raw_out, raw_err = done.returncode, done.stdout, done.stderr
+        stdout = normalise(raw_out.decode("utf-8", "replace"), windows)
+        stderr = normalise(raw_err.decode("utf-8", "replace"), windows)
         prog = program_name(program, emulator, windows)
         expected_out = case.stdout.replace("{prog}", prog) if isinstance(case.stdout, str) else None
         expected_err = case.stderr.replace("{prog}", prog) if isinstance(case.stderr, str) else None
-        if done.returncode != case.status:
-            problems.append("exit status %d, expected %d" % (done.returncode, case.status))
+        if returncode != case.status:
+            problems.append("exit status %d, expected %d" % (returncode, case.status))
+        for label, got, pattern in (("output", stdout, case.stdout), ("error", stderr, case.stderr)):
+            if isinstance(pattern, re.Pattern) and not pattern.fullmatch(got):
+                problems.append("standard %s differs:\n--- got\n%s--- expected (pattern)\n%s\n"
+                                % (label, got, pattern.pattern))
+        if isinstance(case.stdout, bytes) and raw_out != case.stdout:
+            problems.append("standard output differs: %d bytes, expected %d" % (len(raw_out), len(case.stdout)))
         if expected_out is not None and stdout != expected_out:
             problems.append("standard output differs:\n--- got\n%s--- expected\n%s" % (stdout, expected_out))
         if expected_err is not None and stderr != expected_err:
@@ -122,6 +153,15 @@ def run_case(case, programs, emulator, windows):
         for name in case.absent:
             if os.path.lexists(os.path.join(directory, name)):
                 problems.append("file %s must not exist" % name)
+        if case.check:
+            tools = {key: emulator + [path] for key, path in programs.items()}
+            problems.extend(case.check(directory, tools))
+        if case.only_files is not None:
+            present = set()
+            for root, _, names in os.walk(directory):
+                present.update(os.path.relpath(os.path.join(root, n), directory) for n in names)
+            if present != set(case.only_files):
+                problems.append("the directory holds %s, expected %s" % (sorted(present), sorted(case.only_files)))
     finally:
         shutil.rmtree(directory, ignore_errors=True)
     return problems

@@ -100,6 +100,24 @@ STREAM18 = b"MThp\x00\x00\x00\x06\x00\x01\x00\x02\x00\x60\x00\x00\x00\x00"
 TWO_EMPTY_TRACKS = STREAM18[:0] + b"MThd" + STREAM18[4:14] + (b"MTrk\x00\x00\x00\x04\x00\xff\x2f\x00" * 2)
 
 
+# Two blocks of literals: a stream header and a record of track 0 in block 0,
+# one more record in block 1. Cut and damaged, it still converts, with a warning.
+def records(*datas):
+    out = b"\0\0" + len(datas).to_bytes(2, "little")
+    return out + b"".join(len(d).to_bytes(2, "big") + d for d in datas)
+
+
+TWO_BLOCK_STREAM = (b"MThp\0\0\0\x06\0\x00\0\x01\0\x60\0\0" + records(b"\x00\x90\x3c\x40"),
+                    records(b"\x60\x80\x3c\x00\x00\xff\x2f\x00"))
+TWO_BLOCKS = blocks_container([(len(b), literal_block(b)) for b in TWO_BLOCK_STREAM])
+TWO_BLOCKS_MIDI = (b"MThd\0\0\0\x06\0\x00\0\x01\0\x60MTrk\0\0\0\x0c"
+                   + b"\x00\x90\x3c\x40\x60\x80\x3c\x00\x00\xff\x2f\x00")
+FIRST_BLOCK_MIDI = b"MThd\0\0\0\x06\0\x00\0\x01\0\x60MTrk\0\0\0\x04\x00\x90\x3c\x40"
+# Block 1 declares two bytes more than it decodes to.
+SHORT_BLOCK = blocks_container([(len(TWO_BLOCK_STREAM[0]), literal_block(TWO_BLOCK_STREAM[0])),
+                                (len(TWO_BLOCK_STREAM[1]) + 2, literal_block(TWO_BLOCK_STREAM[1]))])
+
+
 def make_sparse(directory):
     # 2 GiB exactly: one byte more than a signed 32-bit count can hold.
     with open(os.path.join(directory, "big.mthc"), "wb") as f:
@@ -108,6 +126,17 @@ def make_sparse(directory):
 
 def cases():
     worked = {"in.mthc": WORKED}
+    incomplete = [
+        # A container that is whole converts without a word beyond the success line.
+        ("whole", TWO_BLOCKS, TWO_BLOCKS_MIDI, ""),
+        ("one byte short", TWO_BLOCKS[:-1], FIRST_BLOCK_MIDI,
+         "Warning: the container declares 2 blocks but the file ends within block 1; "
+         "the MIDI file is incomplete\n"),
+        ("without its last block", TWO_BLOCKS[:9 + len(literal_block(TWO_BLOCK_STREAM[0]))], FIRST_BLOCK_MIDI,
+         "Warning: the container declares 2 blocks but the file holds only 1; the MIDI file is incomplete\n"),
+        ("a block shorter than declared", SHORT_BLOCK, TWO_BLOCKS_MIDI,
+         "Warning: block 1 decodes to 14 bytes but declares 16; the MIDI file is incomplete\n"),
+    ]
     c = [
         # Arguments.
         Case("no arguments", [], **USAGE_FAIL),
@@ -191,6 +220,10 @@ def cases():
         Case("MIDI file into a missing directory", ["--decompress", "no/out.mid", "in.mthc"], files=worked,
              status=1, stdout=WORKED_REPORT, stderr="Error: cannot create 'no/out.mid': No such file or directory\n"),
     ]
+    for name, data, midi, warning in incomplete:
+        c.append(Case("incomplete container: " + name, ["--decompress", "out.mid", "in.mthc"], 0,
+                      files={"in.mthc": data}, stdout=report(data) + "Decompressed MThc to MIDI out.mid (%d bytes)\n"
+                      % len(midi), stderr=warning, expect_files={"out.mid": midi}))
     return c
 
 

@@ -1,32 +1,48 @@
-"""End-to-end cases of the mthc-pack command line: arguments, input faults,
-the output file, and the round trip through mthc --decompress."""
+"""End-to-end cases of the mthc-pack command line: arguments, packing and
+unpacking file by file, output names, never overwriting, atomic output,
+standard input and output, checking and listing containers."""
 
 import argparse
 import os
 import random
 import re
+import signal
 import struct
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from cli_harness import Case, main  # noqa: E402
 
 PACK_USAGE = (
     "MThc packer\n"
-    "Usage: {prog} [options] <input.mid> <output.mthc>\n"
+    "Usage: {prog} [options] [FILE...]\n"
+    "\n"
+    "Packs each MIDI file into an MThc container beside it (song.mid becomes\n"
+    "song.mthc) and unpacks each container into a MIDI file (song.mthc becomes\n"
+    "song.mid). Without FILE, or with -, reads standard input and writes standard\n"
+    "output. Existing files are kept unless -f is given.\n"
     "\n"
     "Options:\n"
-    "  -9, --best                 Smallest output (default)\n"
-    "  -1, --fast                 Fastest packing, for large files\n"
-    "  -h, --help                 Show this text\n"
-    "  --version                  Show the version\n"
+    "  -d, --decompress     Unpack containers (refusing damaged ones)\n"
+    "  -t, --test           Check containers; write nothing\n"
+    "  -l, --list           One line per file: blocks, sizes, ratio, tracks\n"
+    "  -o, --output PATH    Write the output to PATH (one input only)\n"
+    "  -c, --stdout         Write to standard output\n"
+    "  -f, --force          Overwrite existing output files\n"
+    "  -q, --quiet          No warnings and no success lines\n"
+    "      --strict         Refuse MIDI files that would not come back as they are\n"
+    "  -9, --best           Smallest output (default)\n"
+    "  -1, --fast           Fastest packing, for large files\n"
+    "  -h, --help           Show this text\n"
+    "      --version        Show the version\n"
 )
 # The version is set in one place, the project() call of the top CMakeLists.txt.
 with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")) as f:
     VERSION = re.search(r"project\(mthc VERSION ([0-9.]+)", f.read()).group(1)
 
-USAGE_FAIL = dict(status=1, stdout="", stderr=PACK_USAGE, program="mthc-pack")
+PACK = dict(program="mthc-pack")
 
 
 def chunk(tag, data):
@@ -61,100 +77,263 @@ def tune_track(seed, channel, bars):
     return bytes(out + b"\x00\xff\x2f\x00")
 
 
-SONG = midi_file([b"\x00\xff\x51\x03\x07\xa1\x20\x00\xff\x2f\x00"] +
-                 [tune_track(s, s, 40) for s in range(1, 6)])
+TEMPO = b"\x00\xff\x51\x03\x07\xa1\x20\x00\xff\x2f\x00"
+SONG = midi_file([TEMPO] + [tune_track(s, s, 40) for s in range(1, 6)])
+OTHER = midi_file([TEMPO, tune_track(7, 2, 12)])
+# Track data over several blocks (each holds at most 65535 bytes).
+LONG = midi_file([TEMPO] + [tune_track(s, s % 16, 900) for s in range(1, 5)])
 WITH_EMPTY = midi_file([tune_track(9, 0, 4), b"", b"\x00\xff\x2f\x00", b""])
-WITH_EMPTY_BACK = midi_file([tune_track(9, 0, 4), b"\x00\xff\x2f\x00", b"\x00\xff\x2f\x00",
-                             b"\x00\xff\x2f\x00"])
+END = b"\x00\xff\x2f\x00"
+WITH_EMPTY_BACK = midi_file([tune_track(9, 0, 4), END, END, END])
 
 
-def make_too_large(directory):
-    # One byte more than any packable MIDI file can have (sparse on disk).
-    with open(os.path.join(directory, "big.mid"), "wb") as f:
-        f.truncate(14 + (255 + 8) * 0xFFFF + 1)
+def packed_size_line(source, target, blocks=1):
+    return re.compile(r"Packed MIDI %s into MThc %s \(\d+ bytes, %d blocks?\)\n"
+                      % (re.escape(source), re.escape(target), blocks))
 
 
-def packed_by(tool, args):
-    """A setup step: runs mthc-pack in the case's directory before the case."""
+def converts_back(name, expected):
+    """A check: mthc --decompress of the container `name` gives `expected`."""
+    def check(directory, tools):
+        back = os.path.join(directory, "..", os.path.basename(directory) + "-back.mid")
+        done = subprocess.run(tools["mthc"] + ["--decompress", back, os.path.join(directory, name)],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        try:
+            with open(back, "rb") as f:
+                got = f.read()
+        except OSError:
+            return ["%s does not convert: %s" % (name, done.stderr.decode())]
+        finally:
+            if os.path.exists(back):
+                os.remove(back)
+        return [] if got == expected else ["%s converts to %d bytes, not the %d expected" % (
+            name, len(got), len(expected))]
+    return check
+
+
+def all_of(*checks):
+    return lambda directory, tools: [p for c in checks for p in c(directory, tools)]
+
+
+def prepared(tool_args):
+    """A setup step: runs mthc-pack with `tool_args` in the case's directory."""
     def setup(directory):
-        subprocess.run(tool + args, cwd=directory, check=True, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+        subprocess.run(TOOLS["mthc-pack"] + tool_args, cwd=directory, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return setup
 
 
-def cases(pack_tool):
-    song = {"song.mid": SONG}
-    c = [
-        # Arguments.
-        Case("pack: no arguments", [], **USAGE_FAIL),
-        Case("pack: input only", ["song.mid"], files=song, absent=["song.mthc"], **USAGE_FAIL),
-        Case("pack: help", ["--help"], status=0, stdout="", stderr=PACK_USAGE, program="mthc-pack"),
-        Case("pack: help after paths", ["song.mid", "out.mthc", "-h"], files=song, status=0, stdout="",
-             stderr=PACK_USAGE, program="mthc-pack", absent=["out.mthc"]),
-        Case("pack: version", ["--version"], status=0, stdout="mthc-pack %s\n" % VERSION, stderr="",
-             program="mthc-pack"),
-        Case("pack: unknown option", ["-x", "song.mid", "out.mthc"], files=song, status=1, stdout="",
-             stderr="Error: unknown option '-x'\n" + PACK_USAGE, program="mthc-pack", absent=["out.mthc"]),
-        Case("pack: three paths", ["song.mid", "out.mthc", "more"], files=song, status=1, stdout="",
-             stderr="Error: unexpected argument 'more'\n" + PACK_USAGE, program="mthc-pack",
-             absent=["out.mthc"]),
-        # Input faults: one error line, no output file.
-        Case("pack: missing input", ["none.mid", "out.mthc"], status=1, stdout="",
-             stderr="Error: cannot open 'none.mid': No such file or directory\n", program="mthc-pack",
-             absent=["out.mthc"]),
-        Case("pack: not a MIDI file", ["x.mid", "out.mthc"], files={"x.mid": b"RIFF\x00\x00\x00\x04RMID"},
-             status=1, stdout="", stderr="Error: 'x.mid' is not a MIDI file (no MThd header)\n",
-             program="mthc-pack", absent=["out.mthc"]),
-        Case("pack: empty input", ["x.mid", "out.mthc"], files={"x.mid": b""}, status=1, stdout="",
-             stderr="Error: 'x.mid' is not a MIDI file (no MThd header)\n", program="mthc-pack",
-             absent=["out.mthc"]),
-        Case("pack: header length 8", ["x.mid", "out.mthc"],
-             files={"x.mid": chunk(b"MThd", b"\x00\x01\x00\x00\x01\xe0\x00\x00")}, status=1, stdout="",
-             stderr="Error: MThd header length is 8, expected 6\n", program="mthc-pack", absent=["out.mthc"]),
-        Case("pack: track past the end", ["x.mid", "out.mthc"], files={"x.mid": SONG[:-1]}, status=1,
-             stdout="", stderr="Error: chunk at offset %d runs past the end of the file\n"
-             % (len(SONG) - len(tune_track(5, 5, 40)) - 8), program="mthc-pack", absent=["out.mthc"]),
-        Case("pack: foreign chunk", ["x.mid", "out.mthc"],
-             files={"x.mid": midi_file([b"\x00\xff\x2f\x00"]) + chunk(b"XFIH", b"\x01")}, status=1,
-             stdout="", stderr="Error: chunk 'XFIH' at offset 26 is not an MTrk chunk; only MTrk chunks "
-             "can be packed\n", program="mthc-pack", absent=["out.mthc"]),
-        Case("pack: track count mismatch", ["x.mid", "out.mthc"],
-             files={"x.mid": midi_file([b"\x00\xff\x2f\x00"], declared=2)}, status=1, stdout="",
-             stderr="Error: MThd declares 2 tracks but the file holds 1 MTrk chunks\n", program="mthc-pack",
-             absent=["out.mthc"]),
-        Case("pack: file too large for 255 blocks", ["big.mid", "out.mthc"], setup=make_too_large, status=1,
-             stdout="", stderr="Error: too much MIDI data for 255 blocks\n", program="mthc-pack",
-             absent=["out.mthc"]),
-        Case("pack: output into a missing directory", ["song.mid", "no/out.mthc"], files=song, status=1,
-             stdout="", stderr="Error: cannot create 'no/out.mthc': No such file or directory\n",
-             program="mthc-pack"),
-        # Success: the size in the line depends on the encoder, so only the
-        # round trips below pin the bytes.
-        Case("pack: success line", ["song.mid", "out.mthc"], files=song, status=0, stdout=None, stderr="",
-             program="mthc-pack"),
-        Case("pack: empty tracks warn", ["e.mid", "out.mthc"], files={"e.mid": WITH_EMPTY}, status=0,
-             stdout=None, program="mthc-pack",
-             stderr="Warning: track 1 is empty; it will unpack as an end-of-track event (00 ff 2f 00)\n"
-                    "Warning: track 3 is empty; it will unpack as an end-of-track event (00 ff 2f 00)\n"),
-    ]
-    if pack_tool:
-        # Round trips: pack (in the setup step), then decompress with mthc.
-        for level in ["--best", "--fast", "-9", "-1"]:
-            c.append(Case("round trip %s" % level, ["--decompress", "back.mid", "song.mthc"], files=song,
-                          setup=packed_by(pack_tool, [level, "song.mid", "song.mthc"]), status=0, stdout=None,
-                          stderr="", expect_files={"back.mid": SONG}))
-        c.append(Case("round trip with empty tracks", ["--decompress", "back.mid", "e.mthc"],
-                      files={"e.mid": WITH_EMPTY}, setup=packed_by(pack_tool, ["e.mid", "e.mthc"]), status=0,
-                      stdout=None, stderr="", expect_files={"back.mid": WITH_EMPTY_BACK}))
-    return c
+def cut(name, keep):
+    """A setup step that cuts the file `name` to `keep` bytes (negative: drop that many)."""
+    def setup(directory):
+        path = os.path.join(directory, name)
+        with open(path, "rb") as f:
+            data = f.read()
+        with open(path, "wb") as f:
+            f.write(data[:keep])
+    return setup
 
+
+def then(*steps):
+    def setup(directory):
+        for step in steps:
+            step(directory)
+    return setup
+
+
+def through_a_pipe(directory, command):
+    """Packs standard input to standard output, and unpacks that again."""
+    packed = subprocess.run(command + ["-c"], cwd=directory, input=SONG, capture_output=True)
+    if packed.returncode != 0:
+        return packed.returncode, packed.stdout, packed.stderr
+    return_trip = subprocess.run(command + ["-d"], cwd=directory, input=packed.stdout, capture_output=True)
+    return return_trip.returncode, return_trip.stdout, packed.stderr + return_trip.stderr
+
+
+def on_a_terminal(directory, command):
+    """Standard output is a terminal: binary data must not go there."""
+    import pty
+    leader, follower = pty.openpty()
+    done = subprocess.run(command + ["-c", "song.mid"], cwd=directory, stdout=follower,
+                          stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    os.close(follower)
+    os.set_blocking(leader, False)
+    try:
+        shown = os.read(leader, 65536)
+    except (BlockingIOError, OSError):
+        shown = b""
+    os.close(leader)
+    return done.returncode, shown, done.stderr
+
+
+def interrupted(directory, command):
+    """Packs a long song at the best level and interrupts the run midway."""
+    run = subprocess.Popen(command + ["-f", "long.mid"], cwd=directory, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE)
+    time.sleep(0.3)
+    run.send_signal(signal.SIGINT)
+    out, err = run.communicate(timeout=60)
+    return run.returncode, out, err
+
+
+def make_sparse(name, size):
+    def setup(directory):
+        with open(os.path.join(directory, name), "wb") as f:
+            f.truncate(size)
+    return setup
+
+
+LINUX_ONLY = {"skip": "a Linux facility"}
+song = {"song.mid": SONG}
+
+
+def cases():
+    exists = "Error: '%s' already exists; use -f to overwrite it\n"
+    return [
+        # Arguments.
+        Case("help", ["--help"], 0, stdout=PACK_USAGE, stderr="", **PACK),
+        Case("version", ["--version"], 0, stdout="mthc-pack %s\n" % VERSION, stderr="", **PACK),
+        Case("unknown option", ["-x", "song.mid"], 1, files=song, stdout="",
+             stderr="Error: unknown option '-x'\n" + PACK_USAGE, absent=["song.mthc"], **PACK),
+        Case("unknown option in a bundle", ["-fz", "song.mid"], 1, files=song, stdout="",
+             stderr="Error: unknown option '-fz'\n" + PACK_USAGE, absent=["song.mthc"], **PACK),
+        Case("-o without its path", ["song.mid", "-o"], 1, files=song, stdout="",
+             stderr="Error: option '-o' needs a path\n" + PACK_USAGE, **PACK),
+        Case("two modes", ["-d", "--test", "x.mthc"], 1, stdout="",
+             stderr="Error: option '--test': give only one of -d, -t and -l\n" + PACK_USAGE, **PACK),
+        Case("-o with two inputs", ["-o", "out.mthc", "song.mid", "other.mid"], 1,
+             files={"song.mid": SONG, "other.mid": OTHER}, stdout="",
+             stderr="Error: -o names the output of one input, but 2 are given\n",
+             only_files=["song.mid", "other.mid"], **PACK),
+        Case("-o with -t", ["-t", "-o", "x", "song.mid"], 1, files=song, stdout="",
+             stderr="Error: -o names an output, but -t and -l write none\n", **PACK),
+
+        # Packing, file by file, beside each input.
+        Case("pack one file", ["song.mid"], 0, files=song, stdout=packed_size_line("song.mid", "song.mthc"),
+             stderr="", check=converts_back("song.mthc", SONG), only_files=["song.mid", "song.mthc"], **PACK),
+        Case("glob of two MIDI files", ["other.mid", "song.mid"], 0, files={"song.mid": SONG, "other.mid": OTHER},
+             stdout=re.compile(packed_size_line("other.mid", "other.mthc").pattern
+                               + packed_size_line("song.mid", "song.mthc").pattern),
+             stderr="", expect_files={"song.mid": SONG, "other.mid": OTHER},
+             check=all_of(converts_back("song.mthc", SONG), converts_back("other.mthc", OTHER)), **PACK),
+        Case("the old two-path form packs the first and reads the second", ["in.mid", "out.mthc"], 1,
+             files={"in.mid": SONG}, stdout=packed_size_line("in.mid", "in.mthc"),
+             stderr="Error: cannot open 'out.mthc': No such file or directory\n",
+             check=converts_back("in.mthc", SONG), absent=["out.mthc"], **PACK),
+        Case("output names", ["-q", "A.MIDI", "b.kar", "c.rmi", "noext", "d.mid.bak", "dir.mid/e"], 0,
+             files={n: SONG for n in ["A.MIDI", "b.kar", "c.rmi", "noext", "d.mid.bak", "dir.mid/e"]},
+             stdout="", stderr="",
+             check=all_of(*[converts_back(n, SONG) for n in
+                            ["A.mthc", "b.mthc", "c.mthc", "noext.mthc", "d.mid.bak.mthc", "dir.mid/e.mthc"]]),
+             **PACK),
+        Case("-o names the output", ["-o", "x/out.bin", "-1", "song.mid"], 0, files={"song.mid": SONG, "x/k": b""},
+             stdout=packed_size_line("song.mid", "x/out.bin"), stderr="", check=converts_back("x/out.bin", SONG),
+             **PACK),
+        Case("an output into a missing directory", ["-o", "no/out.mthc", "song.mid"], 1, files=song, stdout="",
+             stderr="Error: cannot create 'no/out.mthc': No such file or directory\n", **PACK),
+        Case("one bad file among good ones", ["bad.mid", "song.mid"], 1, files={"bad.mid": b"RIFX", **song},
+             stdout=packed_size_line("song.mid", "song.mthc"),
+             stderr="Error: bad.mid: not a MIDI file (no MThd header)\n", absent=["bad.mthc"],
+             check=converts_back("song.mthc", SONG), **PACK),
+        Case("a missing file among good ones", ["none.mid", "song.mid"], 1, files=song,
+             stdout=packed_size_line("song.mid", "song.mthc"),
+             stderr="Error: cannot open 'none.mid': No such file or directory\n", **PACK),
+        Case("a directory as input", ["d"], 1, files={"d/x": b""}, stdout="",
+             stderr="Error: cannot open 'd': Is a directory\n", absent=["d.mthc"], **PACK),
+        Case("empty tracks: one line", ["e.mid"], 0, files={"e.mid": WITH_EMPTY},
+             stdout=packed_size_line("e.mid", "e.mthc"),
+             stderr="Warning: e.mid: 2 tracks are empty (1, 3); they will unpack as end-of-track events "
+                    "(00 ff 2f 00)\n", check=converts_back("e.mthc", WITH_EMPTY_BACK), **PACK),
+        Case("300 empty tracks: one line", ["-q", "e.mid"], 0, files={"e.mid": midi_file([b""] * 300)},
+             stdout="", stderr="", check=converts_back("e.mthc", midi_file([END] * 300)), **PACK),
+        Case("300 empty tracks, not quiet", ["-1", "e.mid"], 0, files={"e.mid": midi_file([b""] * 300)},
+             stdout=packed_size_line("e.mid", "e.mthc"),
+             stderr="Warning: e.mid: 300 tracks are empty (0, 1, 2, 3, 4, ...); they will unpack as "
+                    "end-of-track events (00 ff 2f 00)\n", **PACK),
+        Case("a file too large for any container", ["big.mid"], 1, setup=make_sparse("big.mid", (64 << 20) + 1),
+             stdout="", stderr="Error: big.mid: the file is too large: a container holds at most 16709879 "
+             "bytes of track data\n", absent=["big.mthc"], **PACK),
+
+        # Never overwriting, never losing a file.
+        Case("an existing output is kept", ["song.mid"], 1, files={"song.mid": SONG, "song.mthc": b"old"},
+             stdout="", stderr=exists % "song.mthc", expect_files={"song.mthc": b"old"}, **PACK),
+        Case("-f replaces it", ["-f", "song.mid"], 0, files={"song.mid": SONG, "song.mthc": b"old"},
+             stdout=packed_size_line("song.mid", "song.mthc"), stderr="", check=converts_back("song.mthc", SONG),
+             only_files=["song.mid", "song.mthc"], **PACK),
+        Case("an input is never an output", ["-f", "-o", "song.mid", "song.mid"], 1, files=song, stdout="",
+             stderr="Error: 'song.mid' is an input of this run; it is not overwritten\n",
+             expect_files=song, **PACK),
+        Case("a MIDI file and its container given together", ["-f", "a.mid", "a.mthc"], 1,
+             files={"a.mid": SONG, "o.mid": OTHER}, setup=prepared(["-o", "a.mthc", "o.mid"]), stdout="",
+             stderr="Error: 'a.mthc' is an input of this run; it is not overwritten\n"
+             "Error: 'a.mid' is an input of this run; it is not overwritten\n",
+             expect_files={"a.mid": SONG}, check=converts_back("a.mthc", OTHER), **PACK),
+        Case("a MIDI file and the name of its container", ["a.mid", "a.mthc"], 1, files={"a.mid": SONG},
+             stdout="", stderr="Error: 'a.mthc' is an input of this run; it is not overwritten\n"
+             "Error: cannot open 'a.mthc': No such file or directory\n", only_files=["a.mid"], **PACK),
+        Case("a failed write keeps the previous file", ["-f", "song.mid"], 1,
+             files={"song.mid": SONG, "song.mthc": b"old"}, file_size_limit=100, stdout="",
+             stderr="Error: failed writing 'song.mthc': File too large\n", expect_files={"song.mthc": b"old"},
+             only_files=["song.mid", "song.mthc"], windows=LINUX_ONLY, **PACK),
+        Case("an interrupted run keeps the previous file", ["-9"], -signal.SIGINT,
+             files={"long.mid": LONG, "long.mthc": b"old"}, runner=interrupted, stdout="", stderr="",
+             expect_files={"long.mthc": b"old"}, only_files=["long.mid", "long.mthc"], windows=LINUX_ONLY,
+             **PACK),
+        Case("a device is written directly", ["-q", "-o", "/dev/null", "song.mid"], 0, files=song, stdout="",
+             stderr="", only_files=["song.mid"], windows=LINUX_ONLY, **PACK),
+
+        # Standard input and output.
+        Case("a pipe through standard input and output", [], 0, runner=through_a_pipe, stdout=SONG, stderr="",
+             only_files=[], **PACK),
+        Case("binary data is never written to a terminal", [], 1, files=song, runner=on_a_terminal, stdout="",
+             stderr="Error: refusing to write binary data to a terminal; use -o or redirect standard output\n",
+             windows=LINUX_ONLY, **PACK),
+        Case("standard input to a named output", ["-o", "out.mthc", "-"], 0, stdin=SONG,
+             stdout=packed_size_line("standard input", "out.mthc"), stderr="", check=converts_back("out.mthc", SONG),
+             **PACK),
+
+        # Unpacking, checking and listing.
+        Case("-d unpacks", ["-d", "song.mthc"], 0, files={"orig.mid": SONG},
+             setup=prepared(["-o", "song.mthc", "orig.mid"]), stdout="Unpacked MThc song.mthc into MIDI song.mid "
+             "(%d bytes)\n" % len(SONG), stderr="", expect_files={"song.mid": SONG}, **PACK),
+        Case("a container is unpacked without -d", ["song.mthc"], 0, files={"orig.mid": SONG},
+             setup=prepared(["-o", "song.mthc", "orig.mid"]), stdout="Unpacked MThc song.mthc into MIDI song.mid "
+             "(%d bytes)\n" % len(SONG), stderr="", expect_files={"song.mid": SONG}, **PACK),
+        Case("-d of a MIDI file", ["-d", "song.mid"], 1, files=song, stdout="",
+             stderr="Error: song.mid: not an MThc container (it does not start with MThc)\n", **PACK),
+        Case("-t of a sound container", ["-t", "song.mthc"], 0, files={"orig.mid": SONG},
+             setup=prepared(["-o", "song.mthc", "orig.mid"]), stdout="song.mthc: OK\n", stderr="",
+             only_files=["orig.mid", "song.mthc"], **PACK),
+        Case("-t of a container one byte short", ["-t", "long.mthc"], 1, files={"orig.mid": LONG},
+             setup=then(prepared(["-1", "-o", "long.mthc", "orig.mid"]), cut("long.mthc", -1)), stdout="",
+             stderr=re.compile(r"Error: long\.mthc: the container declares (\d+) blocks but the file ends "
+                               r"within block \d+\n"), **PACK),
+        Case("-t of a container cut in half", ["-t", "long.mthc"], 1, files={"orig.mid": LONG},
+             setup=then(prepared(["-1", "-o", "long.mthc", "orig.mid"]), cut("long.mthc", 40000)), stdout="",
+             stderr=re.compile(r"Error: long\.mthc: the container declares \d+ blocks but the file ends "
+                               r"within block \d+\n"), **PACK),
+        Case("-d refuses a damaged container", ["-d", "long.mthc"], 1, files={"orig.mid": LONG},
+             setup=then(prepared(["-1", "-o", "long.mthc", "orig.mid"]), cut("long.mthc", -1)), stdout="",
+             stderr=re.compile(r"Error: long\.mthc: the container declares \d+ blocks but the file ends "
+                               r"within block \d+\n"), only_files=["orig.mid", "long.mthc"], **PACK),
+        Case("-l lists containers", ["-l", "song.mthc", "other.mthc"], 0, files={"a.mid": SONG, "b.mid": OTHER},
+             setup=then(prepared(["-o", "song.mthc", "a.mid"]), prepared(["-o", "other.mthc", "b.mid"])),
+             stdout=re.compile(
+                 r"blocks     packed       midi  ratio tracks format division  name\n"
+                 r"     1 +\d+ +%d +\d+\.\d%%      6      1      480  song\.mthc\n"
+                 r"     1 +\d+ +%d +\d+\.\d%%      2      1      480  other\.mthc\n"
+                 r"     2 +\d+ +%d +\d+\.\d%%      8      -        -  \(total\)\n"
+                 % (len(SONG), len(OTHER), len(SONG) + len(OTHER))), stderr="", **PACK),
+    ]
+
+
+TOOLS = {}
 
 if __name__ == "__main__":
     known = argparse.ArgumentParser(add_help=False)
     known.add_argument("--mthc-pack")
     known.add_argument("--emulator", default="")
     seen, _ = known.parse_known_args()
-    tool = None
-    if seen.mthc_pack:
-        tool = (seen.emulator.split() if seen.emulator else []) + [os.path.abspath(seen.mthc_pack)]
-    sys.exit(main(cases(tool)))
+    emulator = seen.emulator.split() if seen.emulator else []
+    TOOLS["mthc-pack"] = emulator + [os.path.abspath(seen.mthc_pack)]
+    sys.exit(main(cases()))
