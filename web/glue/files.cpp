@@ -1,0 +1,184 @@
+// What the page's worker calls to turn one file into another, by the rules
+// of `mthc-pack` without options: a file that starts with "MThc" is a
+// container, unpacked into its MIDI file and refused when its check finds
+// anything wrong; any other file is a MIDI file, packed at the best level.
+// The words of every warning and error are the command-line tools' own
+// (cli/messages.hpp).
+//
+// The worker handles one file at a time, so there is one file in hand here:
+// web_input() makes room for it, the worker copies it in, and one of
+// web_convert() or web_pack_start() ... web_pack_finish() turns it into the
+// output, read back with web_output() and web_output_size(). An error leaves
+// no output and its text in web_error(); warnings are in web_warnings(), one
+// per line. web_clear() lets it all go.
+#include "files.hpp"
+
+#include <emscripten/emscripten.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mthc/convert_to_midi.hpp>
+#include <mthc/pack_midi.hpp>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/messages.hpp"
+#include "container/check_container.hpp"
+#include "format/format.hpp"
+
+namespace mthc::web {
+
+namespace {
+
+// The largest file the tools read, for the same reason: more than any
+// container or any MIDI file that fits one, so that such a file is refused
+// with the limit it exceeds.
+constexpr double k_max_input_size = double(std::int64_t{64} << 20);
+
+struct file_in_hand {
+  std::unique_ptr<std::uint8_t[]> input;
+  std::size_t input_size = 0;
+  packer job;
+  // The output: a container's MIDI file, or a MIDI file's container.
+  byte_buffer midi_file;
+  std::vector<std::uint8_t> container;
+  bool output_is_midi = false;
+  std::size_t blocks = 0;
+  std::string error;
+  std::string warnings;
+};
+
+file_in_hand file;
+
+void add_warning(const std::string& text) {
+  file.warnings += text;
+  file.warnings += '\n';
+}
+
+}  // namespace
+
+std::span<const std::uint8_t> input() noexcept {
+  return {file.input.get(), file.input_size};
+}
+
+std::span<const std::uint8_t> output() noexcept {
+  return file.output_is_midi ? file.midi_file.used() : std::span<const std::uint8_t>(file.container);
+}
+
+bool output_is_midi() noexcept {
+  return file.output_is_midi;
+}
+
+}  // namespace mthc::web
+
+using namespace mthc;
+using namespace mthc::web;
+
+extern "C" {
+
+// The error for a file of `size` bytes that is too large to read, or "".
+EMSCRIPTEN_KEEPALIVE const char* web_size_error(double size) {
+  static std::string text;
+  text = size > k_max_input_size
+             ? "the file is too large: a container holds at most " +
+                   std::to_string(k_max_track_data) + " bytes of track data"
+             : std::string();
+  return text.c_str();
+}
+
+// Room for a file of `size` bytes, to be filled by the caller (null when
+// memory runs out); whatever was in hand before is let go.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* web_input(std::size_t size) {
+  file = file_in_hand{};
+  file.input.reset(new (std::nothrow) std::uint8_t[size == 0 ? 1 : size]);
+  file.input_size = file.input ? size : 0;
+  return file.input.get();
+}
+
+// Whether the file in hand is a container (else it is packed).
+EMSCRIPTEN_KEEPALIVE int web_is_container() {
+  return format::has_tag(input(), 0, format::k_container_tag) ? 1 : 0;
+}
+
+// Unpacks the container in hand; 1 when its MIDI file is the output.
+EMSCRIPTEN_KEEPALIVE int web_convert() {
+  const auto image = input();
+  if (const container_fault fault = check_container(image); fault != container_fault::none) {
+    file.error = container_fault_text(fault);
+    return 0;
+  }
+  conversion_result converted = convert_to_midi(image);
+  file.blocks = converted.check.blocks_declared;
+  // A damaged container fails most often because of what the check saw on
+  // the way, and one that converts is refused all the same.
+  const std::string damage = container_check_text(converted.check);
+  if (converted.error != conversion_error::none || !damage.empty()) {
+    file.error = damage.empty() ? conversion_error_text(converted) : damage;
+    return 0;
+  }
+  file.midi_file = std::move(converted.midi_file);
+  file.output_is_midi = true;
+  return 1;
+}
+
+// Starts packing the MIDI file in hand, refusing what would not come back
+// as it is when `strict` is non-zero. Then web_pack_continue() until it
+// returns 0, and web_pack_finish().
+EMSCRIPTEN_KEEPALIVE void web_pack_start(int strict) {
+  file.job = start_packing(input(), {encode_level::best, strict != 0});
+}
+
+// Packs the next block; 0 once nothing is left to do.
+EMSCRIPTEN_KEEPALIVE int web_pack_continue() {
+  return continue_packing(file.job) ? 1 : 0;
+}
+
+// Bytes done and in all of the packing in progress (as doubles: JavaScript
+// numbers).
+EMSCRIPTEN_KEEPALIVE double web_pack_done() {
+  return static_cast<double>(packing_progress(file.job).done);
+}
+EMSCRIPTEN_KEEPALIVE double web_pack_total() {
+  return static_cast<double>(packing_progress(file.job).total);
+}
+
+// Ends the packing; 1 when the container is the output.
+EMSCRIPTEN_KEEPALIVE int web_pack_finish() {
+  pack_result packed = finish_packing(std::move(file.job));
+  if (packed.error != pack_error::none) {
+    file.error = pack_error_text(packed);
+    return 0;
+  }
+  for (const midi_change& change : packed.changes)
+    add_warning(midi_change_text(change));
+  if (!packed.empty_tracks.empty()) add_warning(empty_tracks_text(packed.empty_tracks));
+  file.container = std::move(packed.container);
+  file.blocks = packed.block_count;
+  file.output_is_midi = false;
+  return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* web_output() {
+  return output().data();
+}
+EMSCRIPTEN_KEEPALIVE std::size_t web_output_size() {
+  return output().size();
+}
+EMSCRIPTEN_KEEPALIVE std::size_t web_blocks() {
+  return file.blocks;
+}
+EMSCRIPTEN_KEEPALIVE const char* web_error() {
+  return file.error.c_str();
+}
+EMSCRIPTEN_KEEPALIVE const char* web_warnings() {
+  return file.warnings.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE void web_clear() {
+  file = file_in_hand{};
+}
+
+}  // extern "C"
