@@ -1,0 +1,99 @@
+// The page's worker: every file is read, converted or packed, and described
+// here, away from the page, one at a time in the order given. The work itself
+// is the library's, compiled to WebAssembly (mthc.js and mthc.wasm); the zip
+// archive of "Download all" is made here too (fflate).
+//
+// Messages in:  {type: 'file', id, file, strict}  {type: 'zip', id, entries: [{name, blob}]}
+// Messages out: {type: 'progress', id, done, total}
+//               {type: 'done', id, container, output, error, warnings, blocks}
+//               {type: 'song', id, song, notes}
+//               {type: 'zip', id, archive}
+'use strict';
+
+importScripts('mthc.js', 'fflate.min.js');
+
+let library = createMthc();
+// Messages wait for the library and for each other.
+let queue = Promise.resolve();
+
+onmessage = (event) => {
+  const message = event.data;
+  queue = queue.then(async () => {
+    const m = await library;
+    try {
+      if (message.type === 'file') await handleFile(m, message);
+      else if (message.type === 'zip') await handleZip(message);
+    } catch (error) {
+      // The library stops for good on what it cannot survive (memory that
+      // cannot grow): say so, and start it anew for the next file.
+      postMessage({type: 'done', id: message.id, error: 'the page failed: ' + String(error)});
+      library = createMthc();
+    }
+  });
+};
+
+function text(m, pointer) {
+  return m.UTF8ToString(pointer);
+}
+
+function lines(value) {
+  return value.split('\n').filter((line) => line !== '');
+}
+
+// Copies the output of the file in hand out of the library's memory.
+function output(m) {
+  const start = m._web_output();
+  return m.HEAPU8.slice(start, start + m._web_output_size()).buffer;
+}
+
+async function handleFile(m, {id, file, strict}) {
+  const tooLarge = text(m, m._web_size_error(file.size));
+  if (tooLarge !== '') {
+    postMessage({type: 'done', id, error: tooLarge});
+    return;
+  }
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  const start = m._web_input(bytes.length);
+  if (start === 0) {
+    postMessage({type: 'done', id, error: 'out of memory reading the file'});
+    return;
+  }
+  m.HEAPU8.set(bytes, start);
+  const container = m._web_is_container() === 1;
+  let ok;
+  if (container) {
+    ok = m._web_convert() === 1;
+  } else {
+    m._web_pack_start(strict ? 1 : 0);
+    while (m._web_pack_continue() === 1) {
+      postMessage({type: 'progress', id, done: m._web_pack_done(), total: m._web_pack_total()});
+    }
+    ok = m._web_pack_finish() === 1;
+  }
+  const result = {
+    type: 'done',
+    id,
+    container,
+    error: ok ? '' : text(m, m._web_error()),
+    warnings: lines(text(m, m._web_warnings())),
+    blocks: m._web_blocks(),
+  };
+  if (ok) {
+    result.output = output(m);
+    postMessage(result, [result.output]);
+  } else {
+    postMessage(result);
+  }
+  m._web_clear();
+}
+
+async function handleZip({id, entries}) {
+  // Containers are compressed already: stored as they are.
+  const files = {};
+  for (const {name, blob} of entries) {
+    const data = new Uint8Array(await blob.arrayBuffer());
+    files[name] = [data, {level: /\.mthc$/i.test(name) ? 0 : 6}];
+  }
+  const archive = fflate.zipSync(files).buffer;
+  postMessage({type: 'zip', id, archive}, [archive]);
+}
