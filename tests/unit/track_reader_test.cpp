@@ -1,16 +1,22 @@
-// The MIDI event reader: crafted tracks for every fault and every rule the
-// reader bends, and the generated songs.
+// The MIDI event reader and the music summary: crafted tracks for every fault
+// and every rule the reader bends, the generated songs, and the example tune,
+// whose expected numbers are worked out from examples/tune.txt.
 #include "midi/track_reader.hpp"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
 
 #include "container_builder.hpp"
 #include "generated_data.hpp"
+#include "midi/read_midi_file.hpp"
+#include "midi/summarize_music.hpp"
 
 namespace mthc {
 namespace {
@@ -157,6 +163,10 @@ TEST(TrackReader, EventFields) {
 TEST(TrackReader, GeneratedSongs) {
   for (const std::uint64_t seed : {1U, 2U, 3U}) {
     const auto song = test::midi_song(seed, 18, 40 * static_cast<unsigned>(seed));
+    std::vector<std::span<const std::uint8_t>> views(song.begin(), song.end());
+    const music_summary summary = summarize_music(1, 480, views);
+    ASSERT_EQ(summary.tracks.size(), song.size());
+    EXPECT_EQ(summary.tracks[0].name, "song");
     for (std::size_t t = 1; t < song.size(); ++t) {
       SCOPED_TRACE(testing::Message() << "seed " << seed << " track " << t);
       const track_check check = read_all(song[t]);
@@ -172,10 +182,128 @@ TEST(TrackReader, GeneratedSongs) {
       }
       for (const auto& [pitch, count] : sounding)
         EXPECT_EQ(count, 0) << "pitch " << pitch;
+      const track_summary& s = summary.tracks[t];
       EXPECT_GT(notes, 0U);
+      EXPECT_EQ(s.notes, notes);
+      EXPECT_EQ(s.events, check.events);
+      EXPECT_EQ(s.channels, 1U << ((t - 1) % 16));
+      EXPECT_EQ(std::popcount(s.programs[0]) + std::popcount(s.programs[1]), 1);
     }
   }
 }
+
+TEST(SummarizeMusic, Durations) {
+  struct song_case {
+    const char* name;
+    std::uint16_t format, division;
+    std::vector<const char*> tracks;
+    std::uint64_t end_tick;
+    double seconds;
+  };
+  const char* tempo_half_at_192 = "00 ff 51 03 07 a1 20  81 40 ff 51 03 03 d0 90  00 ff 2f 00";
+  const char* notes_to_384 = "00 90 3c 40 83 00 3c 00 00 ff 2f 00";
+  const char* slow_from_96 = "60 ff 51 03 0f 42 40 00 ff 2f 00";  // 1 s a quarter from tick 96
+  const char* slow_to_96 = "00 ff 51 03 0f 42 40 60 ff 2f 00";    // 1 s a quarter, ends at 96
+  const song_case cases[] = {
+      {"default tempo", 0, 480, {"87 40 ff 2f 00"}, 960, 1.0},
+      // 192 ticks at 0.5 s a quarter, then 192 at 0.25.
+      {"tempo change mid-song", 1, 96, {tempo_half_at_192, notes_to_384}, 384, 1.0 + 0.5},
+      {"tempo in a later track",
+       1,
+       96,
+       {"00 ff 2f 00", notes_to_384, slow_from_96},
+       384,
+       0.5 + 3.0},
+      {"tempo change at the last tick", 1, 96, {"00 ff 2f 00", slow_from_96}, 96, 0.5},
+      // Format 1: the first track's tempo holds for the second too, 4 quarters.
+      {"tracks together", 1, 96, {slow_to_96, notes_to_384}, 384, 4.0},
+      // Format 2: one after the other, each with its own tempo: 1 quarter at
+      // 1 s, then 4 at the default 0.5 s.
+      {"format 2", 2, 96, {slow_to_96, notes_to_384}, 96 + 384, 1.0 + 2.0},
+      // 25 frames of 40 ticks: 1000 ticks a second, whatever the tempo says.
+      {"SMPTE 25", 1, 0xE728, {tempo_half_at_192, "93 44 ff 2f 00"}, 2500, 2.5},
+      // 29.97 (30000/1001) frames of 100 ticks: 6000 ticks are 60 frames, 2.002 s.
+      {"SMPTE 29.97", 0, 0xE364, {"ae 70 ff 2f 00"}, 6000, 2.002},
+      {"no ticks per quarter", 1, 0, {notes_to_384}, 384, 0},
+  };
+  for (const song_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<bytes> tracks;
+    for (const char* hex : c.tracks)
+      tracks.push_back(from_hex(hex));
+    std::vector<std::span<const std::uint8_t>> views(tracks.begin(), tracks.end());
+    const music_summary s = summarize_music(c.format, c.division, views);
+    EXPECT_EQ(s.error, summary_error::none);
+    EXPECT_EQ(s.end_tick, c.end_tick);
+    EXPECT_NEAR(s.duration_seconds, c.seconds, 1e-9);
+  }
+}
+
+TEST(SummarizeMusic, TrackFields) {
+  // Two names (the first counts), notes on two channels, a velocity-0 note-on
+  // that is no note, two programs, then a fault.
+  const bytes track = from_hex(
+      "00 ff 03 03 4f 6e 65  00 ff 03 03 54 77 6f  00 c2 28  10 92 3c 40  10 3c 00"
+      "00 9f 24 7f  00 cf 7f  20 90 80");
+  const std::vector<std::span<const std::uint8_t>> views = {track};
+  const music_summary s = summarize_music(1, 96, views);
+  ASSERT_EQ(s.tracks.size(), 1U);
+  const track_summary& t = s.tracks[0];
+  EXPECT_EQ(t.name, "One");
+  EXPECT_EQ(t.channels, (1U << 2) | (1U << 15));
+  EXPECT_EQ(t.programs[0], std::uint64_t{1} << 40);
+  EXPECT_EQ(t.programs[1], std::uint64_t{1} << 63);
+  EXPECT_EQ(t.notes, 2U);
+  EXPECT_EQ(t.events, 7U);
+  EXPECT_EQ(t.size, track.size());
+  EXPECT_EQ(t.end_tick, 32U);
+  EXPECT_EQ(t.error, E::data_byte_high_bit);
+  EXPECT_EQ(t.error_offset, track.size() - 1);
+}
+
+#ifdef MTHC_TUNE_MID
+// The example tune as the build writes it (format 1, 480 ticks a quarter,
+// tempo 112: 60000000 / 112 = 535714 microseconds a quarter). Counted from
+// tune.txt: the melody has 47 notes over 156 sixteenths, the chords 69 over
+// 192, the bass 45 over 192, the drums 13 x 20 + 2 = 262 over 336; a
+// sixteenth is 120 ticks. Each instrument track holds its name, its program
+// change, a note-on and a note-off per note, and end-of-track.
+TEST(SummarizeMusic, ExampleTune) {
+  std::ifstream in(MTHC_TUNE_MID, std::ios::binary);
+  ASSERT_TRUE(in) << MTHC_TUNE_MID;
+  const bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const midi_read_result read = read_midi_file(file);
+  ASSERT_EQ(read.fault, midi_fault::none);
+  const music_summary s = summarize_music(1, 480, read.file.tracks);
+  struct expected {
+    const char* name;
+    std::size_t notes;
+    std::uint64_t end_tick;
+    unsigned channel, program;
+  };
+  const expected instruments[] = {{"Melody", 47, 156 * 120, 0, 73},
+                                  {"Chords", 69, 192 * 120, 1, 0},
+                                  {"Bass", 45, 192 * 120, 2, 33},
+                                  {"Drums", 262, 336 * 120, 9, 0}};
+  ASSERT_EQ(s.tracks.size(), 5U);
+  EXPECT_EQ(s.tracks[0].name, "Tune");
+  EXPECT_EQ(s.tracks[0].events, 4U);
+  for (std::size_t i = 0; i < 4; ++i) {
+    const expected& e = instruments[i];
+    const track_summary& t = s.tracks[i + 1];
+    SCOPED_TRACE(e.name);
+    EXPECT_EQ(t.error, E::none);
+    EXPECT_EQ(t.name, e.name);
+    EXPECT_EQ(t.notes, e.notes);
+    EXPECT_EQ(t.events, 2 * e.notes + 3);
+    EXPECT_EQ(t.end_tick, e.end_tick);
+    EXPECT_EQ(t.channels, 1U << e.channel);
+    EXPECT_EQ(t.programs[e.program >> 6], std::uint64_t{1} << (e.program & 63));
+  }
+  EXPECT_EQ(s.end_tick, 336U * 120);
+  EXPECT_NEAR(s.duration_seconds, 336 / 4 * 0.535714, 1e-9);
+}
+#endif
 
 }  // namespace
 }  // namespace mthc
