@@ -5,12 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <bit>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <set>
 #include <string>
 
 #include "container_builder.hpp"
@@ -49,75 +47,62 @@ track_check read_all(const bytes& track) {
 
 TEST(TrackReader, CraftedTracks) {
   struct track_case {
-    const char* name;
     const char* hex;
     E error;
-    std::size_t offset;
-    std::size_t events;
+    std::size_t offset, events;
   };
   const track_case cases[] = {
-      {"end of track alone", "00 ff 2f 00", E::none, 0, 1},
-      {"end of track with a payload", "00 ff 2f 01 00", E::none, 0, 1},
-      {"new status where running status could go on", "00 90 3c 40 00 90 3c 00 00 ff 2f 00",
-       E::none, 0, 3},
-      {"one data byte for Cn and Dn", "00 c0 05 00 d0 40 00 3c 00 ff 2f 00", E::none, 0, 4},
-      {"running status across a meta event", "00 90 3c 40 00 ff 01 01 41 00 3c 00 00 ff 2f 00",
-       E::none, 0, 4},
-      {"running status across a SysEx", "00 90 3c 40 00 f0 02 01 f7 00 3c 00 00 ff 2f 00", E::none,
-       0, 4},
-      {"system messages leave running status alone",
-       "00 90 3c 40 00 f8 00 f2 01 02 00 f1 05 00 f3 01 00 f6 00 3c 00 00 ff 2f 00", E::none, 0, 8},
-      {"SysEx payload bytes are not checked", "00 f7 02 f8 fa 00 ff 2f 00", E::none, 0, 2},
-      {"4-byte delta and length", "ff ff ff 7f f0 80 80 80 00 00 ff 2f 00", E::none, 0, 2},
-      {"empty track", "", E::missing_end_of_track, 0, 0},
-      {"no end of track", "00 90 3c 40 10 3c 00", E::missing_end_of_track, 7, 2},
-      {"bytes after end of track", "00 ff 2f 00 00", E::bytes_after_end_of_track, 4, 1},
-      {"5-byte delta", "00 90 3c 40 80 80 80 80 00 3c 00", E::delta_too_long, 4, 1},
-      {"5-byte meta length", "00 ff 01 80 80 80 80 01 41", E::length_too_long, 3, 0},
-      {"5-byte SysEx length", "00 c0 01 00 f0 81 81 81 81 00", E::length_too_long, 5, 1},
-      {"data byte 80 in a note", "00 90 3c 40 00 90 3c 80 00 ff 2f 00", E::data_byte_high_bit, 7,
-       1},
-      {"status byte in place of a data byte", "00 c0 90 00 ff 2f 00", E::data_byte_high_bit, 2, 0},
-      {"data byte 80 in a system message", "00 f2 01 ff 00 ff 2f 00", E::data_byte_high_bit, 3, 0},
-      {"data byte at the start", "00 3c 40 00 ff 2f 00", E::running_status_without_status, 1, 0},
-      {"data byte after a meta event only", "00 ff 01 00 00 3c 40",
-       E::running_status_without_status, 5, 1},
-      {"data byte after a system message only", "00 f8 81 00 3c 40",
-       E::running_status_without_status, 4, 1},
-      {"undefined F4", "00 90 3c 40 00 f4 00 ff 2f 00", E::undefined_status, 5, 1},
-      {"undefined F5", "00 f5", E::undefined_status, 1, 0},
-      {"undefined F9", "00 f9", E::undefined_status, 1, 0},
-      {"undefined FD", "00 fd", E::undefined_status, 1, 0},
-      {"delta cut short", "00 90 3c 40 81", E::event_past_end, 4, 1},
-      {"no status after the delta", "00 90 3c 40 00", E::event_past_end, 4, 1},
-      {"second data byte missing", "00 90 3c 40 00 3c", E::event_past_end, 4, 1},
-      {"meta type missing", "00 ff", E::event_past_end, 0, 0},
-      {"meta length cut short", "00 ff 2f 80", E::event_past_end, 0, 0},
-      {"meta payload one byte past the end", "00 ff 01 03 41 42", E::event_past_end, 0, 0},
-      {"SysEx payload past the end", "00 c0 01 00 f0 ff ff ff 7f 00", E::event_past_end, 3, 1},
+      {"00 ff 2f 00", E::none, 0, 1},
+      {"00 ff 2f 01 00", E::none, 0, 1},                                   // with a payload
+      {"00 90 3c 40 00 90 3c 00 00 ff 2f 00", E::none, 0, 3},              // status repeated
+      {"00 c0 05 00 d0 40 00 3c 00 ff 2f 00", E::none, 0, 4},              // one data byte
+      {"00 90 3c 40 00 ff 01 01 41 00 3c 00 00 ff 2f 00", E::none, 0, 4},  // running across meta
+      {"00 90 3c 40 00 f0 02 01 f7 00 3c 00 00 ff 2f 00", E::none, 0, 4},  // and across SysEx
+      // System messages of every length, running status going on after them.
+      {"00 90 3c 40 00 f8 00 f2 01 02 00 f1 05 00 f3 01 00 f6 00 3c 00 00 ff 2f 00", E::none, 0, 8},
+      {"00 f7 02 f8 fa 00 ff 2f 00", E::none, 0, 2},              // SysEx bytes unchecked
+      {"ff ff ff 7f f0 80 80 80 00 00 ff 2f 00", E::none, 0, 2},  // 4-byte numbers
+      {"", E::missing_end_of_track, 0, 0},
+      {"00 90 3c 40 10 3c 00", E::missing_end_of_track, 7, 2},
+      {"00 ff 2f 00 00", E::bytes_after_end_of_track, 4, 1},
+      {"00 90 3c 40 80 80 80 80 00 3c 00", E::delta_too_long, 4, 1},
+      {"00 ff 01 80 80 80 80 01 41", E::length_too_long, 3, 0},
+      {"00 c0 01 00 f0 81 81 81 81 00", E::length_too_long, 5, 1},
+      {"00 90 3c 40 00 90 3c 80 00 ff 2f 00", E::data_byte_high_bit, 7, 1},
+      {"00 c0 90 00 ff 2f 00", E::data_byte_high_bit, 2, 0},  // a status for data
+      {"00 f2 01 ff 00 ff 2f 00", E::data_byte_high_bit, 3, 0},
+      {"00 3c 40 00 ff 2f 00", E::running_status_without_status, 1, 0},
+      {"00 ff 01 00 00 3c 40", E::running_status_without_status, 5, 1},  // meta only before
+      {"00 f8 81 00 3c 40", E::running_status_without_status, 4, 1},     // system only before
+      {"00 90 3c 40 00 f4 00 ff 2f 00", E::undefined_status, 5, 1},
+      {"00 f5", E::undefined_status, 1, 0},
+      {"00 f9", E::undefined_status, 1, 0},
+      {"00 fd", E::undefined_status, 1, 0},
+      {"00 90 3c 40 81", E::event_past_end, 4, 1},     // in the delta
+      {"00 90 3c 40 00", E::event_past_end, 4, 1},     // no status
+      {"00 90 3c 40 00 3c", E::event_past_end, 4, 1},  // a data byte short
+      {"00 ff", E::event_past_end, 0, 0},              // no meta type
+      {"00 ff 2f 80", E::event_past_end, 0, 0},        // in the length
+      {"00 ff 01 03 41 42", E::event_past_end, 0, 0},  // a byte short
+      {"00 c0 01 00 f0 ff ff ff 7f 00", E::event_past_end, 3, 1},
   };
   // A fault inside the track stays where it is however long the track goes
-  // on; the padding takes it through check_track's fast loop.
+  // on; the padding takes it through the quick read of channel messages.
   const bytes padding = from_hex("00 90 3c 40 00 3c 00 00 80 3c 40 00 ff 2f 00");
   for (const track_case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.hex);
     bytes track = from_hex(c.hex);
     const track_check got = read_all(track);
     EXPECT_EQ(got.error, c.error);
     EXPECT_EQ(got.offset, c.offset);
     EXPECT_EQ(got.events, c.events);
-    if (c.error != E::none && c.error != E::missing_end_of_track && c.error != E::event_past_end &&
-        c.error != E::bytes_after_end_of_track) {
+    if (c.error >= E::delta_too_long && c.error <= E::undefined_status) {
       test::append(track, padding);
       const track_check padded = read_all(track);
       EXPECT_EQ(padded.error, c.error);
       EXPECT_EQ(padded.offset, c.offset);
     }
   }
-  std::set<std::string> texts;
-  for (int e = 0; e <= static_cast<int>(E::bytes_after_end_of_track); ++e)
-    texts.insert(track_error_text(static_cast<E>(e)));
-  EXPECT_EQ(texts.size(), 9U) << "every fault has its own text";
 }
 
 TEST(TrackReader, EventFields) {
@@ -161,17 +146,15 @@ TEST(TrackReader, EventFields) {
 // one program change, every note ended by a note-on of velocity 0 of the
 // same pitch.
 TEST(TrackReader, GeneratedSongs) {
-  for (const std::uint64_t seed : {1U, 2U, 3U}) {
-    const auto song = test::midi_song(seed, 18, 40 * static_cast<unsigned>(seed));
-    std::vector<std::span<const std::uint8_t>> views(song.begin(), song.end());
+  for (const unsigned bars : {40U, 120U}) {
+    const auto song = test::midi_song(bars, 18, bars);
+    const std::vector<std::span<const std::uint8_t>> views(song.begin(), song.end());
     const music_summary summary = summarize_music(1, 480, views);
     ASSERT_EQ(summary.tracks.size(), song.size());
-    EXPECT_EQ(summary.tracks[0].name, "song");
     for (std::size_t t = 1; t < song.size(); ++t) {
-      SCOPED_TRACE(testing::Message() << "seed " << seed << " track " << t);
-      const track_check check = read_all(song[t]);
-      EXPECT_EQ(check.error, E::none);
-      std::map<int, int> sounding;
+      SCOPED_TRACE(testing::Message() << bars << " bars, track " << t);
+      EXPECT_EQ(read_all(song[t]).error, E::none);
+      std::map<int, int> sounding;  // note-ons less note-offs, by pitch
       std::size_t notes = 0;
       track_reader reader{song[t]};
       track_event event;
@@ -183,9 +166,7 @@ TEST(TrackReader, GeneratedSongs) {
       for (const auto& [pitch, count] : sounding)
         EXPECT_EQ(count, 0) << "pitch " << pitch;
       const track_summary& s = summary.tracks[t];
-      EXPECT_GT(notes, 0U);
-      EXPECT_EQ(s.notes, notes);
-      EXPECT_EQ(s.events, check.events);
+      EXPECT_TRUE(notes > 0 && s.notes == notes);
       EXPECT_EQ(s.channels, 1U << ((t - 1) % 16));
       EXPECT_EQ(std::popcount(s.programs[0]) + std::popcount(s.programs[1]), 1);
     }
@@ -208,12 +189,7 @@ TEST(SummarizeMusic, Durations) {
       {"default tempo", 0, 480, {"87 40 ff 2f 00"}, 960, 1.0},
       // 192 ticks at 0.5 s a quarter, then 192 at 0.25.
       {"tempo change mid-song", 1, 96, {tempo_half_at_192, notes_to_384}, 384, 1.0 + 0.5},
-      {"tempo in a later track",
-       1,
-       96,
-       {"00 ff 2f 00", notes_to_384, slow_from_96},
-       384,
-       0.5 + 3.0},
+      {"tempo in track 3", 1, 96, {"00 ff 2f 00", notes_to_384, slow_from_96}, 384, 0.5 + 3.0},
       {"tempo change at the last tick", 1, 96, {"00 ff 2f 00", slow_from_96}, 96, 0.5},
       // Format 1: the first track's tempo holds for the second too, 4 quarters.
       {"tracks together", 1, 96, {slow_to_96, notes_to_384}, 384, 4.0},
@@ -277,26 +253,23 @@ TEST(SummarizeMusic, ExampleTune) {
   const music_summary s = summarize_music(1, 480, read.file.tracks);
   struct expected {
     const char* name;
-    std::size_t notes;
-    std::uint64_t end_tick;
+    std::size_t notes, sixteenths;
     unsigned channel, program;
   };
-  const expected instruments[] = {{"Melody", 47, 156 * 120, 0, 73},
-                                  {"Chords", 69, 192 * 120, 1, 0},
-                                  {"Bass", 45, 192 * 120, 2, 33},
-                                  {"Drums", 262, 336 * 120, 9, 0}};
+  const expected instruments[] = {{"Melody", 47, 156, 0, 73},
+                                  {"Chords", 69, 192, 1, 0},
+                                  {"Bass", 45, 192, 2, 33},
+                                  {"Drums", 262, 336, 9, 0}};
   ASSERT_EQ(s.tracks.size(), 5U);
   EXPECT_EQ(s.tracks[0].name, "Tune");
-  EXPECT_EQ(s.tracks[0].events, 4U);
   for (std::size_t i = 0; i < 4; ++i) {
     const expected& e = instruments[i];
     const track_summary& t = s.tracks[i + 1];
     SCOPED_TRACE(e.name);
-    EXPECT_EQ(t.error, E::none);
-    EXPECT_EQ(t.name, e.name);
+    EXPECT_TRUE(t.error == E::none && t.name == e.name);
     EXPECT_EQ(t.notes, e.notes);
     EXPECT_EQ(t.events, 2 * e.notes + 3);
-    EXPECT_EQ(t.end_tick, e.end_tick);
+    EXPECT_EQ(t.end_tick, e.sixteenths * 120);
     EXPECT_EQ(t.channels, 1U << e.channel);
     EXPECT_EQ(t.programs[e.program >> 6], std::uint64_t{1} << (e.program & 63));
   }
