@@ -4,8 +4,9 @@
 //
 //   make_fuzz_seeds <directory>
 //
-// creates <directory>/decode_block/ (two room bytes, then packed bytes) and
-// <directory>/convert_to_midi/ (whole container images).
+// creates <directory>/decode_block/ (two room bytes, then packed bytes),
+// <directory>/convert_to_midi/ (whole container images) and
+// <directory>/track_reader/ (the data of single MIDI tracks).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -279,6 +280,55 @@ bool write_container_seeds(const fs::path& dir) {
   return true;
 }
 
+// ---- track_reader seeds ---------------------------------------------------
+
+std::vector<named> midi_tracks() {
+  std::vector<named> out;
+  // Generated tracks: the tempo track and instrument tracks of a few songs,
+  // one long enough for the reader's quick path to run for a while.
+  for (const unsigned bars : {1U, 4U, 30U}) {
+    const auto song = mthc::test::midi_song(bars, 3, bars);
+    for (std::size_t t = 0; t < song.size(); ++t)
+      out.push_back({"song_" + std::to_string(bars) + "_bars_track_" + std::to_string(t), song[t]});
+  }
+  // Every kind of event, and the rules the reader bends: running status
+  // across SysEx, meta and system messages, 4-byte numbers.
+  out.push_back({"every_kind", mthc::test::from_hex("00 ff 03 04 73 6f 6e 67 00 ff 51 03 07 a1 20"
+                                                    "00 c0 05 00 90 3c 40 81 00 3c 00 00 f0 03 7e"
+                                                    "7f f7 00 3e 40 00 f8 00 f2 01 02 00 f1 05 00"
+                                                    "f3 01 00 f6 00 3e 00 00 f7 02 f8 fa 00 d0 40"
+                                                    "ff ff ff 7f ff 2f 00")});
+  // One fault each.
+  const std::vector<named> faults = {
+      {"empty", {}},
+      {"no_end_of_track", mthc::test::from_hex("00 90 3c 40 10 3c 00")},
+      {"bytes_after_end", mthc::test::from_hex("00 ff 2f 00 00 90 3c 40")},
+      {"delta_too_long", mthc::test::from_hex("00 90 3c 40 80 80 80 80 00 3c 00 00 ff 2f 00")},
+      {"length_too_long", mthc::test::from_hex("00 ff 01 80 80 80 80 01 41 00 ff 2f 00")},
+      {"data_byte_high_bit", mthc::test::from_hex("00 90 3c 40 00 90 3c 80 00 ff 2f 00")},
+      {"no_running_status", mthc::test::from_hex("00 ff 01 00 00 3c 40 00 ff 2f 00")},
+      {"undefined_status", mthc::test::from_hex("00 90 3c 40 00 f4 00 ff 2f 00")},
+      {"payload_past_end", mthc::test::from_hex("00 f0 ff ff ff 7f 00")},
+  };
+  out.insert(out.end(), faults.begin(), faults.end());
+  // A generated track cut in the middle of an event, and one with bytes
+  // after its end.
+  bytes cut = mthc::test::midi_track(3, 2, 2);
+  cut.resize(cut.size() / 2 + 1);
+  out.push_back({"cut_in_half", cut});
+  bytes trailing = mthc::test::midi_track(4, 5, 2);
+  mthc::test::append(trailing, bytes{0x00, 0x00});
+  out.push_back({"trailing_bytes", trailing});
+  return out;
+}
+
+bool write_track_seeds(const fs::path& dir) {
+  for (const named& t : midi_tracks()) {
+    if (!write_file(dir / (t.name + ".trk"), t.data)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -288,7 +338,7 @@ int main(int argc, char** argv) {
   }
   const fs::path root(argv[1]);
   std::error_code error;
-  for (const char* target : {"decode_block", "convert_to_midi"}) {
+  for (const char* target : {"decode_block", "convert_to_midi", "track_reader"}) {
     fs::remove_all(root / target, error);
     fs::create_directories(root / target, error);
     if (error) {
@@ -298,5 +348,6 @@ int main(int argc, char** argv) {
   }
   if (!write_decode_seeds(root / "decode_block")) return 1;
   if (!write_container_seeds(root / "convert_to_midi")) return 1;
+  if (!write_track_seeds(root / "track_reader")) return 1;
   return 0;
 }

@@ -17,4 +17,6 @@
 #include <mthc/decode_block.hpp>
 #include <mthc/encode_block.hpp>
 #include <mthc/pack_midi.hpp>
+#include <mthc/summarize_music.hpp>
+#include <mthc/track_reader.hpp>
 #include <mthc/version.hpp>
