@@ -42,10 +42,15 @@ function bytesText(count) {
   return count.toLocaleString('en-US') + (count === 1 ? ' byte' : ' bytes');
 }
 
+// [h:]m:ss.s
 function durationText(seconds) {
-  const minutes = Math.floor(seconds / 60);
-  const rest = seconds - minutes * 60;
-  return minutes + ':' + (rest < 10 ? '0' : '') + rest.toFixed(1);
+  const tenths = Math.round(seconds * 10);
+  const hours = Math.floor(tenths / 36000);
+  const minutes = Math.floor(tenths / 600) % 60;
+  const rest = (tenths % 600) / 10;
+  const two = (n) => (n < 10 ? '0' : '') + n;
+  return (hours > 0 ? hours + ':' + two(minutes) : String(minutes)) + ':' +
+         (rest < 10 ? '0' : '') + rest.toFixed(1);
 }
 
 // ---- Rows ----
@@ -221,6 +226,103 @@ drop.addEventListener('drop', (event) => {
 
 // ---- The piano roll ----
 
+// Told apart also by people who see few colours (the first eight), and
+// readable on white.
+const PALETTE = ['#0072b2', '#e69f00', '#009e73', '#cc79a7', '#d55e00', '#56b4e9', '#7f3c8d',
+                 '#3c3c3c', '#80ba5a', '#a05a2c', '#008695', '#e68310'];
+const BACKGROUND = '#ffffff';
+const C_LINE = '#ececec';
+
+// A CSS colour #rrggbb as the 32-bit pixel of an ImageData (bytes r, g, b, a).
+function pixel(colour) {
+  const value = parseInt(colour.slice(1), 16);
+  return ((255 << 24) | ((value & 0xff) << 16) | (value & 0xff00) | (value >> 16)) >>> 0;
+}
+
+function trackName(track, index) {
+  return track.name.trim() !== '' ? track.name : 'Track ' + index;
+}
+
 function showSong(row, song, notes) {
-  // filled in with the song's description
+  const count = song.tracks.reduce((sum, track) => sum + track.notes, 0);
+  row.tracks.textContent = String(song.tracks.length);
+  row.duration.textContent = durationText(song.seconds);
+  row.notes.textContent = count.toLocaleString('en-US');
+  if (notes.start.length === 0) return;
+
+  // One colour for each track that has notes, in track order.
+  const colours = new Map();
+  const legend = element('ul', 'legend');
+  song.tracks.forEach((track, index) => {
+    if (track.notes === 0) return;
+    const colour = PALETTE[colours.size % PALETTE.length];
+    colours.set(index, colour);
+    const item = element('li');
+    const swatch = element('span', 'swatch');
+    swatch.style.backgroundColor = colour;
+    item.append(swatch, trackName(track, index) + ': ' + track.notes.toLocaleString('en-US') +
+                (track.notes === 1 ? ' note' : ' notes'));
+    if (track.error) item.append(' (read up to byte ' + track.errorOffset + ': ' + track.error + ')');
+    legend.append(item);
+  });
+
+  const canvas = element('canvas');
+  canvas.setAttribute('role', 'img');
+  canvas.setAttribute('aria-label', 'Piano roll of ' + row.file.name + ': ' + legend.children.length +
+                      ' tracks with notes over ' + durationText(song.seconds));
+  canvas.dataset.notes = String(notes.start.length);
+  const figure = element('figure', 'roll');
+  const caption = element('figcaption');
+  caption.append(legend);
+  figure.append(canvas, caption);
+  row.node.append(figure);
+
+  const draw = () => drawRoll(canvas, song, notes, colours);
+  new ResizeObserver(draw).observe(canvas);
+}
+
+// Notes as bars: time from left to right, pitch from bottom to top, a light
+// line at every C. Drawn pixel by pixel: a large song has millions of notes.
+function drawRoll(canvas, song, notes, colours) {
+  const ratio = window.devicePixelRatio || 1;
+  const width = Math.max(1, Math.round(canvas.clientWidth * ratio));
+  const height = Math.max(1, Math.round(canvas.clientHeight * ratio));
+  if (canvas.width === width && canvas.height === height && canvas.dataset.drawn) return;
+  canvas.width = width;
+  canvas.height = height;
+  const image = new ImageData(width, height);
+  const pixels = new Uint32Array(image.data.buffer);
+  pixels.fill(pixel(BACKGROUND));
+
+  let low = 127;
+  let high = 0;
+  let end = song.seconds;
+  for (let n = 0; n < notes.start.length; ++n) {
+    low = Math.min(low, notes.pitch[n]);
+    high = Math.max(high, notes.pitch[n]);
+    end = Math.max(end, notes.end[n]);
+  }
+  const rowHeight = height / (high - low + 1);
+  const gap = rowHeight >= 4 ? 1 : 0;
+  const xScale = end > 0 ? width / end : 0;
+  const top = (pitch) => Math.floor((high - pitch) * rowHeight);
+
+  const line = pixel(C_LINE);
+  for (let pitch = low; pitch <= high; ++pitch) {
+    if (pitch % 12 !== 0) continue;
+    const y = Math.min(height - 1, top(pitch) + Math.max(1, Math.floor(rowHeight)) - 1);
+    pixels.fill(line, y * width, (y + 1) * width);
+  }
+
+  const colourOf = new Map([...colours].map(([track, colour]) => [track, pixel(colour)]));
+  for (let n = 0; n < notes.start.length; ++n) {
+    const colour = colourOf.get(notes.track[n]);
+    const x0 = Math.min(width - 1, Math.floor(notes.start[n] * xScale));
+    const x1 = Math.min(width, Math.max(x0 + 1, Math.floor(notes.end[n] * xScale)));
+    const y0 = top(notes.pitch[n]);
+    const y1 = Math.min(height, Math.max(y0 + 1, top(notes.pitch[n] - 1) - gap));
+    for (let y = y0; y < y1; ++y) pixels.fill(colour, y * width + x0, y * width + x1);
+  }
+  canvas.getContext('2d').putImageData(image, 0, 0);
+  canvas.dataset.drawn = 'yes';
 }

@@ -6,7 +6,7 @@
 // Messages in:  {type: 'file', id, file, strict}  {type: 'zip', id, entries: [{name, blob}]}
 // Messages out: {type: 'progress', id, done, total}
 //               {type: 'done', id, container, output, error, warnings, blocks}
-//               {type: 'song', id, song, notes}
+//               {type: 'song', id, song, notes: {start, end, pitch, track}}
 //               {type: 'zip', id, archive}
 'use strict';
 
@@ -78,13 +78,33 @@ async function handleFile(m, {id, file, strict}) {
     warnings: lines(text(m, m._web_warnings())),
     blocks: m._web_blocks(),
   };
-  if (ok) {
-    result.output = output(m);
-    postMessage(result, [result.output]);
-  } else {
+  if (!ok) {
     postMessage(result);
+    m._web_clear();
+    return;
   }
+  // The download first; the song's description follows.
+  result.output = output(m);
+  postMessage(result, [result.output]);
+  if (m._web_describe() === 1) {
+    const count = m._web_note_count();
+    const notes = {
+      start: copy(m, Float32Array, m._web_note_starts(), count),
+      end: copy(m, Float32Array, m._web_note_ends(), count),
+      pitch: copy(m, Uint8Array, m._web_note_pitches(), count),
+      track: copy(m, Uint16Array, m._web_note_tracks(), count),
+    };
+    const song = JSON.parse(text(m, m._web_song()));
+    postMessage({type: 'song', id, song, notes},
+                [notes.start.buffer, notes.end.buffer, notes.pitch.buffer, notes.track.buffer]);
+  }
+  m._web_forget_song();
   m._web_clear();
+}
+
+// `count` elements of an array of the library's at `start`, copied out.
+function copy(m, Type, start, count) {
+  return new Type(m.HEAPU8.buffer, start, count).slice();
 }
 
 async function handleZip({id, entries}) {

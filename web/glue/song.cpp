@@ -1,0 +1,289 @@
+// The song of the file in hand, for the page's listing and its piano roll:
+// what the music summary says of each track, and every note as a bar, from
+// its note-on to its note-off in seconds (following the tempo changes as the
+// summary does), at its pitch, in its track.
+//
+// web_describe() reads the MIDI file that the file in hand is or became (a
+// packed file is described as its container converts back); then
+// web_song() is the summary as JSON text, and web_note_*() are the notes,
+// web_note_count() of them, as parallel arrays.
+#include <emscripten/emscripten.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <mthc/convert_to_midi.hpp>
+#include <mthc/summarize_music.hpp>
+#include <mthc/track_reader.hpp>
+#include <new>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "files.hpp"
+#include "format/big_endian.hpp"
+
+namespace mthc::web {
+
+namespace {
+
+constexpr std::uint8_t k_set_tempo = 0x51;
+constexpr double k_default_tempo = 500000;  // microseconds per quarter note
+
+struct tempo_change {
+  std::uint64_t tick = 0;
+  double microseconds = 0;  // per quarter note, from here on
+  double at = 0;            // microseconds from the start to this change
+};
+
+// Ticks to seconds, by the division and the tempo changes (in time order).
+class clock {
+ public:
+  clock(std::uint16_t division, std::vector<tempo_change> tempos)
+      : division_(division), tempos_(std::move(tempos)) {
+    double at = 0;
+    std::uint64_t from = 0;
+    double tempo = k_default_tempo;
+    for (tempo_change& change : tempos_) {
+      at += static_cast<double>(change.tick - from) * tempo;
+      change.at = at;
+      from = change.tick;
+      tempo = change.microseconds;
+    }
+  }
+
+  double seconds(std::uint64_t tick) const {
+    if ((division_ & 0x8000) != 0) {
+      // SMPTE time: minus the frames per second, then ticks per frame.
+      const int fps = -static_cast<std::int8_t>(division_ >> 8);
+      const double per_second = (fps == 29 ? 30000.0 / 1001.0 : fps) * (division_ & 0xFF);
+      return per_second > 0 ? static_cast<double>(tick) / per_second : 0;
+    }
+    if (division_ == 0) return 0;
+    // The last change before `tick` holds there.
+    const auto after = std::lower_bound(
+        tempos_.begin(), tempos_.end(), tick,
+        [](const tempo_change& change, std::uint64_t t) { return change.tick < t; });
+    if (after == tempos_.begin()) return static_cast<double>(tick) * k_default_tempo / 1e6 / division_;
+    const tempo_change& change = *(after - 1);
+    return (change.at + static_cast<double>(tick - change.tick) * change.microseconds) / 1e6 /
+           division_;
+  }
+
+ private:
+  std::uint16_t division_;
+  std::vector<tempo_change> tempos_;
+};
+
+struct note_ticks {
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+};
+
+struct song {
+  std::string json;
+  std::vector<float> starts, ends;
+  std::vector<std::uint8_t> pitches;
+  std::vector<std::uint16_t> tracks;
+};
+
+song described;
+
+// The tempo changes of one track, in its order.
+void add_tempos(std::span<const std::uint8_t> track, std::vector<tempo_change>& tempos) {
+  track_reader reader{track};
+  track_event event;
+  std::uint64_t tick = 0;
+  while (next_event(reader, event)) {
+    tick += event.delta;
+    if (event.kind == event_kind::meta && event.meta_type == k_set_tempo && event.data.size() >= 3) {
+      const auto* d = event.data.data();
+      tempos.push_back({tick, static_cast<double>(d[0] << 16 | d[1] << 8 | d[2]), 0});
+    }
+  }
+}
+
+// The notes of one track, in ticks: a note-on of velocity above 0 starts a
+// note, the next note-off of its channel and key (or note-on of velocity 0)
+// ends the earliest such note still sounding, and the track's end ends the
+// rest. Read up to the track's end or its first fault, as the summary reads.
+void add_notes(std::span<const std::uint8_t> track, std::vector<note_ticks>& notes,
+               std::vector<std::uint8_t>& pitches) {
+  std::vector<std::vector<std::size_t>> sounding(16 * 128);
+  track_reader reader{track};
+  track_event event;
+  std::uint64_t tick = 0;
+  while (next_event(reader, event)) {
+    tick += event.delta;
+    if (event.kind != event_kind::channel) continue;
+    const unsigned command = event.status & 0xF0U;
+    if (command != 0x90 && command != 0x80) continue;
+    const unsigned key = (event.status & 0x0FU) * 128 + event.data[0];
+    auto& waiting = sounding[key];
+    if (command == 0x90 && event.data[1] != 0) {
+      waiting.push_back(notes.size());
+      notes.push_back({tick, tick});
+      pitches.push_back(event.data[0]);
+    } else if (!waiting.empty()) {
+      notes[waiting.front()].end = tick;
+      waiting.erase(waiting.begin());
+    }
+  }
+  for (const auto& waiting : sounding) {
+    for (const std::size_t n : waiting)
+      notes[n].end = tick;
+  }
+}
+
+void json_string(std::string& out, std::span<const std::uint8_t> bytes) {
+  out += '"';
+  for (const std::uint8_t c : bytes) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7F) {
+      // Names are bytes as stored: read as Latin-1, the usual guess.
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  out += '"';
+}
+
+void json_bits(std::string& out, std::span<const std::uint64_t> words, unsigned count) {
+  out += '[';
+  bool first = true;
+  for (unsigned bit = 0; bit < count; ++bit) {
+    if ((words[bit / 64] >> (bit % 64) & 1U) == 0) continue;
+    if (!first) out += ',';
+    out += std::to_string(bit);
+    first = false;
+  }
+  out += ']';
+}
+
+bool describe(std::span<const std::uint8_t> midi) {
+  // The MIDI files the core writes: "MThd", length 6, format, track count,
+  // division, then one "MTrk" chunk per track.
+  if (midi.size() < 14) return false;
+  const std::uint16_t format = format::read_be16(midi.data() + 8);
+  const std::uint16_t division = format::read_be16(midi.data() + 12);
+  std::vector<std::span<const std::uint8_t>> tracks;
+  for (std::size_t at = 14; at + 8 <= midi.size();) {
+    const std::size_t length = format::read_be32(midi.data() + at + 4);
+    if (length > midi.size() - at - 8) break;
+    tracks.push_back(midi.subspan(at + 8, length));
+    at += 8 + length;
+  }
+  const music_summary summary = summarize_music(format, division, tracks);
+  if (summary.error != summary_error::none) return false;
+
+  // Tracks played together share one tempo map; those of format 2, one
+  // after another, each have their own.
+  std::vector<note_ticks> notes;
+  std::vector<std::uint8_t> pitches;
+  std::vector<tempo_change> shared;
+  if (format != 2) {
+    for (const auto& track : tracks)
+      add_tempos(track, shared);
+    std::stable_sort(shared.begin(), shared.end(), [](const tempo_change& a, const tempo_change& b) {
+      return a.tick < b.tick;
+    });
+  }
+  const clock together(division, shared);
+  double offset = 0;  // format 2: where the track begins
+  for (std::size_t t = 0; t < tracks.size(); ++t) {
+    std::vector<tempo_change> own;
+    if (format == 2) add_tempos(tracks[t], own);
+    const clock track_clock(division, std::move(own));
+    const clock& time = format == 2 ? track_clock : together;
+    notes.clear();
+    pitches.clear();
+    add_notes(tracks[t], notes, pitches);
+    for (std::size_t n = 0; n < notes.size(); ++n) {
+      described.starts.push_back(static_cast<float>(offset + time.seconds(notes[n].start)));
+      described.ends.push_back(static_cast<float>(offset + time.seconds(notes[n].end)));
+      described.pitches.push_back(pitches[n]);
+      described.tracks.push_back(static_cast<std::uint16_t>(std::min<std::size_t>(t, 0xFFFF)));
+    }
+    if (format == 2) offset += time.seconds(summary.tracks[t].end_tick);
+  }
+
+  std::string& json = described.json;
+  json = "{\"format\":" + std::to_string(format) + ",\"division\":" + std::to_string(division) +
+         ",\"seconds\":" + std::to_string(summary.duration_seconds) + ",\"tracks\":[";
+  for (std::size_t t = 0; t < summary.tracks.size(); ++t) {
+    const track_summary& track = summary.tracks[t];
+    if (t > 0) json += ',';
+    json += "{\"name\":";
+    json_string(json, {reinterpret_cast<const std::uint8_t*>(track.name.data()), track.name.size()});
+    json += ",\"notes\":" + std::to_string(track.notes) + ",\"channels\":";
+    const std::uint64_t channels[1] = {track.channels};
+    json_bits(json, channels, 16);
+    json += ",\"programs\":";
+    json_bits(json, track.programs, 128);
+    json += ",\"error\":\"";
+    if (track.error != track_error::none) {
+      json += track_error_text(track.error);
+      json += "\",\"errorOffset\":" + std::to_string(track.error_offset);
+    } else {
+      json += '"';
+    }
+    json += '}';
+  }
+  json += "]}";
+  return true;
+}
+
+}  // namespace
+
+}  // namespace mthc::web
+
+using namespace mthc;
+using namespace mthc::web;
+
+extern "C" {
+
+// Describes the song of the file in hand; 1 when there is one.
+EMSCRIPTEN_KEEPALIVE int web_describe() {
+  described = song{};
+  try {
+    if (output_is_midi()) return describe(output()) ? 1 : 0;
+    const conversion_result back = convert_to_midi(output());
+    return back.error == conversion_error::none && describe(back.midi_file.used()) ? 1 : 0;
+  } catch (const std::bad_alloc&) {
+    described = song{};
+    return 0;
+  }
+}
+
+EMSCRIPTEN_KEEPALIVE const char* web_song() {
+  return described.json.c_str();
+}
+EMSCRIPTEN_KEEPALIVE std::size_t web_note_count() {
+  return described.starts.size();
+}
+EMSCRIPTEN_KEEPALIVE const float* web_note_starts() {
+  return described.starts.data();
+}
+EMSCRIPTEN_KEEPALIVE const float* web_note_ends() {
+  return described.ends.data();
+}
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* web_note_pitches() {
+  return described.pitches.data();
+}
+EMSCRIPTEN_KEEPALIVE const std::uint16_t* web_note_tracks() {
+  return described.tracks.data();
+}
+
+// Lets the song go.
+EMSCRIPTEN_KEEPALIVE void web_forget_song() {
+  described = song{};
+}
+
+}  // extern "C"
