@@ -154,6 +154,10 @@ function showResult(row, message) {
 
 worker.onmessage = (event) => {
   const message = event.data;
+  if (message.type === 'ready') {
+    document.body.dataset.ready = 'yes';
+    return;
+  }
   if (message.type === 'zip') {
     finishZip(message.archive);
     return;

@@ -4,7 +4,8 @@
 // archive of "Download all" is made here too (fflate).
 //
 // Messages in:  {type: 'file', id, file, strict}  {type: 'zip', id, entries: [{name, blob}]}
-// Messages out: {type: 'progress', id, done, total}
+// Messages out: {type: 'ready'} once the library has started
+//               {type: 'progress', id, done, total}
 //               {type: 'done', id, container, output, error, warnings, blocks}
 //               {type: 'song', id, song, notes: {start, end, pitch, track}}
 //               {type: 'zip', id, archive}
@@ -13,6 +14,7 @@
 importScripts('mthc.js', 'fflate.min.js');
 
 let library = createMthc();
+library.then(() => postMessage({type: 'ready'}));
 // Messages wait for the library and for each other.
 let queue = Promise.resolve();
 
