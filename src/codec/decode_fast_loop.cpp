@@ -805,7 +805,8 @@ bool can_run(fast_loop_variant variant) noexcept {
 #endif
 }
 
-fast_loop_exit run_fast_loop_variant(block_state& s, fast_loop_variant variant) noexcept {
+fast_loop_exit run_fast_loop_variant(block_state& s,
+                                     [[maybe_unused]] fast_loop_variant variant) noexcept {
 #if MTHC_FAST_LOOP_VARIANTS
   if (variant == loop_variant::bit_manipulation_pext) return fast_loop_bit_manipulation_pext(s);
   if (variant == loop_variant::bit_manipulation) return fast_loop_bit_manipulation(s);
