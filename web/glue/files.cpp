@@ -65,7 +65,8 @@ std::span<const std::uint8_t> input() noexcept {
 }
 
 std::span<const std::uint8_t> output() noexcept {
-  return file.output_is_midi ? file.midi_file.used() : std::span<const std::uint8_t>(file.container);
+  return file.output_is_midi ? file.midi_file.used()
+                             : std::span<const std::uint8_t>(file.container);
 }
 
 bool output_is_midi() noexcept {
@@ -82,10 +83,9 @@ extern "C" {
 // The error for a file of `size` bytes that is too large to read, or "".
 EMSCRIPTEN_KEEPALIVE const char* web_size_error(double size) {
   static std::string text;
-  text = size > k_max_input_size
-             ? "the file is too large: a container holds at most " +
-                   std::to_string(k_max_track_data) + " bytes of track data"
-             : std::string();
+  text = size > k_max_input_size ? "the file is too large: a container holds at most " +
+                                       std::to_string(k_max_track_data) + " bytes of track data"
+                                 : std::string();
   return text.c_str();
 }
 

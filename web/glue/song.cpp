@@ -66,7 +66,8 @@ class clock {
     const auto after = std::lower_bound(
         tempos_.begin(), tempos_.end(), tick,
         [](const tempo_change& change, std::uint64_t t) { return change.tick < t; });
-    if (after == tempos_.begin()) return static_cast<double>(tick) * k_default_tempo / 1e6 / division_;
+    if (after == tempos_.begin())
+      return static_cast<double>(tick) * k_default_tempo / 1e6 / division_;
     const tempo_change& change = *(after - 1);
     return (change.at + static_cast<double>(tick - change.tick) * change.microseconds) / 1e6 /
            division_;
@@ -98,7 +99,8 @@ void add_tempos(std::span<const std::uint8_t> track, std::vector<tempo_change>& 
   std::uint64_t tick = 0;
   while (next_event(reader, event)) {
     tick += event.delta;
-    if (event.kind == event_kind::meta && event.meta_type == k_set_tempo && event.data.size() >= 3) {
+    if (event.kind == event_kind::meta && event.meta_type == k_set_tempo &&
+        event.data.size() >= 3) {
       const auto* d = event.data.data();
       tempos.push_back({tick, static_cast<double>(d[0] << 16 | d[1] << 8 | d[2]), 0});
     }
@@ -191,9 +193,8 @@ bool describe(std::span<const std::uint8_t> midi) {
   if (format != 2) {
     for (const auto& track : tracks)
       add_tempos(track, shared);
-    std::stable_sort(shared.begin(), shared.end(), [](const tempo_change& a, const tempo_change& b) {
-      return a.tick < b.tick;
-    });
+    std::stable_sort(shared.begin(), shared.end(),
+                     [](const tempo_change& a, const tempo_change& b) { return a.tick < b.tick; });
   }
   const clock together(division, shared);
   double offset = 0;  // format 2: where the track begins
@@ -221,7 +222,8 @@ bool describe(std::span<const std::uint8_t> midi) {
     const track_summary& track = summary.tracks[t];
     if (t > 0) json += ',';
     json += "{\"name\":";
-    json_string(json, {reinterpret_cast<const std::uint8_t*>(track.name.data()), track.name.size()});
+    json_string(json,
+                {reinterpret_cast<const std::uint8_t*>(track.name.data()), track.name.size()});
     json += ",\"notes\":" + std::to_string(track.notes) + ",\"channels\":";
     const std::uint64_t channels[1] = {track.channels};
     json_bits(json, channels, 16);

@@ -286,7 +286,9 @@ function showSong(row, song, notes) {
 }
 
 // Notes as bars: time from left to right, pitch from bottom to top, a light
-// line at every C. Drawn pixel by pixel: a large song has millions of notes.
+// line at every C. A large song has millions of notes, most narrower than a
+// pixel: they are first laid on a grid of a cell per pixel column and key,
+// which is then drawn row by row.
 function drawRoll(canvas, song, notes, colours) {
   const ratio = window.devicePixelRatio || 1;
   const width = Math.max(1, Math.round(canvas.clientWidth * ratio));
@@ -294,9 +296,6 @@ function drawRoll(canvas, song, notes, colours) {
   if (canvas.width === width && canvas.height === height && canvas.dataset.drawn) return;
   canvas.width = width;
   canvas.height = height;
-  const image = new ImageData(width, height);
-  const pixels = new Uint32Array(image.data.buffer);
-  pixels.fill(pixel(BACKGROUND));
 
   let low = 127;
   let high = 0;
@@ -306,26 +305,39 @@ function drawRoll(canvas, song, notes, colours) {
     high = Math.max(high, notes.pitch[n]);
     end = Math.max(end, notes.end[n]);
   }
-  const rowHeight = height / (high - low + 1);
-  const gap = rowHeight >= 4 ? 1 : 0;
   const xScale = end > 0 ? width / end : 0;
-  const top = (pitch) => Math.floor((high - pitch) * rowHeight);
 
-  const line = pixel(C_LINE);
-  for (let pitch = low; pitch <= high; ++pitch) {
-    if (pitch % 12 !== 0) continue;
-    const y = Math.min(height - 1, top(pitch) + Math.max(1, Math.floor(rowHeight)) - 1);
-    pixels.fill(line, y * width, (y + 1) * width);
-  }
-
-  const colourOf = new Map([...colours].map(([track, colour]) => [track, pixel(colour)]));
+  // The grid: the colour of the last note in each cell, 0 for none.
+  const colourOf = new Uint32Array(song.tracks.length);
+  for (const [track, colour] of colours) colourOf[track] = pixel(colour);
+  const grid = new Uint32Array(width * 128);
   for (let n = 0; n < notes.start.length; ++n) {
-    const colour = colourOf.get(notes.track[n]);
     const x0 = Math.min(width - 1, Math.floor(notes.start[n] * xScale));
     const x1 = Math.min(width, Math.max(x0 + 1, Math.floor(notes.end[n] * xScale)));
-    const y0 = top(notes.pitch[n]);
-    const y1 = Math.min(height, Math.max(y0 + 1, top(notes.pitch[n] - 1) - gap));
-    for (let y = y0; y < y1; ++y) pixels.fill(colour, y * width + x0, y * width + x1);
+    const at = notes.pitch[n] * width;
+    grid.fill(colourOf[notes.track[n]], at + x0, at + x1);
+  }
+
+  const image = new ImageData(width, height);
+  const pixels = new Uint32Array(image.data.buffer);
+  pixels.fill(pixel(BACKGROUND));
+  const rowHeight = height / (high - low + 1);
+  const gap = rowHeight >= 4 ? 1 : 0;
+  const top = (pitch) => Math.floor((high - pitch) * rowHeight);
+  const line = pixel(C_LINE);
+  for (let pitch = low; pitch <= high; ++pitch) {
+    const y0 = top(pitch);
+    const y1 = Math.min(height, Math.max(y0 + 1, top(pitch - 1) - gap));
+    if (pitch % 12 === 0) {
+      const y = Math.min(height - 1, top(pitch - 1) - 1);
+      pixels.fill(line, y * width, (y + 1) * width);
+    }
+    const cells = grid.subarray(pitch * width, (pitch + 1) * width);
+    for (let x = 0; x < width; ++x) {
+      const colour = cells[x];
+      if (colour === 0) continue;
+      for (let y = y0; y < y1; ++y) pixels[y * width + x] = colour;
+    }
   }
   canvas.getContext('2d').putImageData(image, 0, 0);
   canvas.dataset.drawn = 'yes';
