@@ -133,9 +133,9 @@ function showResult(row, message) {
     }
     return;
   }
-  const size = message.output.byteLength;
+  const size = message.output.size;
   row.outputName = outputName(name, message.container);
-  row.blob = new Blob([message.output], {type: 'application/octet-stream'});
+  row.blob = message.output;
   const kind = message.container ? 'MIDI file' : 'container';
   row.output.textContent = bytesText(size) + ' (' + kind + ', ' + message.blocks +
       (message.blocks === 1 ? ' block)' : ' blocks)');

@@ -6,7 +6,7 @@
 // Messages in:  {type: 'file', id, file, strict}  {type: 'zip', id, entries: [{name, blob}]}
 // Messages out: {type: 'ready'} once the library has started
 //               {type: 'progress', id, done, total}
-//               {type: 'done', id, container, output, error, warnings, blocks}
+//               {type: 'done', id, container, output (a Blob), error, warnings, blocks}
 //               {type: 'song', id, song, notes: {start, end, pitch, track}}
 //               {type: 'zip', id, archive}
 'use strict';
@@ -42,10 +42,12 @@ function lines(value) {
   return value.split('\n').filter((line) => line !== '');
 }
 
-// Copies the output of the file in hand out of the library's memory.
+// The output of the file in hand, copied out of the library's memory once,
+// into a Blob: the page links to it and sends it back for the zip archive.
 function output(m) {
   const start = m._web_output();
-  return m.HEAPU8.slice(start, start + m._web_output_size()).buffer;
+  return new Blob([m.HEAPU8.subarray(start, start + m._web_output_size())],
+                  {type: 'application/octet-stream'});
 }
 
 async function handleFile(m, {id, file, strict}) {
@@ -87,7 +89,7 @@ async function handleFile(m, {id, file, strict}) {
   }
   // The download first; the song's description follows.
   result.output = output(m);
-  postMessage(result, [result.output]);
+  postMessage(result);
   if (m._web_describe() === 1) {
     const count = m._web_note_count();
     const notes = {
