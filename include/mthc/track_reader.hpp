@@ -38,6 +38,8 @@ enum class track_error {
   event_past_end,                 // an event runs past the end of the track (its first byte)
   missing_end_of_track,           // no end-of-track event (the track's size)
   bytes_after_end_of_track,       // bytes follow end-of-track (the first of them)
+  meta_event_unreadable,          // a meta event too short for its type, or a key
+                                  // signature of no key (its type byte)
 };
 
 enum class event_kind : std::uint8_t { channel, system, sysex, meta };

@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "format/big_endian.hpp"
+#include "format/format.hpp"
 #include "midi/split_tracks.hpp"
 
 namespace mthc {
@@ -75,6 +77,50 @@ std::string pack_error_text(const pack_result& r) {
                      ul(r.value), ul(r.chunk_count));
   }
   return {};
+}
+
+std::string midi_fault_text(const midi_read_result& r) {
+  pack_result as_packing;
+  as_packing.offset = r.offset;
+  as_packing.value = r.value;
+  as_packing.chunk_count = r.chunk_count;
+  as_packing.tag = r.tag;
+  switch (r.fault) {
+    case midi_fault::none:
+      return {};
+    case midi_fault::not_midi:
+      as_packing.error = pack_error::not_midi;
+      break;
+    case midi_fault::header_length:
+      as_packing.error = pack_error::header_length;
+      break;
+    case midi_fault::chunk_past_end:
+      as_packing.error = pack_error::chunk_past_end;
+      break;
+    case midi_fault::foreign_chunk:
+      as_packing.error = pack_error::foreign_chunk;
+      break;
+    case midi_fault::track_count_mismatch:
+      as_packing.error = pack_error::track_count_mismatch;
+      break;
+  }
+  return pack_error_text(as_packing);
+}
+
+std::string midi_header_text(std::span<const std::uint8_t> midi) {
+  if (midi.size() < format::k_midi_header_size) return "the MIDI file is shorter than its header";
+  const std::uint32_t length = format::read_be32(&midi[format::k_midi_header_tag.size()]);
+  if (length != format::k_midi_header_length) {
+    return text_of("the MIDI header declares a length of %lu bytes, not 6", ul(length));
+  }
+  const unsigned file_format = format::read_be16(&midi[format::k_header_fields_offset + 4]);
+  if (file_format > 2) return text_of("the MIDI file's format is %u, not 0, 1 or 2", file_format);
+  return {};
+}
+
+std::string track_fault_text(std::size_t track, const track_check& check) {
+  return text_of("track %lu: %s at offset %lu", ul(track), track_error_text(check.error),
+                 ul(check.offset));
 }
 
 std::string midi_change_text(const midi_change& c) {

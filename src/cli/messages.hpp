@@ -11,11 +11,25 @@
 #include <string>
 
 #include "container/check_container.hpp"
+#include "midi/read_midi_file.hpp"
+#include "midi/track_reader.hpp"
 
 namespace mthc {
 
 // Why a MIDI file was not packed.
 std::string pack_error_text(const pack_result& result);
+
+// Why a file cannot be read as a MIDI file.
+std::string midi_fault_text(const midi_read_result& result);
+
+// What is wrong with the header of a MIDI file that a conversion assembled
+// (the header fields come from the container as they are): a length other
+// than 6, which no reader can follow, or a format other than 0, 1 and 2.
+// Empty when nothing is.
+std::string midi_header_text(std::span<const std::uint8_t> midi);
+
+// The first fault of track `track`, and where it is.
+std::string track_fault_text(std::size_t track, const track_check& check);
 
 // One change the packer made to a MIDI file that bends the rules.
 std::string midi_change_text(const midi_change& change);

@@ -151,6 +151,8 @@ void print_pack_usage(std::FILE* stream, const char* program_name) noexcept {
                "  -d, --decompress     Unpack containers (refusing damaged ones)\n"
                "  -t, --test           Check containers; write nothing\n"
                "  -l, --list           One line per file: blocks, sizes, ratio, tracks\n"
+               "  -v, --verbose        With -l: each song's tracks, instruments, notes, length\n"
+               "      --json           With -l: the listing as JSON, one object per file\n"
                "  -o, --output PATH    Write the output to PATH (one input only)\n"
                "  -c, --stdout         Write to standard output\n"
                "  -f, --force          Overwrite existing output files\n"

@@ -10,15 +10,20 @@
 #include <vector>
 
 #include "cli/file_identity.hpp"
+#include "cli/listing.hpp"
 #include "cli/messages.hpp"
 #include "cli/pack_options.hpp"
 #include "cli/read_input_file.hpp"
 #include "cli/safe_output.hpp"
 #include "cli/terminal.hpp"
 #include "container/check_container.hpp"
+#include "format/big_endian.hpp"
 #include "format/format.hpp"
 #include "midi/convert_to_midi.hpp"
 #include "midi/pack_midi.hpp"
+#include "midi/read_midi_file.hpp"
+#include "midi/summarize_music.hpp"
+#include "midi/track_reader.hpp"
 
 namespace mthc {
 
@@ -73,14 +78,6 @@ std::string output_name(const char* input, bool to_midi) {
   }
   return name + ".mthc";
 }
-
-struct listing_totals {
-  std::size_t files = 0;
-  std::size_t blocks = 0;
-  std::size_t packed = 0;
-  std::size_t midi = 0;
-  std::size_t tracks = 0;
-};
 
 struct pack_run {
   const pack_arguments& options;
@@ -191,6 +188,18 @@ struct pack_run {
     for (const midi_change& change : packed.changes)
       warning(name, midi_change_text(change));
     if (!packed.empty_tracks.empty()) warning(name, empty_tracks_text(packed.empty_tracks));
+    // A track that does not read as MIDI events is packed as it is, but the
+    // container's check will report it (tracks without data aside: they come
+    // back as an end-of-track event).
+    const midi_read_result split = read_midi_file(smf);
+    for (std::size_t t = 0; t < split.file.tracks.size(); ++t) {
+      if (split.file.tracks[t].empty()) continue;
+      const track_check track = check_track(split.file.tracks[t]);
+      if (track.error != track_error::none) {
+        warning(name, track_fault_text(t, track) + "; mthc-pack -t will report it");
+        break;
+      }
+    }
     if (!write(path, packed.container)) return false;
     // Nothing is said beside data on standard output.
     if (!options.quiet && !path.empty()) {
@@ -222,6 +231,25 @@ struct pack_run {
       error(name, damage);
       return false;
     }
+    // The format has no checksum: damage inside the packed bytes that keeps
+    // every size right shows in the music, as a track that does not read
+    // as MIDI events to its end-of-track.
+    const std::span<const std::uint8_t> midi = result.midi_file.used();
+    if (const std::string header = midi_header_text(midi); !header.empty()) {
+      error(name, header);
+      return false;
+    }
+    const midi_read_result split = read_midi_file(midi);
+    for (std::size_t t = 0; t < split.file.tracks.size(); ++t) {
+      const track_check track = check_track(split.file.tracks[t]);
+      if (track.error != track_error::none) {
+        error(name,
+              track_fault_text(t, track) + (options.mode == pack_mode::test
+                                                ? std::string()
+                                                : "; mthc --decompress converts it as it is"));
+        return false;
+      }
+    }
     return true;
   }
 
@@ -248,59 +276,57 @@ struct pack_run {
     return true;
   }
 
-  bool list(const char* input, std::span<const std::uint8_t> image) {
+  // Lists a container or a MIDI file; false after an error line.
+  bool list(const char* input, std::span<const std::uint8_t> data) {
     const char* name = display_name(input);
-    if (const container_fault fault = check_container(image); fault != container_fault::none) {
-      error(name, container_fault_text(fault));
+    listed_file file;
+    file.name = name;
+    conversion_result converted;
+    std::span<const std::uint8_t> midi = data;
+    if (format::has_tag(data, 0, format::k_container_tag)) {
+      if (const container_fault fault = check_container(data); fault != container_fault::none) {
+        error(name, container_fault_text(fault));
+        return false;
+      }
+      converted = convert_to_midi(data);
+      if (converted.error != conversion_error::none) {
+        error(name, conversion_error_text(converted));
+        return false;
+      }
+      midi = converted.midi_file.used();
+      file.blocks = converted.check.blocks_declared;
+      file.packed_bytes = data.size();
+    }
+    const midi_read_result split = read_midi_file(midi);
+    if (split.fault != midi_fault::none) {
+      error(name, midi_fault_text(split));
       return false;
     }
-    const conversion_result converted = convert_to_midi(image);
-    if (converted.error != conversion_error::none) {
-      error(name, conversion_error_text(converted));
-      return false;
+    file.midi_bytes = midi.size();
+    const auto& fields = split.file.header_fields;
+    file.format = format::read_be16(&fields[4]);
+    file.track_count = format::read_be16(&fields[6]);
+    file.division = format::read_be16(&fields[8]);
+    music_summary music;
+    if (options.verbose || options.json) {
+      music = summarize_music(file.format, file.division, split.file.tracks);
+      if (music.error != summary_error::none) {
+        error(name, "out of memory reading the music");
+        return false;
+      }
+      file.music = &music;
     }
-    const auto midi = converted.midi_file.used();
-    const auto field = [&midi](std::size_t offset) {
-      return static_cast<unsigned>(midi[offset] << 8 | midi[offset + 1]);
-    };
-    const std::size_t tracks = field(format::k_midi_track_count_offset);
-    print_listing_line(std::to_string(converted.check.blocks_declared),
-                       std::to_string(image.size()), midi.size(), image.size(), tracks,
-                       std::to_string(field(8)), std::to_string(field(12)), name);
-    totals.files += 1;
-    totals.blocks += converted.check.blocks_declared;
-    totals.packed += image.size();
-    totals.midi += midi.size();
-    totals.tracks += tracks;
-    if (!converted.check.sound()) warning(name, container_check_text(converted.check));
+    if (options.json) {
+      print_json(file);
+    } else if (options.verbose) {
+      print_music(file);
+    } else {
+      print_listing_line(file, totals);
+    }
+    if (file.blocks && !converted.check.sound()) {
+      warning(name, container_check_text(converted.check));
+    }
     return true;
-  }
-
-  static std::string ratio(std::size_t packed, std::size_t midi) {
-    if (midi == 0) return "-";
-    char text[16];
-    std::snprintf(text, sizeof text, "%.1f%%",
-                  100.0 * (1.0 - static_cast<double>(packed) / static_cast<double>(midi)));
-    return text;
-  }
-
-  static void print_listing_header() {
-    std::printf("%6s %10s %10s %6s %6s %6s %8s  %s\n", "blocks", "packed", "midi", "ratio",
-                "tracks", "format", "division", "name");
-  }
-
-  static void print_listing_line(const std::string& blocks, const std::string& packed,
-                                 std::size_t midi, std::size_t packed_size, std::size_t tracks,
-                                 const std::string& format_text, const std::string& division,
-                                 const char* name) {
-    std::printf("%6s %10s %10lu %6s %6lu %6s %8s  %s\n", blocks.c_str(), packed.c_str(),
-                static_cast<unsigned long>(midi), ratio(packed_size, midi).c_str(),
-                static_cast<unsigned long>(tracks), format_text.c_str(), division.c_str(), name);
-  }
-
-  void print_listing_total() const {
-    print_listing_line(std::to_string(totals.blocks), std::to_string(totals.packed), totals.midi,
-                       totals.packed, totals.tracks, "-", "-", "(total)");
   }
 
   // One input, in the run's mode; false after an error line.
@@ -359,12 +385,13 @@ int run_files(pack_arguments options) {
     if (const auto identity = identity_of(input)) run.input_files.push_back(*identity);
   }
 
-  if (options.mode == pack_mode::list) pack_run::print_listing_header();
+  const bool table = options.mode == pack_mode::list && !options.verbose && !options.json;
+  if (table) print_listing_header();
   int status = 0;
   for (const char* input : options.inputs) {
     if (!run.process(input)) status = 1;
   }
-  if (options.mode == pack_mode::list && run.totals.files > 1) run.print_listing_total();
+  if (table && run.totals.files > 1) print_listing_total(run.totals);
   return status;
 }
 

@@ -125,6 +125,34 @@ inline bool read_channel_message(const std::uint8_t* p, std::uint8_t running,
   return true;
 }
 
+// The meta events whose data readers decode, and what they need: a sequence
+// number has 2 bytes (or none), a channel or port prefix 1, a tempo 3, an
+// SMPTE offset 5, a time signature 4, and a key signature 2: sharps (or, below
+// 0, flats) from -7 to 7, and 0 for major or 1 for minor. Readers fail on less
+// (damage most often), and a key signature of no key.
+bool meta_data_readable(std::uint8_t type, std::span<const std::uint8_t> data) noexcept {
+  switch (type) {
+    case 0x00:
+      return data.size() != 1;
+    case 0x20:
+    case 0x21:
+      return !data.empty();
+    case 0x51:
+      return data.size() >= 3;
+    case 0x54:
+      return data.size() >= 5;
+    case 0x58:
+      return data.size() >= 4;
+    case 0x59: {
+      if (data.size() < 2) return false;
+      const auto sharps = static_cast<std::int8_t>(data[0]);
+      return sharps >= -7 && sharps <= 7 && data[1] <= 1;
+    }
+    default:
+      return true;
+  }
+}
+
 bool fail(track_reader& reader, track_error error, std::size_t offset) {
   reader.error = error;
   reader.error_offset = offset;
@@ -217,6 +245,9 @@ bool next_event(track_reader& reader, track_event& event) noexcept {
       if (declared > track.size() - position)
         return fail(reader, track_error::event_past_end, start);
       length = declared;
+      if (kind == event_kind::meta &&
+          !meta_data_readable(meta_type, track.subspan(position, length)))
+        return fail(reader, track_error::meta_event_unreadable, length_start - 1);
       break;
     }
     case status_class::undefined:
@@ -290,6 +321,8 @@ const char* track_error_text(track_error error) noexcept {
       return "no end-of-track event";
     case track_error::bytes_after_end_of_track:
       return "bytes after the end-of-track event";
+    case track_error::meta_event_unreadable:
+      return "meta event too short for its type, or a key signature of no key";
   }
   return "unknown track fault";
 }

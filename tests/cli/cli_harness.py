@@ -61,7 +61,8 @@ class Case:
         self.windows = windows or {}
         self.skip = skip  # why the case is not run, if it is not
         self.stdin = stdin  # bytes for standard input (default: none, /dev/null)
-        # Standard output may be bytes: then it is compared as it is.
+        # Standard output may be bytes (compared as they are), a pattern (a
+        # compiled regular expression) or a callable(text) returning problems.
         self.file_size_limit = file_size_limit  # RLIMIT_FSIZE of the run, in bytes (Linux)
         # When given: the names of all the files the directory holds afterwards
         # (so that no temporary or partial file is left behind).
@@ -131,6 +132,8 @@ def run_case(case, programs, emulator, windows):
         expected_err = case.stderr.replace("{prog}", prog) if isinstance(case.stderr, str) else None
         if returncode != case.status:
             problems.append("exit status %d, expected %d" % (returncode, case.status))
+        if callable(case.stdout):
+            problems.extend(case.stdout(stdout))
         for label, got, pattern in (("output", stdout, case.stdout), ("error", stderr, case.stderr)):
             if isinstance(pattern, re.Pattern) and not pattern.fullmatch(got):
                 problems.append("standard %s differs:\n--- got\n%s--- expected (pattern)\n%s\n"

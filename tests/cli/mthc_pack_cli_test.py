@@ -28,6 +28,8 @@ PACK_USAGE = (
     "  -d, --decompress     Unpack containers (refusing damaged ones)\n"
     "  -t, --test           Check containers; write nothing\n"
     "  -l, --list           One line per file: blocks, sizes, ratio, tracks\n"
+    "  -v, --verbose        With -l: each song's tracks, instruments, notes, length\n"
+    "      --json           With -l: the listing as JSON, one object per file\n"
     "  -o, --output PATH    Write the output to PATH (one input only)\n"
     "  -c, --stdout         Write to standard output\n"
     "  -f, --force          Overwrite existing output files\n"
@@ -183,6 +185,91 @@ def make_sparse(name, size):
     return setup
 
 
+def track_facts(track):
+    """Notes, channels, programs and the end tick of a generated track, read
+    here event by event (full status bytes, no running status)."""
+    position, tick, notes, channels, programs, name, last_delta = 0, 0, 0, set(), set(), "", 0
+    while position < len(track):
+        delta = 0
+        while True:
+            delta = delta << 7 | (track[position] & 0x7F)
+            position += 1
+            if track[position - 1] < 0x80:
+                break
+        tick += delta
+        status = track[position]
+        if status == 0xFF:
+            length = track[position + 2]
+            if track[position + 1] == 0x03 and not name:
+                name = track[position + 3:position + 3 + length].decode("latin-1")
+            position += 3 + length
+            continue
+        size = 2 if status & 0xE0 == 0xC0 else 3
+        channels.add(status & 0x0F)
+        if status & 0xF0 == 0xC0:
+            programs.add(track[position + 1])
+        if status & 0xF0 == 0x90 and track[position + 2] > 0:
+            notes += 1
+        position += size
+        last_delta = delta
+    return {"notes": notes, "channels": sorted(channels), "programs": sorted(programs), "end": tick,
+            "name": name, "bytes": len(track), "last_delta": last_delta}
+
+
+SONG_TRACKS = [TEMPO] + [tune_track(s, s, 40) for s in range(1, 6)]
+SONG_FACTS = [track_facts(t) for t in SONG_TRACKS]
+# 500000 microseconds per quarter note of 480 ticks.
+SONG_SECONDS = max(f["end"] for f in SONG_FACTS) / 480 * 0.5
+
+
+def song_listing(name, packed):
+    """The listing of SONG with -l -v, worked out from the song's own events,
+    as a pattern (the packed size is the encoder's)."""
+    def members(values):
+        return ",".join(str(v + 1) for v in values) or "-"
+    minutes = int(SONG_SECONDS) // 60
+    text = re.escape("%s: format 1, 480 ticks per quarter note, 6 tracks, %d:%04.1f (%.1f s)\n" % (
+        name, minutes, SONG_SECONDS - 60 * minutes, SONG_SECONDS))
+    text += (r"  1 block, \d+ bytes packed, %d bytes of MIDI, \d+\.\d%% saved\n" % len(SONG) if packed
+             else re.escape("  %d bytes of MIDI\n" % len(SONG)))
+    text += re.escape("  track   notes      bytes  channels         programs         name\n")
+    for t, f in enumerate(SONG_FACTS):
+        text += re.escape("  %5d %7d %10d  %-16s %-16s %s\n" % (
+            t, f["notes"], f["bytes"], members(f["channels"]), members(f["programs"]), f["name"]))
+    return text
+
+
+def song_json(text):
+    import json
+    problems = []
+    lines = text.splitlines()
+    if len(lines) != 2:
+        return ["%d lines of JSON, expected 2" % len(lines)]
+    for line, name, kind in zip(lines, ["song.mthc", "song.mid"], ["container", "midi"]):
+        got = json.loads(line)
+        expected = {"file": name, "type": kind, "midi_bytes": len(SONG), "format": 1, "division": 480,
+                    "track_count": 6, "end_tick": max(f["end"] for f in SONG_FACTS),
+                    "duration_seconds": round(SONG_SECONDS, 3),
+                    "tracks": [{"index": t, "name": f["name"], "channels": f["channels"],
+                                "programs": f["programs"], "notes": f["notes"], "bytes": f["bytes"],
+                                "end_tick": f["end"], "fault": None} for t, f in enumerate(SONG_FACTS)]}
+        for track in got.get("tracks", []):
+            track.pop("events", None)
+        got.pop("blocks", None)
+        got.pop("packed_bytes", None)
+        if list(got) != list(expected) or got != expected:
+            problems.append("JSON of %s differs:\n%s\nexpected\n%s" % (name, got, expected))
+    return problems
+
+
+# A track that lost its end (as damage or an old file would): the note-off's
+# last data byte and the end-of-track are missing, so the note-off, which
+# begins with its delta time, runs past the end.
+BROKEN_TRACK = tune_track(3, 1, 4)
+BROKEN = midi_file([TEMPO, BROKEN_TRACK[:-6]])
+BROKEN_AT = len(BROKEN_TRACK) - 4 - 3 - len(variable_length(track_facts(BROKEN_TRACK)["last_delta"]))
+
+
 LINUX_ONLY = {"skip": "a Linux facility"}
 song = {"song.mid": SONG}
 
@@ -316,6 +403,26 @@ def cases():
              setup=then(prepared(["-1", "-o", "long.mthc", "orig.mid"]), cut("long.mthc", -1)), stdout="",
              stderr=re.compile(r"Error: long\.mthc: the container declares \d+ blocks but the file ends "
                                r"within block \d+\n"), only_files=["orig.mid", "long.mthc"], **PACK),
+        Case("-l -v lists the music", ["-l", "-v", "song.mthc", "song.mid"], 0, files=song,
+             setup=prepared(["-o", "song.mthc", "song.mid"]),
+             stdout=re.compile(song_listing("song.mthc", True) + song_listing("song.mid", False)), stderr="",
+             **PACK),
+        Case("-l --json", ["-l", "--json", "song.mthc", "song.mid"], 0, files=song,
+             setup=prepared(["-o", "song.mthc", "song.mid"]), stdout=song_json, stderr="", **PACK),
+        Case("a track without its end packs with a warning", ["broken.mid"], 0, files={"broken.mid": BROKEN},
+             stdout=packed_size_line("broken.mid", "broken.mthc"),
+             stderr="Warning: broken.mid: track 1: event runs past the end of the track at offset %d; "
+                    "mthc-pack -t will report it\n" % BROKEN_AT,
+             check=converts_back("broken.mthc", BROKEN), **PACK),
+        Case("-t checks the music", ["-t", "broken.mthc"], 1, files={"broken.mid": BROKEN},
+             setup=prepared(["broken.mid"]), stdout="",
+             stderr="Error: broken.mthc: track 1: event runs past the end of the track at offset %d\n"
+                    % BROKEN_AT, **PACK),
+        Case("-d refuses a container whose music does not read", ["-d", "-f", "broken.mthc"], 1,
+             files={"broken.mid": BROKEN}, setup=prepared(["broken.mid"]), stdout="",
+             stderr="Error: broken.mthc: track 1: event runs past the end of the track at offset %d; "
+                    "mthc --decompress converts it as it is\n" % BROKEN_AT,
+             expect_files={"broken.mid": BROKEN}, **PACK),
         Case("-l lists containers", ["-l", "song.mthc", "other.mthc"], 0, files={"a.mid": SONG, "b.mid": OTHER},
              setup=then(prepared(["-o", "song.mthc", "a.mid"]), prepared(["-o", "other.mthc", "b.mid"])),
              stdout=re.compile(

@@ -65,6 +65,9 @@ TEST(TrackReader, CraftedTracks) {
       {"", E::missing_end_of_track, 0, 0},
       {"00 90 3c 40 10 3c 00", E::missing_end_of_track, 7, 2},
       {"00 ff 2f 00 00", E::bytes_after_end_of_track, 4, 1},
+      {"00 ff 51 02 07 a1 00 ff 2f 00", E::meta_event_unreadable, 2, 0},  // a tempo of 2 bytes
+      {"00 ff 59 02 08 00 00 ff 2f 00", E::meta_event_unreadable, 2, 0},  // 8 sharps
+      {"00 ff 59 02 f9 01 00 ff 2f 00", E::none, 0, 2},                   // 7 flats, minor
       {"00 90 3c 40 80 80 80 80 00 3c 00", E::delta_too_long, 4, 1},
       {"00 ff 01 80 80 80 80 01 41", E::length_too_long, 3, 0},
       {"00 c0 01 00 f0 81 81 81 81 00", E::length_too_long, 5, 1},
