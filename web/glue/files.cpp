@@ -1,7 +1,9 @@
 // What the page's worker calls to turn one file into another, by the rules
-// of `mthc-pack` without options: a file that starts with "MThc" is a
-// container, unpacked into its MIDI file and refused when its check finds
-// anything wrong; any other file is a MIDI file, packed at the best level.
+// of `mthc-pack` without options (cli/run_pack.cpp): a file that starts with
+// "MThc" is a container, unpacked into its MIDI file and refused when its
+// check finds anything wrong, in its blocks or in its music; any other file
+// is a MIDI file, packed at the best level, with a warning for each thing
+// that will not come back as it was.
 // The words of every warning and error are the command-line tools' own
 // (cli/messages.hpp).
 //
@@ -20,6 +22,7 @@
 #include <memory>
 #include <mthc/convert_to_midi.hpp>
 #include <mthc/pack_midi.hpp>
+#include <mthc/track_reader.hpp>
 #include <new>
 #include <string>
 #include <utility>
@@ -28,6 +31,7 @@
 #include "cli/messages.hpp"
 #include "container/check_container.hpp"
 #include "format/format.hpp"
+#include "midi/read_midi_file.hpp"
 
 namespace mthc::web {
 
@@ -119,6 +123,22 @@ EMSCRIPTEN_KEEPALIVE int web_convert() {
     file.error = damage.empty() ? conversion_error_text(converted) : damage;
     return 0;
   }
+  // The format has no checksum: damage that keeps every size right shows
+  // in the music, as a header no reader follows or a track that does not
+  // read as MIDI events to its end.
+  const std::span<const std::uint8_t> midi = converted.midi_file.used();
+  if (std::string header = midi_header_text(midi); !header.empty()) {
+    file.error = std::move(header);
+    return 0;
+  }
+  const midi_read_result split = read_midi_file(midi);
+  for (std::size_t t = 0; t < split.file.tracks.size(); ++t) {
+    const track_check track = check_track(split.file.tracks[t]);
+    if (track.error != track_error::none) {
+      file.error = track_fault_text(t, track) + "; mthc --decompress converts it as it is";
+      return 0;
+    }
+  }
   file.midi_file = std::move(converted.midi_file);
   file.output_is_midi = true;
   return 1;
@@ -155,6 +175,18 @@ EMSCRIPTEN_KEEPALIVE int web_pack_finish() {
   for (const midi_change& change : packed.changes)
     add_warning(midi_change_text(change));
   if (!packed.empty_tracks.empty()) add_warning(empty_tracks_text(packed.empty_tracks));
+  // A track that does not read as MIDI events is packed as it is; the
+  // container's check will find it (tracks without data aside: they come
+  // back as an end-of-track event).
+  const midi_read_result split = read_midi_file(input());
+  for (std::size_t t = 0; t < split.file.tracks.size(); ++t) {
+    if (split.file.tracks[t].empty()) continue;
+    const track_check track = check_track(split.file.tracks[t]);
+    if (track.error != track_error::none) {
+      add_warning(track_fault_text(t, track) + "; mthc-pack -t will report it");
+      break;
+    }
+  }
   file.container = std::move(packed.container);
   file.blocks = packed.block_count;
   file.output_is_midi = false;

@@ -51,11 +51,17 @@ def main(out_dir, pack_tool):
     write("lenient.mid", lenient)
     songs["lenient.mid"] = songs["trio.mid"]
     write("notes.txt", b"not a MIDI file\n")
+    # A track that does not read as MIDI events to its end (it has no
+    # end-of-track event): packed with a warning, and its container refused.
+    body, made = midi.melody(5, 20)
+    write("no-end.mid", midi.header(0, 1, 480) + midi.chunk(b"MTrk", body))
+    songs["no-end.mid"] = {"tracks": 1, "notes": 20, "seconds": made[-1][1] * 500000 / 480 / 1e6}
 
     # Containers, made by the tools.
     pack("trio.mid", "trio.mthc")
     songs["trio.mthc"] = songs["trio.mid"]
     pack("solo.midi", "solo.mthc")
+    pack("no-end.mid", "no-end.mthc")
     songs["solo.mthc"] = songs["solo.midi"]
     largest, songs["largest.mid"] = midi.largest_song()
     write("largest.mid", largest)

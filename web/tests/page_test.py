@@ -25,12 +25,12 @@ INPUTS = os.path.join(FILES, "inputs")
 # Everything but the largest MIDI file, which takes long to pack: one drop.
 # The first rows show in the screenshot.
 ONE_DROP = ["trio.mid", "lenient.mid", "cut.mthc", "solo.mthc", "with-empty-track.mid",
-            "notes.txt", "trio.mthc", "solo.midi", "largest.mthc"]
+            "notes.txt", "trio.mthc", "solo.midi", "largest.mthc", "no-end.mid", "no-end.mthc"]
 
 OUTPUT_NAMES = {"trio.mid": "trio.mthc", "solo.midi": "solo.mthc",
                 "with-empty-track.mid": "with-empty-track.mthc", "lenient.mid": "lenient.mthc",
                 "trio.mthc": "trio.mid", "solo.mthc": "solo.mid", "largest.mthc": "largest.mid",
-                "largest.mid": "largest.mthc"}
+                "largest.mid": "largest.mthc", "no-end.mid": "no-end.mthc"}
 
 
 def seconds_of(text):
@@ -126,6 +126,8 @@ class PageTest(unittest.TestCase):
         self.assertEqual(states["cut.mthc"], "failed")
         self.assertEqual(states["notes.txt"], "failed")
         self.assertEqual(states["largest.mthc"], "done")
+        # A container whose music does not read is refused too.
+        self.assertEqual(states["no-end.mthc"], "failed")
         lenient = next(row for row in rows if row["name"] == "lenient.mid")
         self.assertEqual(len(lenient["warnings"]), 2)
 
