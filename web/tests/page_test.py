@@ -171,7 +171,15 @@ class PageTest(unittest.TestCase):
 class NarrowPageTest(PageTest):
     width = 360
 
+    def setUp(self):
+        # A browser window has a least width of its own: the page is shown
+        # as a phone would show it instead.
+        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": self.width, "height": 740, "deviceScaleFactor": 1, "mobile": True})
+        super().setUp()
+
     def test_narrow_window_and_keyboard(self):
+        self.assertEqual(self.page.run("return window.innerWidth"), self.width)
         self.upload(["trio.mid", "notes.txt"])
         # Nothing is wider than the window.
         self.assertLessEqual(self.page.run("return document.documentElement.scrollWidth"),
