@@ -6,6 +6,7 @@ Needs, in the environment: MTHC_SITE (the built site), MTHC_TEST_FILES (what
 make_test_files.py made) and MTHC_ARTIFACTS (where the screenshot goes).
 """
 
+import base64
 import contextlib
 import io
 import json
@@ -160,6 +161,29 @@ class PageTest(unittest.TestCase):
         for row in self.upload(names, strict=True):
             self.check_row(row, strict=True)
 
+    def test_files_dropped_on_the_drop_zone(self):
+        names = ["trio.mid", "solo.mthc"]
+        contents = []
+        for name in names:
+            with open(os.path.join(INPUTS, name), "rb") as f:
+                contents.append(base64.b64encode(f.read()).decode("ascii"))
+        # What a browser hands the page when files are dropped.
+        self.page.run("""
+          const transfer = new DataTransfer();
+          arguments[0].forEach((name, i) => {
+            const bytes = Uint8Array.from(atob(arguments[1][i]), c => c.charCodeAt(0));
+            transfer.items.add(new File([bytes], name));
+          });
+          const drop = document.getElementById('drop');
+          drop.dispatchEvent(new DragEvent('dragover', {dataTransfer: transfer, bubbles: true,
+                                                        cancelable: true}));
+          drop.dispatchEvent(new DragEvent('drop', {dataTransfer: transfer, bubbles: true,
+                                                    cancelable: true}));""", names, contents)
+        rows = self.page.wait_for_rows(len(names), timeout=60)
+        self.assertEqual([row["name"] for row in rows], names)
+        for row in rows:
+            self.check_row(row)
+
     def test_largest_midi_file_packs_with_progress(self):
         (row,) = self.upload(["largest.mid"])
         self.check_row(row)
@@ -194,6 +218,7 @@ class NarrowPageTest(PageTest):
     test_one_drop_of_containers_and_midi_files = None
     test_strict_refuses_what_would_not_come_back = None
     test_largest_midi_file_packs_with_progress = None
+    test_files_dropped_on_the_drop_zone = None
 
 
 if __name__ == "__main__":
