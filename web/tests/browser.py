@@ -52,7 +52,12 @@ def chromium(width=1100, height=900):
                      "--disable-dev-shm-usage", "--user-data-dir=" + profile,
                      "--window-size=%d,%d" % (width, height)):
         options.add_argument(argument)
+    # What the page has the browser download lands in the profile.
+    downloads = os.path.join(profile, "downloads")
+    options.add_experimental_option("prefs", {"download.default_directory": downloads,
+                                              "download.prompt_for_download": False})
     driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+    driver.downloads = downloads
     driver.set_script_timeout(120)
     try:
         yield driver

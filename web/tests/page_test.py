@@ -11,6 +11,7 @@ import contextlib
 import io
 import json
 import os
+import time
 import unittest
 import zipfile
 
@@ -143,11 +144,19 @@ class PageTest(unittest.TestCase):
         self.driver.find_element(By.ID, "download-all").click()
         href = self.page.wait_until("const a = document.getElementById('zip-link');"
                                     "return a && a.href;")
-        archive = zipfile.ZipFile(io.BytesIO(self.page.fetch(href)))
+        archive_bytes = self.page.fetch(href)
+        archive = zipfile.ZipFile(io.BytesIO(archive_bytes))
         downloads = {row["download"]: row["href"] for row in rows if row["href"]}
         self.assertEqual(sorted(archive.namelist()), sorted(downloads))
         for name, link in downloads.items():
             self.assertEqual(archive.read(name), self.page.fetch(link), name)
+        # The button had the browser save it too.
+        saved = os.path.join(self.driver.downloads, "mthc-files.zip")
+        end = time.monotonic() + 60
+        while not os.path.exists(saved) and time.monotonic() < end:
+            time.sleep(0.1)
+        with open(saved, "rb") as f:
+            self.assertEqual(f.read(), archive_bytes)
 
         # The page as it stands, for people to look at.
         artifacts = os.environ["MTHC_ARTIFACTS"]
