@@ -153,16 +153,16 @@ EMSCRIPTEN_KEEPALIVE void web_pack_start(int strict) {
 
 // Packs the next block; 0 once nothing is left to do.
 EMSCRIPTEN_KEEPALIVE int web_pack_continue() {
-  return continue_packing(file.job) ? 1 : 0;
+  return file.job && continue_packing(file.job) ? 1 : 0;
 }
 
 // Bytes done and in all of the packing in progress (as doubles: JavaScript
 // numbers).
 EMSCRIPTEN_KEEPALIVE double web_pack_done() {
-  return static_cast<double>(packing_progress(file.job).done);
+  return file.job ? static_cast<double>(packing_progress(file.job).done) : 0;
 }
 EMSCRIPTEN_KEEPALIVE double web_pack_total() {
-  return static_cast<double>(packing_progress(file.job).total);
+  return file.job ? static_cast<double>(packing_progress(file.job).total) : 0;
 }
 
 // Ends the packing; 1 when the container is the output.
