@@ -5,15 +5,27 @@ include(CMakePackageConfigHelpers)
 install(TARGETS mthc_core EXPORT mthcTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(TARGETS mthc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# On Windows the programs sit at the top of the folder, with what their users
+# read (cmake/windows_package.cmake), where someone who unpacks the ZIP finds
+# mthc-pack.exe to drop files on.
+if(WIN32)
+  set(mthc_program_dir .)
+else()
+  set(mthc_program_dir ${CMAKE_INSTALL_BINDIR})
+endif()
+install(TARGETS mthc RUNTIME DESTINATION ${mthc_program_dir})
 if(TARGET mthc-pack)
-  install(TARGETS mthc-pack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS mthc-pack RUNTIME DESTINATION ${mthc_program_dir})
 endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/mthc ${PROJECT_BINARY_DIR}/include/mthc
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/docs/mthc.1 ${PROJECT_SOURCE_DIR}/docs/mthc-pack.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/windows_package.cmake)
+else()
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/mthc.1 ${PROJECT_SOURCE_DIR}/docs/mthc-pack.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
 
 set(mthc_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/mthc)
 install(EXPORT mthcTargets NAMESPACE mthc:: DESTINATION ${mthc_cmake_dir})

@@ -18,6 +18,9 @@ set(MTHC_MINGW_TRIPLE x86_64-w64-mingw32)
 # the win32 variant through update-alternatives.
 find_program(CMAKE_CXX_COMPILER NAMES ${MTHC_MINGW_TRIPLE}-g++-posix ${MTHC_MINGW_TRIPLE}-g++ REQUIRED)
 find_program(CMAKE_C_COMPILER NAMES ${MTHC_MINGW_TRIPLE}-gcc-posix ${MTHC_MINGW_TRIPLE}-gcc)
+# The resource compiler, for the executables' manifest and version information
+# (binutils-mingw-w64).
+find_program(CMAKE_RC_COMPILER NAMES ${MTHC_MINGW_TRIPLE}-windres REQUIRED)
 
 # Libraries, headers and packages of the target only; programs of the host.
 set(CMAKE_FIND_ROOT_PATH /usr/${MTHC_MINGW_TRIPLE})

@@ -1,5 +1,17 @@
 #include "cli/run_pack.hpp"
 
+#ifdef _WIN32
+#include "cli/windows_console.hpp"
+#endif
+
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  mthc::use_utf8_console();
+  const int status = mthc::run_pack(argc, argv);
+  // Files dropped on the program start it in a window of its own.
+  mthc::wait_for_enter_in_own_console();
+  return status;
+#else
   return mthc::run_pack(argc, argv);
+#endif
 }

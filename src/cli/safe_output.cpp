@@ -16,6 +16,8 @@
 #include <process.h>
 #include <sys/stat.h>
 #include <windows.h>
+
+#include "cli/wide_path.hpp"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,7 +31,10 @@ namespace {
 #ifdef _WIN32
 using file_status = struct _stat64;
 int status_of(const char* path, file_status& status) noexcept {
-  return _stat64(path, &status);
+  // The wide function takes a path of any length (see wide_path.hpp).
+  std::wstring wide;
+  if (!to_wide_path(path, wide)) return -1;
+  return _wstat64(wide.c_str(), &status);
 }
 bool is_regular(const file_status& status) noexcept {
   return (status.st_mode & _S_IFMT) == _S_IFREG;
@@ -157,7 +162,10 @@ bool write_all(std::FILE* file, std::span<const std::uint8_t> bytes, bool to_dis
 int move_into_place(const char* from, const char* to, bool overwrite) noexcept {
 #ifdef _WIN32
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (overwrite ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (MoveFileExA(from, to, flags) != 0) return 0;
+  std::wstring wide_from;
+  std::wstring wide_to;
+  if (!to_wide_path(from, wide_from) || !to_wide_path(to, wide_to)) return errno;
+  if (MoveFileExW(wide_from.c_str(), wide_to.c_str(), flags) != 0) return 0;
   switch (GetLastError()) {
     case ERROR_ALREADY_EXISTS:
     case ERROR_FILE_EXISTS:

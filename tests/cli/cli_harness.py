@@ -179,6 +179,14 @@ def main(cases):
     parser.add_argument("--filter", default="")
     options = parser.parse_args()
 
+    # Standard input, which every tool started here inherits unless a case
+    # gives it another, is never the terminal that ctest or a shell passes
+    # on: under wine a program whose input is a terminal gets a console of
+    # its own, where the Windows mthc-pack waits for Enter before it ends.
+    null_input = os.open(os.devnull, os.O_RDONLY)
+    os.dup2(null_input, 0)
+    os.close(null_input)
+
     programs = {"mthc": os.path.abspath(options.mthc)}
     if options.mthc_pack:
         programs["mthc-pack"] = os.path.abspath(options.mthc_pack)

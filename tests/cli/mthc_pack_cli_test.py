@@ -104,7 +104,7 @@ def converts_back(name, expected):
             with open(back, "rb") as f:
                 got = f.read()
         except OSError:
-            return ["%s does not convert: %s" % (name, done.stderr.decode())]
+            return ["%s does not convert: %s" % (name, done.stderr.decode("utf-8", "replace"))]
         finally:
             if os.path.exists(back):
                 os.remove(back)

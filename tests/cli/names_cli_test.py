@@ -1,0 +1,161 @@
+"""End-to-end cases of file names in any language and of long paths, for both
+programs: opened, created and printed byte for byte as they were given. And
+files dropped on mthc-pack, which on Windows starts it in a console window of
+its own that it keeps open until Enter is pressed.
+
+On Linux these hold without further ado; the Windows executables need their
+manifest (UTF-8 as the process code page, long paths) for every one of them."""
+
+import os
+import pty
+import re
+import subprocess
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from cli_harness import Case, main  # noqa: E402
+from mthc_cli_test import WORKED, WORKED_MIDI, WORKED_REPORT  # noqa: E402
+from mthc_pack_cli_test import OTHER, SONG, all_of, converts_back, packed_size_line  # noqa: E402
+
+PACK = dict(program="mthc-pack")
+PROMPT = "Press Enter to close this window.\n"
+# More than the 260 characters of a classic Windows path, in directories of
+# 20 characters each (and of 38 bytes in UTF-8).
+LONG = "/".join("Μουσική-κατάλογος-%02d" % i for i in range(14))
+assert len(LONG) > 260
+
+
+def directories(*names):
+    def setup(directory):
+        for name in names:
+            os.makedirs(os.path.join(directory, name))
+    return setup
+
+
+def windows_path(path):
+    """A path as Windows programs see it under wine: the Linux root is drive Z:."""
+    return "Z:" + path.replace("/", "\\")
+
+
+# A container and a MIDI file, dropped together; each is converted beside itself.
+DROPPED = {"Μουσική ♪.mthc": WORKED, "音楽/Музыка.mid": SONG}
+
+
+def dropped_lines(separator):
+    return re.compile(
+        re.escape("Unpacked MThc Μουσική ♪.mthc into MIDI Μουσική ♪.mid (%d bytes)\n" % len(WORKED_MIDI))
+        + packed_size_line("音楽%sМузыка.mid" % separator, "音楽%sМузыка.mthc" % separator).pattern)
+
+
+def in_a_console(windows, from_a_prompt=False):
+    """Runs mthc-pack on the full paths of DROPPED, as the file manager starts
+    a program that files are dropped on, with standard input a terminal: wine
+    then gives the program a console of its own, as Windows does after a
+    drop. With `from_a_prompt` it is started by a command prompt in its
+    console instead. Enter is pressed once the program asks for it, and not
+    before; what it prints is returned with the folder's path taken out."""
+    def runner(directory, command):
+        separator = "\\" if windows else "/"
+        folder = (windows_path(directory) if windows else directory) + separator
+        if from_a_prompt:
+            command = command[:-1] + ["cmd", "/c", windows_path(command[-1])]
+        leader, follower = pty.openpty()
+        run = subprocess.Popen(command + [folder + n.replace("/", separator) for n in DROPPED],
+                               cwd=directory, stdin=follower, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        os.close(follower)
+        streams = {run.stdout: bytearray(), run.stderr: bytearray()}
+
+        def collect(stream):
+            for piece in iter(lambda: stream.read1(4096), b""):
+                streams[stream] += piece
+        readers = [threading.Thread(target=collect, args=(s,)) for s in streams]
+        for reader in readers:
+            reader.start()
+        note = b""
+        deadline = time.monotonic() + 120
+        while run.poll() is None and b"Press Enter" not in streams[run.stderr] and time.monotonic() < deadline:
+            time.sleep(0.05)
+        if b"Press Enter" in streams[run.stderr]:
+            time.sleep(0.5)
+            if run.poll() is not None:
+                note = b"[closed without waiting for Enter]\n"
+            os.write(leader, b"\r")
+        try:
+            run.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            run.kill()
+            run.wait()
+            note += b"[still open after Enter]\n"
+        for reader in readers:
+            reader.join()
+        os.close(leader)
+        out, err = (bytes(streams[s]).replace(folder.encode(), b"") for s in (run.stdout, run.stderr))
+        return run.returncode, out, err + note
+    return runner
+
+
+def cases():
+    report_then = WORKED_REPORT + "Decompressed MThc to MIDI %s (46 bytes)\n"
+    return [
+        # mthc: one container in, its payload and its MIDI file out.
+        Case("mthc: names in any language, in and out, in folders so named",
+             ["--extract-payload", "音楽/Музыка.bin", "--decompress", "dir ♪/Müsik.mid", "Μουσική ♪.mthc"], 0,
+             files={"Μουσική ♪.mthc": WORKED}, setup=directories("音楽", "dir ♪"),
+             stdout=WORKED_REPORT + "Extracted payload to 音楽/Музыка.bin\n"
+             "Decompressed MThc to MIDI dir ♪/Müsik.mid (46 bytes)\n", stderr="",
+             expect_files={"音楽/Музыка.bin": WORKED[16:], "dir ♪/Müsik.mid": WORKED_MIDI}),
+        Case("mthc: a missing file named in any language", ["Müsik ♪ Théme.mthc"], 1, stdout="",
+             stderr="Error: cannot open 'Müsik ♪ Théme.mthc': No such file or directory\n"),
+        Case("mthc: a path longer than 260 characters", ["--decompress", LONG + "/音楽.mid", LONG + "/Μουσική ♪.mthc"],
+             0, files={LONG + "/Μουσική ♪.mthc": WORKED}, stdout=report_then % (LONG + "/音楽.mid"), stderr="",
+             expect_files={LONG + "/音楽.mid": WORKED_MIDI}),
+
+        # mthc-pack: files beside themselves.
+        Case("mthc-pack: packing names in any language, in a folder so named",
+             ["Müsik ♪ Théme.mid", "音楽/Музыка.midi"], 0, files={"Müsik ♪ Théme.mid": SONG, "音楽/Музыка.midi": OTHER},
+             stdout=re.compile(packed_size_line("Müsik ♪ Théme.mid", "Müsik ♪ Théme.mthc").pattern
+                               + packed_size_line("音楽/Музыка.midi", "音楽/Музыка.mthc").pattern), stderr="",
+             check=all_of(converts_back("Müsik ♪ Théme.mthc", SONG), converts_back("音楽/Музыка.mthc", OTHER)),
+             **PACK),
+        Case("mthc-pack: unpacking a name in any language", ["Μουσική ♪.mthc"], 0, files={"Μουσική ♪.mthc": WORKED},
+             stdout="Unpacked MThc Μουσική ♪.mthc into MIDI Μουσική ♪.mid (46 bytes)\n", stderr="",
+             expect_files={"Μουσική ♪.mid": WORKED_MIDI}, **PACK),
+        Case("mthc-pack: a missing file named in any language", ["Музыка ♪.mid"], 1, stdout="",
+             stderr="Error: cannot open 'Музыка ♪.mid': No such file or directory\n", **PACK),
+        Case("mthc-pack: an existing output named in any language is kept", ["音楽.mid"], 1,
+             files={"音楽.mid": SONG, "音楽.mthc": b"old"}, stdout="",
+             stderr="Error: '音楽.mthc' already exists; use -f to overwrite it\n",
+             only_files=["音楽.mid", "音楽.mthc"], expect_files={"音楽.mthc": b"old"}, **PACK),
+        Case("mthc-pack: a path longer than 260 characters", [LONG + "/Müsik.mid", LONG + "/音楽.mthc"], 0,
+             files={LONG + "/Müsik.mid": SONG, LONG + "/音楽.mthc": WORKED},
+             stdout=re.compile(packed_size_line(LONG + "/Müsik.mid", LONG + "/Müsik.mthc").pattern
+                               + re.escape("Unpacked MThc %s/音楽.mthc into MIDI %s/音楽.mid (46 bytes)\n"
+                                           % (LONG, LONG))),
+             stderr="", expect_files={LONG + "/音楽.mid": WORKED_MIDI}, check=converts_back(LONG + "/Müsik.mthc", SONG),
+             **PACK),
+        # Only the file's identity tells that the two names are one file.
+        Case("mthc-pack: an input named two ways at a long path is not overwritten",
+             ["-f", "-o", "./%s/Müsik.mid" % LONG, LONG + "/Müsik.mid"], 1, files={LONG + "/Müsik.mid": SONG},
+             stdout="", stderr="Error: './%s/Müsik.mid' is an input of this run; it is not overwritten\n" % LONG,
+             only_files=[LONG + "/Müsik.mid"], expect_files={LONG + "/Müsik.mid": SONG}, **PACK),
+        Case("mthc-pack: an output that is a folder at a long path", ["-o", LONG + "/d", LONG + "/Müsik.mid"], 1,
+             files={LONG + "/Müsik.mid": SONG}, setup=directories(LONG + "/d"), stdout="",
+             stderr="Error: cannot create '%s/d': Is a directory\n" % LONG, only_files=[LONG + "/Müsik.mid"],
+             **PACK),
+
+        # Files dropped on mthc-pack.
+        Case("mthc-pack: a container and a MIDI file dropped together", [], 0, files=DROPPED,
+             runner=in_a_console(False), stdout=dropped_lines("/"), stderr="",
+             expect_files={"Μουσική ♪.mid": WORKED_MIDI}, check=converts_back("音楽/Музыка.mthc", SONG),
+             windows={"runner": in_a_console(True), "stdout": dropped_lines("\\"), "stderr": PROMPT}, **PACK),
+        Case("mthc-pack: started from a command prompt it does not wait", [], 0, files=DROPPED,
+             skip="a Windows command prompt",
+             windows={"skip": None, "runner": in_a_console(True, from_a_prompt=True),
+                      "stdout": dropped_lines("\\"), "stderr": ""}, **PACK),
+    ]
+
+
+if __name__ == "__main__":
+    sys.exit(main(cases()))
