@@ -110,9 +110,9 @@ std::string members(std::uint64_t low, std::uint64_t high, unsigned count, unsig
 
 std::string duration_text(double seconds) {
   char text[32];
-  const auto whole = static_cast<unsigned long>(seconds);
-  std::snprintf(text, sizeof text, "%lu:%04.1f", whole / 60,
-                seconds - static_cast<double>(whole / 60 * 60));
+  const unsigned long minutes = static_cast<unsigned long>(seconds) / 60;
+  std::snprintf(text, sizeof text, "%lu:%04.1f", minutes,
+                seconds - 60.0 * static_cast<double>(minutes));
   return text;
 }
 

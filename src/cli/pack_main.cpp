@@ -2,6 +2,13 @@
 
 #ifdef _WIN32
 #include "cli/windows_console.hpp"
+
+// The Windows command prompt passes "*.mid" as it is, where a POSIX shell
+// would list the files; the start-up code of the runtime expands it, for
+// the packer (mthc takes its arguments exactly as they are given).
+extern "C" {
+int _dowildcard = -1;  // NOLINT: the name the runtime's start-up code looks for
+}
 #endif
 
 int main(int argc, char** argv) {

@@ -109,18 +109,18 @@ struct temporary_file {
   std::FILE* create(const std::string& target) {
     // Beside the target, so that the rename stays within one file system,
     // and named after it, so that a leftover says what it was.
-    const std::size_t slash = target.find_last_of(
 #ifdef _WIN32
-        "/\\"
+    const std::size_t slash = target.find_last_of("/\\");
 #else
-        "/"
+    const std::size_t slash = target.find_last_of('/');
 #endif
-    );
     const std::string directory = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-      path = directory + "." + name + "." + std::to_string(process_id()) + "-" +
-             std::to_string(attempt) + ".tmp";
+      path = directory;
+      path += '.';
+      path += name;
+      path += '.' + std::to_string(process_id()) + '-' + std::to_string(attempt) + ".tmp";
       if (path.size() >= sizeof g_temporary) {
         errno = ENAMETOOLONG;
         return nullptr;

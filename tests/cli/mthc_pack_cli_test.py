@@ -423,6 +423,9 @@ def cases():
              stderr="Error: broken.mthc: track 1: event runs past the end of the track at offset %d; "
                     "mthc --decompress converts it as it is\n" % BROKEN_AT,
              expect_files={"broken.mid": BROKEN}, **PACK),
+        Case("a wildcard is expanded as a shell would", ["-q", "*.mid"], 0, files={"a.mid": SONG, "b.mid": OTHER},
+             stdout="", stderr="", check=all_of(converts_back("a.mthc", SONG), converts_back("b.mthc", OTHER)),
+             skip="the shell expands wildcards on Linux", windows={"skip": None}, **PACK),
         Case("-l lists containers", ["-l", "song.mthc", "other.mthc"], 0, files={"a.mid": SONG, "b.mid": OTHER},
              setup=then(prepared(["-o", "song.mthc", "a.mid"]), prepared(["-o", "other.mthc", "b.mid"])),
              stdout=re.compile(
