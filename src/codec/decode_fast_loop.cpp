@@ -35,14 +35,8 @@
 #include <bit>
 #include <cstring>
 
+#include "codec/cpu_features.hpp"
 #include "codec/decode_block_internal.hpp"
-
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
-#include <cpuid.h>
-#define MTHC_FAST_LOOP_VARIANTS 1
-#else
-#define MTHC_FAST_LOOP_VARIANTS 0
-#endif
 
 #if defined(__GNUC__) || defined(__clang__)
 #define MTHC_ALWAYS_INLINE __attribute__((always_inline)) inline
@@ -218,7 +212,7 @@ using loop_variant = fast_loop_variant;
 // fast, otherwise by halving the gaps between them.
 template <loop_variant variant>
 MTHC_ALWAYS_INLINE std::uint32_t gamma_value(std::uint64_t code, unsigned bits) noexcept {
-#if MTHC_FAST_LOOP_VARIANTS
+#if MTHC_X86_64_EXTENSIONS
   if constexpr (variant == loop_variant::bit_manipulation_pext) {
     // PEXT (BMI2), written out: the intrinsic would need the target on every
     // function it is inlined through.
@@ -244,7 +238,7 @@ MTHC_ALWAYS_INLINE std::uint32_t gamma_value(std::uint64_t code, unsigned bits) 
 // The count is returned in a full register, as it is added to pointers.
 template <loop_variant variant>
 MTHC_ALWAYS_INLINE std::uint64_t leading_zeros_of(std::uint64_t x) noexcept {
-#if MTHC_FAST_LOOP_VARIANTS
+#if MTHC_X86_64_EXTENSIONS
   if constexpr (variant != loop_variant::portable) {
     __asm__("lzcntq %0, %0" : "+r"(x));
     return x;
@@ -739,7 +733,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop_any_output(block_state& s) noexcept 
   return fast_loop<variant, false>(s);
 }
 
-#if MTHC_FAST_LOOP_VARIANTS
+#if MTHC_X86_64_EXTENSIONS
 __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_manipulation(
     block_state& s) noexcept {
   return fast_loop_any_output<loop_variant::bit_manipulation>(s);
@@ -749,64 +743,22 @@ __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_man
     block_state& s) noexcept {
   return fast_loop_any_output<loop_variant::bit_manipulation_pext>(s);
 }
-
-bool has_bit_manipulation() noexcept {
-  // CPUID: leaf 1 ECX bit 22 MOVBE; leaf 7 EBX bits 3 and 8 BMI1 and BMI2;
-  // leaf 0x80000001 ECX bit 5 LZCNT.
-  unsigned a = 0;
-  unsigned b = 0;
-  unsigned c = 0;
-  unsigned d = 0;
-  if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & (1U << 22)) == 0) return false;
-  if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0 || (b & (1U << 3)) == 0 ||
-      (b & (1U << 8)) == 0) {
-    return false;
-  }
-  return __get_cpuid(0x80000001, &a, &b, &c, &d) != 0 && (c & (1U << 5)) != 0;
-}
-
-// PEXT is slow on AMD's (and Hygon's) processors of families below 0x19.
-bool has_fast_pext() noexcept {
-  unsigned a = 0;
-  unsigned b = 0;
-  unsigned c = 0;
-  unsigned d = 0;
-  if (__get_cpuid(0, &a, &b, &c, &d) == 0) return false;
-  // The vendor string is EBX, EDX, ECX: "Auth" "enti" "cAMD", "Hygo" "nGen" "uine".
-  const bool amd_design = (b == 0x68747541 && d == 0x69746E65 && c == 0x444D4163) ||
-                          (b == 0x6F677948 && d == 0x6E65476E && c == 0x656E6975);
-  if (!amd_design) return true;
-  if (__get_cpuid(1, &a, &b, &c, &d) == 0) return false;
-  // The family: the base family (bits 8 to 11), plus the extended family
-  // (bits 20 to 27) when the base is 0xF.
-  unsigned family = (a >> 8) & 0xF;
-  if (family == 0xF) family += (a >> 20) & 0xFF;
-  return family >= 0x19;
-}
 #endif
 
 loop_variant best_variant() noexcept {
-#if MTHC_FAST_LOOP_VARIANTS
-  if (has_bit_manipulation()) {
-    return has_fast_pext() ? loop_variant::bit_manipulation_pext : loop_variant::bit_manipulation;
-  }
-#endif
+  if (this_cpu().fast_pext) return loop_variant::bit_manipulation_pext;
+  if (this_cpu().bit_manipulation) return loop_variant::bit_manipulation;
   return loop_variant::portable;
 }
 
 }  // namespace
 
 bool can_run(fast_loop_variant variant) noexcept {
-#if MTHC_FAST_LOOP_VARIANTS
-  static const bool bit_manipulation = has_bit_manipulation();
-  return variant == loop_variant::portable || bit_manipulation;
-#else
-  return variant == loop_variant::portable;
-#endif
+  return variant == loop_variant::portable || this_cpu().bit_manipulation;
 }
 
 fast_loop_exit run_fast_loop_variant(block_state& s, fast_loop_variant variant) noexcept {
-#if MTHC_FAST_LOOP_VARIANTS
+#if MTHC_X86_64_EXTENSIONS
   if (variant == loop_variant::bit_manipulation_pext) return fast_loop_bit_manipulation_pext(s);
   if (variant == loop_variant::bit_manipulation) return fast_loop_bit_manipulation(s);
 #endif
