@@ -32,6 +32,7 @@
 // careful loop; length codes too long for one are read with the careful
 // reader in place.
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstring>
 
@@ -718,14 +719,6 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   return result;
 }
 
-// The loop for processors with the bit-manipulation extensions (BMI1, BMI2,
-// LZCNT, MOVBE; x86-64 processors since about 2013): their shifts by a
-// variable count, leading-zero counts and byte-swapping loads each take one
-// instruction, which saves more than a tenth of the loop's instructions.
-// PEXT gathers a long gamma code's data bits in one more; it is used where
-// it is fast, as AMD's processors before Zen 3 run it in microcode, taking
-// many cycles per bit. The choice is made once per process from what the
-// processor reports.
 template <loop_variant variant>
 MTHC_ALWAYS_INLINE fast_loop_exit fast_loop_any_output(block_state& s) noexcept {
   if (static_cast<std::size_t>(s.out_next - s.out_begin) >= k_settled_output)
@@ -733,7 +726,21 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop_any_output(block_state& s) noexcept 
   return fast_loop<variant, false>(s);
 }
 
+// ---- The variants, and the choice among them ----
+
+using fast_loop_function = fast_loop_exit (*)(block_state&) noexcept;
+
+fast_loop_exit fast_loop_portable(block_state& s) noexcept {
+  return fast_loop_any_output<loop_variant::portable>(s);
+}
+
 #if MTHC_X86_64_EXTENSIONS
+// The loop for processors with the bit-manipulation extensions (BMI1, BMI2,
+// LZCNT, MOVBE; x86-64 processors since about 2013): their shifts by a
+// variable count, leading-zero counts and byte-swapping loads each take one
+// instruction, which saves more than a tenth of the loop's instructions.
+// PEXT gathers a long gamma code's data bits in one more; it is used where
+// it is fast (see cpu_features).
 __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_manipulation(
     block_state& s) noexcept {
   return fast_loop_any_output<loop_variant::bit_manipulation>(s);
@@ -745,10 +752,31 @@ __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_man
 }
 #endif
 
+fast_loop_function function_of(loop_variant variant) noexcept {
+#if MTHC_X86_64_EXTENSIONS
+  if (variant == loop_variant::bit_manipulation_pext) return fast_loop_bit_manipulation_pext;
+  if (variant == loop_variant::bit_manipulation) return fast_loop_bit_manipulation;
+#endif
+  return fast_loop_portable;
+}
+
 loop_variant best_variant() noexcept {
   if (this_cpu().fast_pext) return loop_variant::bit_manipulation_pext;
   if (this_cpu().bit_manipulation) return loop_variant::bit_manipulation;
   return loop_variant::portable;
+}
+
+// The variant run_fast_loop calls: at first a function that asks the
+// processor, stores the variant that suits it here, and runs it. Relaxed
+// ordering is enough: every thread that asks stores the same function, and
+// a thread that still sees the first one only asks again.
+fast_loop_exit choose_and_run(block_state& s) noexcept;
+constinit std::atomic<fast_loop_function> chosen_fast_loop{choose_and_run};
+
+fast_loop_exit choose_and_run(block_state& s) noexcept {
+  const fast_loop_function chosen = function_of(best_variant());
+  chosen_fast_loop.store(chosen, std::memory_order_relaxed);
+  return chosen(s);
 }
 
 }  // namespace
@@ -758,16 +786,11 @@ bool can_run(fast_loop_variant variant) noexcept {
 }
 
 fast_loop_exit run_fast_loop_variant(block_state& s, fast_loop_variant variant) noexcept {
-#if MTHC_X86_64_EXTENSIONS
-  if (variant == loop_variant::bit_manipulation_pext) return fast_loop_bit_manipulation_pext(s);
-  if (variant == loop_variant::bit_manipulation) return fast_loop_bit_manipulation(s);
-#endif
-  return fast_loop_any_output<loop_variant::portable>(s);
+  return function_of(variant)(s);
 }
 
 fast_loop_exit run_fast_loop(block_state& s) noexcept {
-  static const fast_loop_variant variant = best_variant();
-  return run_fast_loop_variant(s, variant);
+  return chosen_fast_loop.load(std::memory_order_relaxed)(s);
 }
 
 }  // namespace mthc::detail
