@@ -59,7 +59,14 @@ fast_loop_exit run_fast_loop(block_state& s) noexcept;
 // processor of the architecture; with the bit-manipulation extensions
 // (x86-64: BMI1, BMI2, LZCNT, MOVBE); and with those and a fast PEXT.
 // run_fast_loop picks the last the processor runs well; the tests run each.
-enum class fast_loop_variant { portable, bit_manipulation, bit_manipulation_pext };
+// The last, bit manipulation with the compiler's own leading-zero count, is
+// only run by the benchmarks, to weigh the LZCNT written out against it.
+enum class fast_loop_variant {
+  portable,
+  bit_manipulation,
+  bit_manipulation_pext,
+  bit_manipulation_compiler_lzcnt,
+};
 
 // Whether this processor can run `variant`.
 bool can_run(fast_loop_variant variant) noexcept;

@@ -310,7 +310,8 @@ MTHC_ALWAYS_INLINE std::uint32_t gamma_value(std::uint64_t code, unsigned bits) 
 template <loop_variant variant>
 MTHC_ALWAYS_INLINE std::uint64_t leading_zeros_of(std::uint64_t x) noexcept {
 #if MTHC_X86_64_EXTENSIONS
-  if constexpr (variant != loop_variant::portable) {
+  if constexpr (variant == loop_variant::bit_manipulation ||
+                variant == loop_variant::bit_manipulation_pext) {
     __asm__("lzcntq %0, %0" : "+r"(x));
     return x;
   }
@@ -918,6 +919,11 @@ __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_man
   return fast_loop_any_output<loop_variant::bit_manipulation>(s);
 }
 
+__attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit
+fast_loop_bit_manipulation_compiler_lzcnt(block_state& s) noexcept {
+  return fast_loop_any_output<loop_variant::bit_manipulation_compiler_lzcnt>(s);
+}
+
 __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_manipulation_pext(
     block_state& s) noexcept {
   return fast_loop_any_output<loop_variant::bit_manipulation_pext>(s);
@@ -928,6 +934,8 @@ fast_loop_function function_of(loop_variant variant) noexcept {
 #if MTHC_X86_64_EXTENSIONS
   if (variant == loop_variant::bit_manipulation_pext) return fast_loop_bit_manipulation_pext;
   if (variant == loop_variant::bit_manipulation) return fast_loop_bit_manipulation;
+  if (variant == loop_variant::bit_manipulation_compiler_lzcnt)
+    return fast_loop_bit_manipulation_compiler_lzcnt;
 #endif
   return fast_loop_portable;
 }

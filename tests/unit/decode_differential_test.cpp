@@ -45,6 +45,7 @@ constexpr detail::fast_loop_variant k_variants[] = {
     detail::fast_loop_variant::portable,
     detail::fast_loop_variant::bit_manipulation,
     detail::fast_loop_variant::bit_manipulation_pext,
+    detail::fast_loop_variant::bit_manipulation_compiler_lzcnt,
 };
 
 // Decodes `packed` with the reference decoder, with decode_block, and with
