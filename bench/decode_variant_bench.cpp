@@ -43,11 +43,6 @@ const variant_decoder k_variants[] = {
     {fast_loop_variant::portable, {"portable", decode_with<fast_loop_variant::portable>, false}},
     {fast_loop_variant::bit_manipulation,
      {"bit_manipulation", decode_with<fast_loop_variant::bit_manipulation>, false}},
-    {fast_loop_variant::bit_manipulation_pext,
-     {"bit_manipulation_pext", decode_with<fast_loop_variant::bit_manipulation_pext>, false}},
-    {fast_loop_variant::bit_manipulation_compiler_lzcnt,
-     {"bit_manipulation_compiler_lzcnt",
-      decode_with<fast_loop_variant::bit_manipulation_compiler_lzcnt>, false}},
 };
 
 const packed_set& packed(const data_set& data, const compressor& packer) {

@@ -37,30 +37,12 @@ bool has_bit_manipulation() noexcept {
          bit(extended_features.b, 3) && bit(extended_features.b, 8) && amd_features.present &&
          bit(amd_features.c, 5);
 }
-
-bool has_fast_pext() noexcept {
-  const cpuid_leaf vendor = cpuid(0);
-  if (!vendor.present) return false;
-  // The vendor string is EBX, EDX, ECX: "Auth" "enti" "cAMD", "Hygo" "nGen" "uine".
-  const bool amd_design =
-      (vendor.b == 0x68747541 && vendor.d == 0x69746E65 && vendor.c == 0x444D4163) ||
-      (vendor.b == 0x6F677948 && vendor.d == 0x6E65476E && vendor.c == 0x656E6975);
-  if (!amd_design) return true;
-  const cpuid_leaf basic = cpuid(1);
-  if (!basic.present) return false;
-  // The family: the base family (bits 8 to 11), plus the extended family
-  // (bits 20 to 27) when the base is 0xF.
-  unsigned family = (basic.a >> 8) & 0xF;
-  if (family == 0xF) family += (basic.a >> 20) & 0xFF;
-  return family >= 0x19;
-}
 #endif
 
 cpu_features detect() noexcept {
   cpu_features f;
 #if MTHC_X86_64_EXTENSIONS
   f.bit_manipulation = has_bit_manipulation();
-  f.fast_pext = f.bit_manipulation && has_fast_pext();
 #endif
   return f;
 }

@@ -19,9 +19,6 @@ struct cpu_features {
   // about 2013: shifts by a variable count, leading-zero counts and
   // byte-swapping loads in one instruction each.
   bool bit_manipulation = false;
-  // PEXT (part of BMI2) in a few cycles. AMD's and Hygon's processors before
-  // family 0x19 (Zen 3) run it in microcode, taking many cycles per bit.
-  bool fast_pext = false;
 };
 
 // The features of this processor, asked of it once per process.

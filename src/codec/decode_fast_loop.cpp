@@ -275,25 +275,12 @@ constexpr std::uint64_t k_length_code_stops = continue_bits(k_length_bits);
 static_assert(k_distance_code_stops == 0x5555555555555400);
 static_assert(k_length_code_stops == 0x5555555555555000);
 
-using loop_variant = fast_loop_variant;
-
 // The value of the gamma code that starts at bit 63 of `code` and is `bits`
 // long (2 to 54, even): a leading 1 followed by its data bits, which sit at
-// every second position. They are gathered with one PEXT where that is
-// fast, otherwise by halving the gaps between them.
-template <loop_variant variant>
+// every second position, gathered by halving the gaps between them. (PEXT
+// gathers them in one instruction, but codes this long are few: measured,
+// a variant with it was no faster than without.)
 MTHC_ALWAYS_INLINE std::uint32_t gamma_value(std::uint64_t code, unsigned bits) noexcept {
-#if MTHC_X86_64_EXTENSIONS
-  if constexpr (variant == loop_variant::bit_manipulation_pext) {
-    // PEXT (BMI2), written out: the intrinsic would need the target on every
-    // function it is inlined through.
-    std::uint64_t data = 0;
-    __asm__("pextq %2, %1, %0"
-            : "=r"(data)
-            : "r"(code >> (k_window_bits - bits)), "r"(std::uint64_t{0xAAAAAAAAAAAAAAAA}));
-    return static_cast<std::uint32_t>(data | (std::uint64_t{1} << (bits / 2)));
-  }
-#endif
   std::uint64_t x = (code >> (k_window_bits - bits) >> 1) & 0x5555555555555555;
   x = (x | (x >> 1)) & 0x3333333333333333;
   x = (x | (x >> 2)) & 0x0F0F0F0F0F0F0F0F;
@@ -301,22 +288,6 @@ MTHC_ALWAYS_INLINE std::uint32_t gamma_value(std::uint64_t code, unsigned bits) 
   x = (x | (x >> 8)) & 0x0000FFFF0000FFFF;
   x = (x | (x >> 16)) & 0x00000000FFFFFFFF;
   return static_cast<std::uint32_t>(x | (std::uint64_t{1} << (bits / 2)));
-}
-
-// leading_zeros with LZCNT written out in the bit-manipulation variants:
-// compilers put a clearing instruction before their own, against a false
-// dependency on the target register that some older processors had.
-// The count is returned in a full register, as it is added to pointers.
-template <loop_variant variant>
-MTHC_ALWAYS_INLINE std::uint64_t leading_zeros_of(std::uint64_t x) noexcept {
-#if MTHC_X86_64_EXTENSIONS
-  if constexpr (variant == loop_variant::bit_manipulation ||
-                variant == loop_variant::bit_manipulation_pext) {
-    __asm__("lzcntq %0, %0" : "+r"(x));
-    return x;
-  }
-#endif
-  return leading_zeros(x);
 }
 
 // The distance of a gamma value v other than 2 and the low byte b that
@@ -662,9 +633,9 @@ constexpr std::size_t k_settled_output = k_long_distance + k_copy_chunk;
 // word. Returns whether a match follows in the same flag byte; when the run
 // used the flag byte up the token ends, and the next byte is taken as the
 // fresh flag byte.
-template <loop_variant variant>
 MTHC_ALWAYS_INLINE bool literal_run_before_match(packed_cursor& c, std::uint8_t*& out) noexcept {
-  const std::uint64_t run = leading_zeros_of<variant>(~c.bits);
+  // (The count is taken to a full register, as it is added to pointers.)
+  const std::uint64_t run = leading_zeros(~c.bits);
   copy8(out, c.in);
   out += run;
   c.in += run;
@@ -706,7 +677,6 @@ enum class long_distance { repeated, new_distance, end_marker, too_long };
 // its first continue bit of 1 is, its value is gathered from the window;
 // a new distance (with its low byte) is stored in `distance`. A code too
 // long for a window is left unread, for the careful loop.
-template <loop_variant variant>
 MTHC_ALWAYS_INLINE long_distance long_distance_code(packed_cursor& c, std::uint64_t window,
                                                     std::size_t& distance) noexcept {
   const std::uint64_t code = window << k_match_flag_bits;
@@ -717,7 +687,7 @@ MTHC_ALWAYS_INLINE long_distance long_distance_code(packed_cursor& c, std::uint6
   use_before_byte(c, window, k_match_flag_bits + code_bits);
   if ((window >> (k_window_bits - k_repeated_head_bits)) == k_repeated_head)
     return long_distance::repeated;
-  const std::uint32_t d = new_distance(gamma_value<variant>(code, code_bits), *c.in++);
+  const std::uint32_t d = new_distance(gamma_value(code, code_bits), *c.in++);
   if (d == 0) [[unlikely]]
     return long_distance::end_marker;
   distance = d;
@@ -739,7 +709,6 @@ MTHC_ALWAYS_INLINE std::uint32_t short_length(packed_cursor& c, std::uint64_t wi
 // A length code the table does not cover (only for matches longer than
 // 17): if it fits a window, uses it, stores L in `length` and returns true;
 // otherwise uses nothing and returns false.
-template <loop_variant variant>
 MTHC_ALWAYS_INLINE bool long_length(packed_cursor& c, std::uint64_t window,
                                     std::uint32_t& length) noexcept {
   const std::uint64_t code = window << k_length_bits;
@@ -747,7 +716,7 @@ MTHC_ALWAYS_INLINE bool long_length(packed_cursor& c, std::uint64_t window,
   if (stops == 0) return false;
   const unsigned code_bits = leading_zeros(stops) + 1;
   use_to_token_end(c, window, k_length_bits + code_bits);
-  length = gamma_value<variant>(code, code_bits) + 2;
+  length = gamma_value(code, code_bits) + 2;
   return true;
 }
 
@@ -791,7 +760,7 @@ MTHC_ALWAYS_INLINE bool copy_long_match(std::uint8_t*& out, const std::uint8_t* 
 // ---- The loop ----
 
 // The loop itself, compiled into each variant below.
-template <loop_variant variant, bool settled>
+template <bool settled>
 MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   // The loop starts with room for a pass, one byte more input for taking a
   // fresh flag byte first, and a chunk of output already there (so that a
@@ -823,7 +792,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
 
   do {
     if ((c.bits >> (k_window_bits - 1)) != 0) [[likely]] {
-      if (!literal_run_before_match<variant>(c, out)) continue;
+      if (!literal_run_before_match(c, out)) continue;
     }
 
     // A match. Most heads are one lookup: the whole head for a repeated
@@ -844,7 +813,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         distance = short_new_distance(c, window, head);
         count_extra = 1;
       } else {
-        const long_distance kind = long_distance_code<variant>(c, window, distance);
+        const long_distance kind = long_distance_code(c, window, distance);
         if (kind == long_distance::too_long) [[unlikely]]
           break;
         if (kind == long_distance::end_marker) [[unlikely]] {
@@ -859,7 +828,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         count = short_length(c, window, length) + count_extra;
       } else {
         std::uint32_t l = 0;
-        if (long_length<variant>(c, window, l)) {
+        if (long_length(c, window, l)) {
           repeat_far =
               copy_long_match(out, out_chunk_on, out_begin, out_end, distance, l + count_extra);
           // The match used the input of a pass but more output: fewer
@@ -892,58 +861,49 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   return result;
 }
 
-template <loop_variant variant>
 MTHC_ALWAYS_INLINE fast_loop_exit fast_loop_any_output(block_state& s) noexcept {
   if (static_cast<std::size_t>(s.out_next - s.out_begin) >= k_settled_output)
-    return fast_loop<variant, true>(s);
-  return fast_loop<variant, false>(s);
+    return fast_loop<true>(s);
+  return fast_loop<false>(s);
 }
 
 // ---- The variants, and the choice among them ----
+//
+// The loop is compiled twice from the same source: for any processor of the
+// architecture, and for those with the bit-manipulation extensions (BMI1,
+// BMI2, LZCNT, MOVBE; x86-64 processors since about 2013), whose shifts by
+// a variable count, leading-zero counts and byte-swapping loads each take
+// one instruction. That is worth 3 to 9% in wall time on MIDI-like and
+// incompressible data (nothing on long repeats, which are bound by their
+// copies): on an AMD EPYC (Zen 4), 31 interleaved repetitions of
+// scripts/decode_variants.sh, 1.03 to 1.04 times the portable loop's speed
+// on MIDI-like data and 1.08 to 1.09 on random data, the 95% intervals of
+// the ratios all above 1.019.
+//
+// Measured the same way and removed, as they gained nothing beyond the
+// noise: PEXT for long gamma codes (0.998 to 1.022 times the loop without
+// it, every interval spanning 1), and LZCNT written out in assembly, without
+// the clearing instruction compilers put before their own (1.003 and 0.998
+// times the compiler's on MIDI-like data, intervals 0.98 to 1.02).
 
 using fast_loop_function = fast_loop_exit (*)(block_state&) noexcept;
 
 fast_loop_exit fast_loop_portable(block_state& s) noexcept {
-  return fast_loop_any_output<loop_variant::portable>(s);
+  return fast_loop_any_output(s);
 }
 
 #if MTHC_X86_64_EXTENSIONS
-// The loop for processors with the bit-manipulation extensions (BMI1, BMI2,
-// LZCNT, MOVBE; x86-64 processors since about 2013): their shifts by a
-// variable count, leading-zero counts and byte-swapping loads each take one
-// instruction, which saves more than a tenth of the loop's instructions.
-// PEXT gathers a long gamma code's data bits in one more; it is used where
-// it is fast (see cpu_features).
 __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_manipulation(
     block_state& s) noexcept {
-  return fast_loop_any_output<loop_variant::bit_manipulation>(s);
-}
-
-__attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit
-fast_loop_bit_manipulation_compiler_lzcnt(block_state& s) noexcept {
-  return fast_loop_any_output<loop_variant::bit_manipulation_compiler_lzcnt>(s);
-}
-
-__attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_manipulation_pext(
-    block_state& s) noexcept {
-  return fast_loop_any_output<loop_variant::bit_manipulation_pext>(s);
+  return fast_loop_any_output(s);
 }
 #endif
 
-fast_loop_function function_of(loop_variant variant) noexcept {
+fast_loop_function function_of(fast_loop_variant variant) noexcept {
 #if MTHC_X86_64_EXTENSIONS
-  if (variant == loop_variant::bit_manipulation_pext) return fast_loop_bit_manipulation_pext;
-  if (variant == loop_variant::bit_manipulation) return fast_loop_bit_manipulation;
-  if (variant == loop_variant::bit_manipulation_compiler_lzcnt)
-    return fast_loop_bit_manipulation_compiler_lzcnt;
+  if (variant == fast_loop_variant::bit_manipulation) return fast_loop_bit_manipulation;
 #endif
   return fast_loop_portable;
-}
-
-loop_variant best_variant() noexcept {
-  if (this_cpu().fast_pext) return loop_variant::bit_manipulation_pext;
-  if (this_cpu().bit_manipulation) return loop_variant::bit_manipulation;
-  return loop_variant::portable;
 }
 
 // The variant run_fast_loop calls: at first a function that asks the
@@ -954,7 +914,9 @@ fast_loop_exit choose_and_run(block_state& s) noexcept;
 constinit std::atomic<fast_loop_function> chosen_fast_loop{choose_and_run};
 
 fast_loop_exit choose_and_run(block_state& s) noexcept {
-  const fast_loop_function chosen = function_of(best_variant());
+  const fast_loop_function chosen =
+      function_of(this_cpu().bit_manipulation ? fast_loop_variant::bit_manipulation
+                                              : fast_loop_variant::portable);
   chosen_fast_loop.store(chosen, std::memory_order_relaxed);
   return chosen(s);
 }
@@ -962,7 +924,7 @@ fast_loop_exit choose_and_run(block_state& s) noexcept {
 }  // namespace
 
 bool can_run(fast_loop_variant variant) noexcept {
-  return variant == loop_variant::portable || this_cpu().bit_manipulation;
+  return variant == fast_loop_variant::portable || this_cpu().bit_manipulation;
 }
 
 fast_loop_exit run_fast_loop_variant(block_state& s, fast_loop_variant variant) noexcept {
