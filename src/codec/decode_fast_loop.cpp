@@ -899,7 +899,7 @@ __attribute__((target("bmi,bmi2,lzcnt,movbe"))) fast_loop_exit fast_loop_bit_man
 }
 #endif
 
-fast_loop_function function_of(fast_loop_variant variant) noexcept {
+fast_loop_function function_of([[maybe_unused]] fast_loop_variant variant) noexcept {
 #if MTHC_X86_64_EXTENSIONS
   if (variant == fast_loop_variant::bit_manipulation) return fast_loop_bit_manipulation;
 #endif
