@@ -213,7 +213,8 @@ static_assert(k_max_head_input == 7 && k_max_length_input == 7);
 constexpr std::size_t k_max_match_input = k_max_head_input + k_distance_byte + k_max_length_input;
 constexpr std::size_t k_max_pass_input = k_max_literal_run_input + k_max_match_input;
 // Every load reads a window (or the literal word) from where the input is;
-// the last, for the length code, starts after the rest of a pass.
+// the last, for the length code, starts after at most a literal run, a
+// head and the distance byte.
 constexpr std::size_t k_max_load_end =
     k_max_literal_run_input + k_max_head_input + k_distance_byte + k_window_bytes;
 // At least one byte more than a pass can take: after any pass some input is
@@ -699,11 +700,11 @@ MTHC_ALWAYS_INLINE std::uint32_t length_code(std::uint64_t window) noexcept {
   return k_loop_tables.length_codes[window >> (k_window_bits - k_code_index_bits)];
 }
 
-// A short length code (entry `length`, not 0): uses it and returns L.
+// A short length code (table entry `entry`, not 0): uses it and returns L.
 MTHC_ALWAYS_INLINE std::uint32_t short_length(packed_cursor& c, std::uint64_t window,
-                                              std::uint32_t length) noexcept {
-  use_to_token_end(c, window, bits_used(length));
-  return length >> k_length_value_shift;
+                                              std::uint32_t entry) noexcept {
+  use_to_token_end(c, window, bits_used(entry));
+  return entry >> k_length_value_shift;
 }
 
 // A length code the table does not cover (only for matches longer than
@@ -791,6 +792,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
   std::size_t passes = passes_within_margins(c.in, in_end, out, out_end);
 
   do {
+    // One pass: a literal run, or a match, or a literal run and a match.
     if ((c.bits >> (k_window_bits - 1)) != 0) [[likely]] {
       if (!literal_run_before_match(c, out)) continue;
     }
@@ -815,7 +817,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
       } else {
         const long_distance kind = long_distance_code(c, window, distance);
         if (kind == long_distance::too_long) [[unlikely]]
-          break;
+          break;  // the careful loop takes this match
         if (kind == long_distance::end_marker) [[unlikely]] {
           result = fast_loop_exit::stopped;
           break;
@@ -823,14 +825,15 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         count_extra = count_extra_of(distance);
       }
 
+      // The length code.
       window = window_at(c);
-      if (const std::uint32_t length = length_code(window); length != 0) [[likely]] {
-        count = short_length(c, window, length) + count_extra;
+      if (const std::uint32_t entry = length_code(window); entry != 0) [[likely]] {
+        count = short_length(c, window, entry) + count_extra;
       } else {
-        std::uint32_t l = 0;
-        if (long_length(c, window, l)) {
-          repeat_far =
-              copy_long_match(out, out_chunk_on, out_begin, out_end, distance, l + count_extra);
+        std::uint32_t length = 0;
+        if (long_length(c, window, length)) {
+          repeat_far = copy_long_match(out, out_chunk_on, out_begin, out_end, distance,
+                                       length + count_extra);
           // The match used the input of a pass but more output: fewer
           // passes may follow (one more here, as the count goes down below).
           passes = std::min(passes, passes_within_output(out, out_end) + 1);
@@ -838,11 +841,11 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop(block_state& s) noexcept {
         }
         // The loop ends after this match, as its length code may have taken
         // the input to its end.
-        if (!careful_length(s, c, window, l)) {
+        if (!careful_length(s, c, window, length)) {
           result = fast_loop_exit::stopped;
           break;
         }
-        out = copy_match_within(out, out_begin, out_end, distance, l + count_extra);
+        out = copy_match_within(out, out_begin, out_end, distance, length + count_extra);
         break;
       }
     }
