@@ -21,8 +21,8 @@
 //   checked against the output once; its repeats are not.
 //
 // Measured with callgrind on MIDI-like data (scripts/decode_instructions.sh):
-// 7.3 to 8 instructions per decoded byte where reading a flag bit at a time
-// takes 20. The loop is bound by the chain from one token's position to the
+// 7.7 to 8.4 instructions per decoded byte where reading a flag bit at a
+// time takes 20. The loop is bound by the chain from one token's position to the
 // next (window load, table lookup, bit count), so what lies on that chain
 // is kept short even at the cost of an instruction elsewhere.
 //
@@ -878,7 +878,7 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop_any_output(block_state& s) noexcept 
 // a variable count, leading-zero counts and byte-swapping loads each take
 // one instruction. That is worth 3 to 9% in wall time on MIDI-like and
 // incompressible data (nothing on long repeats, which are bound by their
-// copies): on an AMD EPYC (Zen 4), 31 interleaved repetitions of
+// copies): on an AMD EPYC (Zen 5), 31 interleaved repetitions of
 // scripts/decode_variants.sh, 1.03 to 1.04 times the portable loop's speed
 // on MIDI-like data and 1.08 to 1.09 on random data, the 95% intervals of
 // the ratios all above 1.019.
@@ -887,7 +887,10 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop_any_output(block_state& s) noexcept 
 // noise: PEXT for long gamma codes (0.998 to 1.022 times the loop without
 // it, every interval spanning 1), and LZCNT written out in assembly, without
 // the clearing instruction compilers put before their own (1.003 and 0.998
-// times the compiler's on MIDI-like data, intervals 0.98 to 1.02).
+// times the compiler's on MIDI-like data, intervals 0.98 to 1.02). Both
+// save instructions, 3 to 4% together by callgrind's count, but not time:
+// long gamma codes are few, and a register cleared by XOR costs the
+// processor next to nothing.
 
 using fast_loop_function = fast_loop_exit (*)(block_state&) noexcept;
 
