@@ -876,12 +876,13 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop_any_output(block_state& s) noexcept 
 // architecture, and for those with the bit-manipulation extensions (BMI1,
 // BMI2, LZCNT, MOVBE; x86-64 processors since about 2013), whose shifts by
 // a variable count, leading-zero counts and byte-swapping loads each take
-// one instruction. That is worth 3 to 9% in wall time on MIDI-like and
-// incompressible data (nothing on long repeats, which are bound by their
-// copies): on an AMD EPYC (Zen 5), 31 interleaved repetitions of
-// scripts/decode_variants.sh, 1.03 to 1.04 times the portable loop's speed
-// on MIDI-like data and 1.08 to 1.09 on random data, the 95% intervals of
-// the ratios all above 1.019.
+// one instruction. That is worth 4 to 9% in wall time on MIDI-like and
+// incompressible data, and nothing on long repeats, which are bound by their
+// copies: on an AMD EPYC (Zen 5), 31 interleaved repetitions of
+// scripts/decode_variants.sh gave 1.04 to 1.05 times the portable loop's
+// speed on MIDI-like data and 1.07 to 1.09 on random data (the 95%
+// intervals all above 1.02), 0.98 to 1.00 on repetitive data (intervals
+// spanning 1).
 //
 // Measured the same way and removed, as they gained nothing beyond the
 // noise: PEXT for long gamma codes (0.998 to 1.022 times the loop without
