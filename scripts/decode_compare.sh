@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Compares the decode speed of two builds of the decoder benchmark on this
 # machine: decoded MB/s of decode_block per data set and packer, as median
-# (min to max) of the runs of each build, and the ratio of the medians.
+# (min to max) of the runs of each build, and the ratio of the medians with
+# a 95% interval.
 # The two builds run alternately, A B B A A B ..., so that a slow spell of
 # this shared machine falls on both alike.
 #
@@ -47,7 +48,7 @@ done
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
 echo "$rounds runs of each build, alternating; MB/s median (min to max)"
 python3 - "$out" <<'PY'
-import glob, json, os, statistics, sys
+import glob, json, os, random, statistics, sys
 runs = {"before": {}, "after": {}}
 for path in glob.glob(os.path.join(sys.argv[1], "*.json")):
     label = os.path.basename(path).split(".")[0]
@@ -59,9 +60,16 @@ rows = sorted(set(runs["before"]) & set(runs["after"]),
               key=lambda r: (order.get(r[0], 9), order.get(r[1], 9)))
 def cell(values):
     return f"{statistics.median(values):.0f} ({min(values):.0f} to {max(values):.0f})"
-print(f"{'data set':<12}{'packed by':<11}{'before':>22}{'after':>22}{'after/before':>14}")
+# The ratio of the medians, with a 95% interval from resampling both builds' runs.
+def ratio(a, b):
+    rng = random.Random(1)
+    resampled = sorted(
+        statistics.median(rng.choices(a, k=len(a))) / statistics.median(rng.choices(b, k=len(b)))
+        for _ in range(2000))
+    return (f"{statistics.median(a) / statistics.median(b):.3f} "
+            f"({resampled[50]:.3f} to {resampled[1949]:.3f})")
+print(f"{'data set':<12}{'packed by':<11}{'before':>22}{'after':>22}{'after/before (95%)':>26}")
 for row in rows:
     b, a = runs["before"][row], runs["after"][row]
-    ratio = statistics.median(a) / statistics.median(b)
-    print(f"{row[0]:<12}{row[1]:<11}{cell(b):>22}{cell(a):>22}{ratio:>14.3f}")
+    print(f"{row[0]:<12}{row[1]:<11}{cell(b):>22}{cell(a):>22}{ratio(a, b):>26}")
 PY
