@@ -55,11 +55,12 @@ enum class fast_loop_exit {
 // variant of the loop that suits the processor.
 fast_loop_exit run_fast_loop(block_state& s) noexcept;
 
-// The variants of the fast loop, all with the same results: for any
-// processor of the architecture; with the bit-manipulation extensions
-// (x86-64: BMI1, BMI2, LZCNT, MOVBE); and with those and a fast PEXT.
-// run_fast_loop picks the last the processor runs well; the tests run each.
-enum class fast_loop_variant { portable, bit_manipulation, bit_manipulation_pext };
+// The variants of the fast loop, compiled from the same source and with the
+// same results: for any processor of the architecture, and with the
+// bit-manipulation extensions (x86-64: BMI1, BMI2, LZCNT, MOVBE).
+// run_fast_loop picks the second where the processor has them; the tests
+// and the benchmarks run each.
+enum class fast_loop_variant { portable, bit_manipulation };
 
 // Whether this processor can run `variant`.
 bool can_run(fast_loop_variant variant) noexcept;

@@ -44,7 +44,6 @@ std::size_t decode_block_with(std::span<const std::uint8_t> packed, std::span<st
 constexpr detail::fast_loop_variant k_variants[] = {
     detail::fast_loop_variant::portable,
     detail::fast_loop_variant::bit_manipulation,
-    detail::fast_loop_variant::bit_manipulation_pext,
 };
 
 // Decodes `packed` with the reference decoder, with decode_block, and with
