@@ -11,6 +11,9 @@
 //   mthc::packer job = mthc::start_packing(midi_bytes, options);
 //   while (mthc::continue_packing(job)) show(mthc::packing_progress(job));
 //   mthc::pack_result p = mthc::finish_packing(std::move(job));
+//
+// Each call returns after one block, so the same loop serves an event loop or
+// a worker without threads of its own; nothing calls back.
 #pragma once
 
 #include <array>
@@ -86,17 +89,23 @@ struct pack_result {
   // Tracks without data. The conversion gives such a track back as the
   // 4-byte end-of-track event 00 FF 2F 00, not empty.
   std::vector<std::size_t> empty_tracks;
+  // Once the file has been read (also when it then does not fit): the tracks
+  // packed, and their bytes of data in all.
   std::size_t track_count = 0;
-  std::size_t track_data_size = 0;  // bytes of track data in all
+  std::size_t track_data_size = 0;
   std::size_t block_count = 0;
   std::vector<std::uint8_t> container;  // empty unless error is none
 };
 
 // Reads the MIDI file, lays its tracks out in blocks, compresses them and
 // builds the container. Converting the container back gives `smf` byte for
-// byte, but for the changes listed and the tracks in `empty_tracks`. Every
-// file whose tracks fit 255 blocks is packed: a block whose data do not
-// compress is made smaller, alone. Never throws.
+// byte, but for the changes listed and the tracks in `empty_tracks`.
+//
+// The tracks are laid out one after another in nearly equal blocks of at most
+// 65535 bytes, as few as they need. Every file whose tracks fit 255 blocks is
+// packed: a block whose packed bytes would not fit their 16-bit size (data
+// that do not compress) is made smaller, alone, as large as still fits, and
+// the blocks after it are laid out again. Never throws.
 pack_result pack_midi(std::span<const std::uint8_t> smf, const pack_options& options = {}) noexcept;
 
 // ---- The same, a block at a time ----
@@ -106,19 +115,27 @@ struct packer_state_deleter {
   void operator()(packer_state* state) const noexcept;
 };
 // One packing in progress. It views the MIDI file given to start_packing,
-// which must outlive it.
+// which must outlive it. A null packer is one whose state could not be
+// allocated: finish_packing reports out_of_memory for it.
 using packer = std::unique_ptr<packer_state, packer_state_deleter>;
 
 struct pack_progress {
-  std::size_t done = 0;   // bytes of the decoded stream compressed so far
-  std::size_t total = 0;  // bytes of the decoded stream in all (0 until the file has been read)
+  // Bytes of the decoded stream compressed so far.
+  std::size_t done = 0;
+  // Bytes of the decoded stream in all, as laid out (0 when the file could
+  // not be read or laid out). It grows a little when a block is made smaller
+  // (the blocks after it carry their records again).
+  std::size_t total = 0;
 };
 
-// Reads the MIDI file and lays out its blocks; nothing is compressed yet.
+// Reads the MIDI file and lays out its blocks; nothing is compressed yet. A
+// file that cannot be packed ends the packing here: finish_packing then
+// returns the error.
 packer start_packing(std::span<const std::uint8_t> smf, const pack_options& options) noexcept;
 
-// Compresses the next block. Returns false once packing has ended, done or
-// failed.
+// Compresses the next block (a block made smaller may take a few tries).
+// Returns true while blocks remain; false once packing has ended, done or
+// failed, and on every call after that.
 bool continue_packing(packer& job) noexcept;
 
 pack_progress packing_progress(const packer& job) noexcept;

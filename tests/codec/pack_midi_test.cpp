@@ -116,15 +116,6 @@ TEST(PackRoundTrip, RandomTrackContents) {
   }
 }
 
-TEST(PackRoundTrip, IncompressibleDataUsesSmallerBlocks) {
-  // Full blocks of random bytes do not fit a 16-bit packed size.
-  const pack_result packed =
-      expect_round_trip({test::random_bytes(10, 150000)}, encode_level::fast, "random track");
-  ASSERT_EQ(packed.error, pack_error::none);
-  for (const std::uint16_t size : unpacked_sizes(packed.container))
-    EXPECT_LE(size, k_always_fitting_block_size);
-}
-
 TEST(PackRoundTrip, BlocksAreBalanced) {
   const pack_result packed =
       expect_round_trip(song(11, 12, 700), encode_level::fast, "twelve long tracks");
@@ -153,9 +144,11 @@ TEST(PackRoundTrip, UpToTheBlockLimit) {
   const pack_result full = expect_round_trip({track}, encode_level::fast, "255 full blocks");
   EXPECT_EQ(full.block_count, 255U);
   track.push_back(0);
-  EXPECT_EQ(
-      pack_midi(test::midi_file(1, 96, std::vector<bytes>{track}), {encode_level::fast}).error,
-      pack_error::too_much_data);
+  const pack_result over =
+      pack_midi(test::midi_file(1, 96, std::vector<bytes>{track}), {encode_level::fast});
+  EXPECT_EQ(over.error, pack_error::too_much_data);
+  EXPECT_EQ(over.value, track.size());
+  EXPECT_EQ(over.track_data_size, track.size());
 }
 
 TEST(PackRoundTrip, HighestTrackWithData) {
@@ -212,6 +205,97 @@ TEST(PackFaults, EveryFaultIsNamed) {
     EXPECT_EQ(r.value, c.value) << c.name;
     EXPECT_TRUE(r.container.empty()) << c.name;
   }
+}
+
+// ---- Files that only fit when single blocks are made smaller ----
+
+TEST(PackSizes, OnlyTheBlockThatDoesNotCompressIsMadeSmaller) {
+  struct size_case {
+    const char* name;
+    std::vector<bytes> tracks;
+    std::size_t max_blocks;
+    bool even_after;  // the blocks after the first hold equal shares
+  };
+  // The last track needs 29122 records: 58248 bytes before its data, so its
+  // block cannot be as small as a block of random data must be.
+  std::vector<bytes> many(29122);
+  many.front() = test::random_bytes(3, 70000);
+  many.back() = k_end_of_track;
+  bytes random_then_zeros = test::random_bytes(4, 65000);
+  random_then_zeros.resize(65000 + 16000000);
+  const std::vector<size_case> cases = {
+      {"random track, 29120 empty ones, one more", many, 3, false},
+      {"random bytes, then 16 MB of zeros", {random_then_zeros}, 247, true},
+      {"a random track, then 16 MB of zeros",
+       {test::random_bytes(5, 65000), bytes(16000000, 0)},
+       247,
+       true},
+  };
+  for (const size_case& c : cases) {
+    const pack_result packed = expect_round_trip(c.tracks, encode_level::fast, c.name, 1, 96);
+    ASSERT_EQ(packed.error, pack_error::none) << c.name;
+    EXPECT_LE(packed.block_count, c.max_blocks) << c.name;
+    std::size_t data = 0;
+    for (const bytes& t : c.tracks)
+      data += t.size();
+    EXPECT_EQ(packed.track_data_size, data) << c.name;
+    EXPECT_EQ(packed.track_count, c.tracks.size()) << c.name;
+    const std::vector<std::uint16_t> sizes = unpacked_sizes(packed.container);
+    EXPECT_EQ(sizes.front(), k_always_fitting_block_size) << c.name;
+    EXPECT_GT(sizes.back(), k_always_fitting_block_size) << c.name;
+    if (!c.even_after) continue;
+    // The blocks after it were laid out again at full size, and even (but for
+    // the last one's remainder).
+    const auto [low, high] = std::minmax_element(sizes.begin() + 1, sizes.end() - 1);
+    EXPECT_GT(*low, k_always_fitting_block_size) << c.name;
+    EXPECT_LT(*high - *low, 8) << c.name;
+  }
+}
+
+// ---- A block at a time ----
+
+TEST(PackInSteps, SameContainerAsAtOnceWithProgress) {
+  // Songs and a random track: one block is made smaller on the way.
+  std::vector<bytes> tracks = song(21, 6, 300);
+  tracks.insert(tracks.begin() + 2, test::random_bytes(22, 150000));
+  const bytes smf = test::midi_file(1, 480, tracks);
+  const pack_result whole = pack_midi(smf, {encode_level::fast});
+  ASSERT_EQ(whole.error, pack_error::none);
+  const std::vector<std::uint16_t> sizes = unpacked_sizes(whole.container);
+  ASSERT_GE(sizes.size(), 4U);
+  ASSERT_NE(std::find(sizes.begin() + 1, sizes.end(), k_always_fitting_block_size), sizes.end());
+  for (const std::size_t stop_after : {std::size_t{0}, std::size_t{2}, whole.block_count}) {
+    packer job = start_packing(smf, {encode_level::fast});
+    pack_progress before = packing_progress(job);
+    EXPECT_EQ(before.done, 0U);
+    EXPECT_GT(before.total, smf.size() - 14 - 8 * tracks.size());
+    for (std::size_t step = 0; step < stop_after; ++step) {
+      const bool more = continue_packing(job);
+      const pack_progress now = packing_progress(job);
+      EXPECT_GT(now.done, before.done);
+      EXPECT_LE(now.done, now.total);
+      EXPECT_EQ(more, step + 1 < whole.block_count);
+      before = now;
+    }
+    if (stop_after == whole.block_count) {
+      EXPECT_EQ(before.done, before.total);
+      EXPECT_FALSE(continue_packing(job));
+    }
+    const pack_result r = finish_packing(std::move(job));
+    EXPECT_EQ(r.error, pack_error::none);
+    EXPECT_TRUE(r.container == whole.container) << "stopped after " << stop_after;
+  }
+}
+
+TEST(PackInSteps, EndsAtOnceWhenTheFileCannotBePacked) {
+  packer refused = start_packing(test::from_hex("4d546864 00000002"), {});
+  EXPECT_FALSE(continue_packing(refused));
+  EXPECT_EQ(packing_progress(refused).total, 0U);
+  EXPECT_EQ(finish_packing(std::move(refused)).error, pack_error::header_length);
+  // A packer whose state could not be allocated.
+  packer none;
+  EXPECT_FALSE(continue_packing(none));
+  EXPECT_EQ(finish_packing(std::move(none)).error, pack_error::out_of_memory);
 }
 
 TEST(RecordCount, StoredCountsReadBack) {
