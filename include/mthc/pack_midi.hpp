@@ -35,31 +35,52 @@ inline constexpr std::size_t k_max_track_data = 255 * k_max_block_size - 16 - 25
 
 enum class pack_error {
   none,
-  not_midi,          // neither "MThd" nor a RIFF "RMID" file holding one at the start
-  header_too_short,  // the "MThd" chunk's length is `value`, less than 6
+  // Neither "MThd" nor a RIFF "RMID" file at the start; or a RIFF file
+  // without a "data" chunk that begins with "MThd".
+  not_midi,
+  header_too_short,  // the "MThd" chunk at `offset` has the length `value`, less than 6
   chunk_past_end,    // the header, or the "MTrk" chunk at `offset`, runs past the end
-  too_many_tracks,   // track `value` holds data beyond the reach of a block
-  too_much_data,     // the `value` bytes of track data do not fit 255 blocks
+  // Track `value` holds data beyond the reach of a block; or the file has
+  // `chunk_count` "MTrk" chunks, more than a 16-bit track count holds (and
+  // `value` is 65535, the first track beyond it).
+  too_many_tracks,
+  too_much_data,  // the `value` bytes of track data do not fit 255 blocks
   out_of_memory,
   // With pack_options::strict, each change that the conversion would not
   // give back (see midi_change_kind) is an error instead, with the details
-  // of that change.
-  riff_wrapper,          // the file is a RIFF "RMID" wrapper
+  // of the first change in file order. The errors above come first: they
+  // stop lenient packing too.
+  riff_wrapper,          // the file is a RIFF "RMID" file; the MIDI file is at `offset`
   header_length,         // the "MThd" chunk's length is `value`, more than 6
-  foreign_chunk,         // the chunk at `offset`, tagged `tag`, is not "MTrk"
+  foreign_chunk,         // the chunk at `offset`, tagged `tag`, `value` bytes, is not "MTrk"
   trailing_bytes,        // `value` bytes at `offset` follow the last chunk
   track_count_mismatch,  // the header declares `value` tracks, the file has `chunk_count`
 };
 
 // Real-world MIDI files bend the rules in ways that every player accepts;
 // the packer takes them as a player would, and says what it changed, because
-// the container will then not convert back to the file byte for byte.
+// the container will then not convert back to the file byte for byte. The
+// conversion gives back the file with exactly these changes made. Offsets
+// are in the file as given (in a RIFF file, counted from its start).
 enum class midi_change_kind {
-  riff_unwrapped,        // the Standard MIDI File inside a RIFF "RMID" file is packed
-  header_bytes_dropped,  // `value` bytes of the "MThd" chunk beyond its sixth are dropped
-  chunk_dropped,  // the chunk at `offset`, tagged `tag`, `value` bytes of data, is not "MTrk"
-  trailing_bytes_ignored,  // `value` bytes at `offset` follow the last chunk
-  track_count_corrected,   // the header declares `value` tracks; it is set to `chunk_count`
+  // The Standard MIDI File inside a RIFF "RMID" file, the `value` bytes at
+  // `offset` (the data of its "data" chunk, as far as the file holds it), is
+  // packed; the rest of the RIFF file is not.
+  riff_unwrapped,
+  // The "MThd" chunk is longer than 6 bytes: the `value` bytes beyond its
+  // sixth, at `offset`, are dropped and its length is set to 6.
+  header_bytes_dropped,
+  // The chunk at `offset`, tagged `tag`, with `value` bytes of data, is not
+  // "MTrk": it is dropped.
+  chunk_dropped,
+  // The `value` bytes at `offset`, to the end, are not a chunk: fewer than 8
+  // bytes, a tag that is not four printable ASCII characters (zeros, a 0x1A
+  // end-of-file mark, text), or a chunk other than "MTrk" whose length runs
+  // past the end. They are ignored.
+  trailing_bytes_ignored,
+  // The header (its track count at `offset`) declares `value` tracks, the
+  // file has `chunk_count` "MTrk" chunks: the count is set to `chunk_count`.
+  track_count_corrected,
 };
 
 struct midi_change {
@@ -73,7 +94,7 @@ struct midi_change {
 struct pack_options {
   encode_level level = encode_level::best;
   // Refuse every file that would not convert back byte for byte (tracks
-  // without data aside, see pack_result::empty_tracks).
+  // without data aside, see pack_result::empty_tracks), rather than change it.
   bool strict = false;
 };
 

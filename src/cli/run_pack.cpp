@@ -91,7 +91,7 @@ int pack_file(const pack_arguments& options) {
       std::fprintf(stderr, "Error: out of memory while packing\n");
       return 1;
   }
-  const pack_result packed = pack_midi(smf.used(), {options.level});
+  const pack_result packed = pack_midi(smf.used(), {.level = options.level, .strict = true});
   if (packed.error != pack_error::none) {
     print_pack_error(packed, options.input_path);
     return 1;

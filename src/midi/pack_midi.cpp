@@ -38,13 +38,28 @@ pack_error from_midi_fault(midi_fault fault) {
       return pack_error::none;
     case midi_fault::not_midi:
       return pack_error::not_midi;
-    case midi_fault::header_length:
-      return pack_error::header_length;
+    case midi_fault::header_too_short:
+      return pack_error::header_too_short;
     case midi_fault::chunk_past_end:
       return pack_error::chunk_past_end;
-    case midi_fault::foreign_chunk:
+    case midi_fault::too_many_tracks:
+      return pack_error::too_many_tracks;
+  }
+  return pack_error::not_midi;
+}
+
+// The error that strict packing makes of a change.
+pack_error strict_error(midi_change_kind kind) {
+  switch (kind) {
+    case midi_change_kind::riff_unwrapped:
+      return pack_error::riff_wrapper;
+    case midi_change_kind::header_bytes_dropped:
+      return pack_error::header_length;
+    case midi_change_kind::chunk_dropped:
       return pack_error::foreign_chunk;
-    case midi_fault::track_count_mismatch:
+    case midi_change_kind::trailing_bytes_ignored:
+      return pack_error::trailing_bytes;
+    case midi_change_kind::track_count_corrected:
       return pack_error::track_count_mismatch;
   }
   return pack_error::not_midi;
@@ -73,7 +88,7 @@ void start(packer_state& state, std::span<const std::uint8_t> smf) {
     result.offset = read.offset;
     result.value = read.value;
     result.chunk_count = read.chunk_count;
-    result.tag = read.tag;
+    if (read.fault == midi_fault::too_many_tracks) result.value = format::k_max_track_count;
     fail(state, from_midi_fault(read.fault));
     return;
   }
@@ -84,6 +99,19 @@ void start(packer_state& state, std::span<const std::uint8_t> smf) {
     if (tracks[h].empty()) result.empty_tracks.push_back(h);
     result.track_data_size += tracks[h].size();
   }
+  if (state.options.strict && !read.changes.empty()) {
+    const midi_change& first = read.changes.front();
+    result.offset = first.offset;
+    result.value = first.value;
+    // The error names the header's length, the change the bytes beyond 6.
+    if (first.kind == midi_change_kind::header_bytes_dropped)
+      result.value += format::k_midi_header_length;
+    result.chunk_count = first.chunk_count;
+    result.tag = first.tag;
+    fail(state, strict_error(first.kind));
+    return;
+  }
+  result.changes = std::move(read.changes);
 
   std::size_t track = 0;
   if (make_layout(state.file.header_fields, tracks, state.layout, track) != split_fault::none) {

@@ -174,36 +174,275 @@ struct fault_case {
   std::size_t value = 0;
 };
 
+bytes chunk(const char* tag, const bytes& data) {
+  bytes out(tag, tag + 4);
+  test::append_be32(out, static_cast<std::uint32_t>(data.size()));
+  test::append(out, data);
+  return out;
+}
+
+bytes concat(std::initializer_list<bytes> parts) {
+  bytes out;
+  for (const bytes& part : parts)
+    test::append(out, part);
+  return out;
+}
+
+// A RIFF "RMID" file: a "LIST" chunk of odd size (and its padding byte), then
+// `data` as the "data" chunk.
+bytes rmid(const bytes& data) {
+  bytes chunks = concat({bytes{'L', 'I', 'S', 'T', 5, 0, 0, 0}, bytes{'I', 'N', 'F', 'O', 'x', 0},
+                         bytes{'d', 'a', 't', 'a'}});
+  for (int shift = 0; shift < 32; shift += 8)
+    chunks.push_back(static_cast<std::uint8_t>(data.size() >> shift));
+  test::append(chunks, data);
+  if (data.size() % 2 != 0) chunks.push_back(0);
+  bytes out = {'R', 'I', 'F', 'F'};
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<std::uint8_t>((chunks.size() + 4) >> shift));
+  return concat({out, bytes{'R', 'M', 'I', 'D'}, chunks});
+}
+
 TEST(PackFaults, EveryFaultIsNamed) {
   const bytes good = test::midi_file(1, 96, std::vector<bytes>{{0x00, 0xFF, 0x2F, 0x00}, {1, 2}});
-  bytes long_header = test::from_hex("4d546864 00000007 0001 0000 0060 00");
   bytes truncated_track = good;
   truncated_track.pop_back();
-  bytes trailing = good;
-  test::append(trailing, bytes{'M', 'T', 'r'});
-  bytes foreign = test::midi_file(1, 96, std::vector<bytes>{{1}});
-  test::append(foreign, test::from_hex("4d545858 00000001 00"));  // "MTXX"
+  const bytes riff_no_data = test::from_hex("52494646 0c000000 524d4944 4c495354 00000000");
+  const bytes riff_data_not_midi = test::from_hex(
+      "52494646 12000000 524d4944 64617461 06000000 "
+      "4d546864 0000");
   const std::vector<fault_case> cases = {
       {"empty file", {}, pack_error::not_midi},
       {"seven bytes", test::from_hex("4d546864 000000"), pack_error::not_midi},
-      {"another format", test::from_hex("52494646 00000006 0001 0000 0060"), pack_error::not_midi},
-      {"header length 7", long_header, pack_error::header_length, 0, 7},
-      {"header length 0", test::from_hex("4d546864 00000000"), pack_error::header_length, 0, 0},
+      {"RIFF, not RMID", test::from_hex("52494646 04000000 57415645"), pack_error::not_midi},
+      {"RMID without a data chunk", riff_no_data, pack_error::not_midi},
+      {"RMID data chunk cut short", riff_data_not_midi, pack_error::not_midi},
+      {"header length 0", test::from_hex("4d546864 00000000"), pack_error::header_too_short, 0, 0},
+      {"header length 5", test::from_hex("4d546864 00000005 0001 0000 00"),
+       pack_error::header_too_short, 0, 5},
       {"header cut short", test::from_hex("4d546864 00000006 0001"), pack_error::chunk_past_end},
+      {"header length 8, cut short", test::from_hex("4d546864 00000008 0001 0000 0060"),
+       pack_error::chunk_past_end},
       {"track runs past the end", truncated_track, pack_error::chunk_past_end, 26},
-      {"partial chunk header at the end", trailing, pack_error::chunk_past_end, good.size()},
-      {"foreign chunk", foreign, pack_error::foreign_chunk, 23},
-      {"more chunks than declared",
-       test::from_hex("4d546864 00000006 0001 0001 0060 "
-                      "4d54726b 00000000 4d54726b 00000000"),
-       pack_error::track_count_mismatch, 0, 1},
+      {"track past the end after the declared ones",
+       concat({good, test::from_hex("4d54726b 00000002 00")}), pack_error::chunk_past_end,
+       good.size()},
+      {"track in an RMID file runs past the end", rmid(truncated_track), pack_error::chunk_past_end,
+       34 + 26},
   };
-  for (const fault_case& c : cases) {
-    const pack_result r = pack_midi(c.file);
-    EXPECT_EQ(r.error, c.error) << c.name;
-    EXPECT_EQ(r.offset, c.offset) << c.name;
-    EXPECT_EQ(r.value, c.value) << c.name;
-    EXPECT_TRUE(r.container.empty()) << c.name;
+  for (const bool strict : {false, true}) {
+    for (const fault_case& c : cases) {
+      const pack_result r = pack_midi(c.file, {encode_level::fast, strict});
+      EXPECT_EQ(r.error, c.error) << c.name;
+      EXPECT_EQ(r.offset, c.offset) << c.name;
+      EXPECT_EQ(r.value, c.value) << c.name;
+      EXPECT_TRUE(r.container.empty()) << c.name;
+    }
+  }
+}
+
+TEST(PackFaults, MoreTracksThanTheCountHolds) {
+  bytes file = test::midi_file(1, 96, std::vector<bytes>(0xFFFF));
+  test::append(file, chunk("MTrk", {}));
+  const pack_result r = pack_midi(file, {encode_level::fast});
+  EXPECT_EQ(r.error, pack_error::too_many_tracks);
+  EXPECT_EQ(r.value, 0xFFFFU);
+  EXPECT_EQ(r.chunk_count, 0x10000U);
+}
+
+// ---- Real-world files: what is changed, and how the file comes back ----
+
+// A variant of a well-formed file (header and track chunks given), with the
+// changes that lenient packing must announce for it.
+struct variant {
+  bytes file;
+  std::vector<midi_change> changes;
+};
+
+using variant_maker = variant (*)(const bytes& header, const std::vector<bytes>& chunks);
+
+struct variant_case {
+  const char* name;
+  variant_maker make;
+  pack_error strict;  // the error for the first change
+};
+
+midi_change change(midi_change_kind kind, std::size_t offset, std::size_t value,
+                   std::size_t chunk_count = 0, const char* tag = nullptr) {
+  midi_change c{kind, offset, value, chunk_count, {}};
+  if (tag != nullptr) std::copy(tag, tag + 4, c.tag.begin());
+  return c;
+}
+
+bytes joined(const bytes& header, const std::vector<bytes>& chunks) {
+  bytes out = header;
+  for (const bytes& c : chunks)
+    test::append(out, c);
+  return out;
+}
+
+bytes with_count(bytes header, std::size_t count) {
+  header[10] = static_cast<std::uint8_t>(count >> 8);
+  header[11] = static_cast<std::uint8_t>(count);
+  return header;
+}
+
+const std::vector<variant_case>& variant_cases() {
+  using kind = midi_change_kind;
+  static const std::vector<variant_case> cases = {
+      {"RMID wrapper",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         const bytes smf = joined(h, c);
+         return variant{rmid(smf), {change(kind::riff_unwrapped, 34, smf.size())}};
+       },
+       pack_error::riff_wrapper},
+      {"trailing zeros",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         const bytes smf = joined(h, c);
+         return variant{concat({smf, bytes(16, 0)}),
+                        {change(kind::trailing_bytes_ignored, smf.size(), 16)}};
+       },
+       pack_error::trailing_bytes},
+      {"a 0x1A end-of-file mark",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         const bytes smf = joined(h, c);
+         return variant{concat({smf, bytes{0x1A}}),
+                        {change(kind::trailing_bytes_ignored, smf.size(), 1)}};
+       },
+       pack_error::trailing_bytes},
+      {"trailing text",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         const std::string text = "Saved by a sequencer\r\n";
+         const bytes smf = joined(h, c);
+         return variant{concat({smf, bytes(text.begin(), text.end())}),
+                        {change(kind::trailing_bytes_ignored, smf.size(), text.size())}};
+       },
+       pack_error::trailing_bytes},
+      {"a partial chunk header",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         const bytes smf = joined(h, c);
+         return variant{concat({smf, bytes{'M', 'T', 'r'}}),
+                        {change(kind::trailing_bytes_ignored, smf.size(), 3)}};
+       },
+       pack_error::trailing_bytes},
+      {"a foreign chunk running past the end",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         const bytes smf = joined(h, c);
+         return variant{concat({smf, test::from_hex("58464b4d 00000100 6162")}),
+                        {change(kind::trailing_bytes_ignored, smf.size(), 10)}};
+       },
+       pack_error::trailing_bytes},
+      {"a chunk before the tracks",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         std::vector<bytes> all = c;
+         all.insert(all.begin(), chunk("XFIH", {1, 2, 3, 4, 5}));
+         return variant{joined(h, all), {change(kind::chunk_dropped, 14, 5, 0, "XFIH")}};
+       },
+       pack_error::foreign_chunk},
+      {"a chunk between the tracks",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         std::vector<bytes> all = c;
+         all.insert(all.begin() + 1, chunk("XFKM", {}));
+         return variant{joined(h, all),
+                        {change(kind::chunk_dropped, 14 + c[0].size(), 0, 0, "XFKM")}};
+       },
+       pack_error::foreign_chunk},
+      {"track count too high",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         return variant{joined(with_count(h, c.size() + 3), c),
+                        {change(kind::track_count_corrected, 10, c.size() + 3, c.size())}};
+       },
+       pack_error::track_count_mismatch},
+      {"track count too low",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         return variant{joined(with_count(h, c.size() - 1), c),
+                        {change(kind::track_count_corrected, 10, c.size() - 1, c.size())}};
+       },
+       pack_error::track_count_mismatch},
+      {"header length 8",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         bytes header = concat({h, bytes{0, 0}});
+         header[7] = 8;
+         return variant{joined(header, c), {change(kind::header_bytes_dropped, 14, 2)}};
+       },
+       pack_error::header_length},
+      {"header length 10",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         bytes header = concat({h, bytes{1, 2, 3, 4}});
+         header[7] = 10;
+         return variant{joined(header, c), {change(kind::header_bytes_dropped, 14, 4)}};
+       },
+       pack_error::header_length},
+      {"all at once, in an RMID file",
+       [](const bytes& h, const std::vector<bytes>& c) {
+         bytes header = concat({with_count(h, 0), bytes{9}});
+         header[7] = 7;
+         std::vector<bytes> all = c;
+         all.push_back(chunk("MTrx", {7}));
+         bytes smf = joined(header, all);
+         const std::size_t end = smf.size();
+         test::append(smf, bytes(5, 0));
+         const std::size_t at = 34;
+         return variant{rmid(smf),
+                        {change(kind::riff_unwrapped, at, smf.size()),
+                         change(kind::track_count_corrected, at + 10, 0, c.size()),
+                         change(kind::header_bytes_dropped, at + 14, 1),
+                         change(kind::chunk_dropped, at + end - 9, 1, 0, "MTrx"),
+                         change(kind::trailing_bytes_ignored, at + end, 5)}};
+       },
+       pack_error::riff_wrapper},
+  };
+  return cases;
+}
+
+void expect_changes(const std::vector<midi_change>& got, const std::vector<midi_change>& want,
+                    const std::string& label) {
+  ASSERT_EQ(got.size(), want.size()) << label;
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].kind, want[i].kind) << label << ", change " << i;
+    EXPECT_EQ(got[i].offset, want[i].offset) << label << ", change " << i;
+    EXPECT_EQ(got[i].value, want[i].value) << label << ", change " << i;
+    EXPECT_EQ(got[i].chunk_count, want[i].chunk_count) << label << ", change " << i;
+    EXPECT_EQ(got[i].tag, want[i].tag) << label << ", change " << i;
+  }
+}
+
+TEST(PackRealWorld, ChangedAsAnnouncedAndRefusedWhenStrict) {
+  // Property over generated songs of 2 to 9 tracks, at both levels: every
+  // variant packs, announces its changes and comes back as the well-formed
+  // file; with strict it is refused with the first change's details.
+  std::mt19937_64 rng(77);
+  for (int round = 0; round < 6; ++round) {
+    std::vector<bytes> tracks = song(rng(), 2 + static_cast<unsigned>(rng() % 8), 2);
+    if (round % 3 == 1) tracks.insert(tracks.begin() + 1, bytes{});
+    const bytes well_formed = test::midi_file(1, 96, tracks);
+    const bytes header(well_formed.begin(), well_formed.begin() + 14);
+    std::vector<bytes> chunks;
+    for (const bytes& t : tracks)
+      chunks.push_back(chunk("MTrk", t));
+    const bytes expected = expected_back(1, 96, tracks);
+    const encode_level level = round % 2 == 0 ? encode_level::fast : encode_level::best;
+    for (const variant_case& c : variant_cases()) {
+      const std::string label = std::string(c.name) + ", round " + std::to_string(round);
+      const variant v = c.make(header, chunks);
+      const pack_result lenient = pack_midi(v.file, {level});
+      ASSERT_EQ(lenient.error, pack_error::none) << label;
+      expect_changes(lenient.changes, v.changes, label);
+      EXPECT_EQ(lenient.track_count, tracks.size()) << label;
+      const conversion_result back = convert_to_midi(lenient.container);
+      const auto used = back.midi_file.used();
+      EXPECT_TRUE(bytes(used.begin(), used.end()) == expected) << label;
+
+      const pack_result strict = pack_midi(v.file, {level, true});
+      const midi_change& first = v.changes.front();
+      EXPECT_EQ(strict.error, c.strict) << label;
+      EXPECT_EQ(strict.offset, first.offset) << label;
+      EXPECT_EQ(strict.value, first.value + (c.strict == pack_error::header_length ? 6 : 0))
+          << label;
+      EXPECT_EQ(strict.chunk_count, first.chunk_count) << label;
+      EXPECT_EQ(strict.tag, first.tag) << label;
+      EXPECT_TRUE(strict.changes.empty() && strict.container.empty()) << label;
+    }
   }
 }
 
@@ -291,7 +530,7 @@ TEST(PackInSteps, EndsAtOnceWhenTheFileCannotBePacked) {
   packer refused = start_packing(test::from_hex("4d546864 00000002"), {});
   EXPECT_FALSE(continue_packing(refused));
   EXPECT_EQ(packing_progress(refused).total, 0U);
-  EXPECT_EQ(finish_packing(std::move(refused)).error, pack_error::header_length);
+  EXPECT_EQ(finish_packing(std::move(refused)).error, pack_error::header_too_short);
   // A packer whose state could not be allocated.
   packer none;
   EXPECT_FALSE(continue_packing(none));
