@@ -8,6 +8,7 @@
 // <directory>/convert_to_midi/ (whole container images) and
 // <directory>/pack_midi/ (an option byte, then a MIDI file).
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include "bit_writer.hpp"
 #include "container_builder.hpp"
 #include "generated_data.hpp"
+#include "midi_variants.hpp"
 
 namespace {
 
@@ -282,87 +284,30 @@ bool write_container_seeds(const fs::path& dir) {
 
 // ---- pack_midi seeds -------------------------------------------------------
 
-bytes chunk(const char* tag, const bytes& data) {
-  bytes out(tag, tag + 4);
-  mthc::test::append_be32(out, static_cast<std::uint32_t>(data.size()));
-  mthc::test::append(out, data);
-  return out;
-}
-
-bytes concat(std::initializer_list<bytes> parts) {
-  bytes out;
-  for (const bytes& part : parts)
-    mthc::test::append(out, part);
-  return out;
-}
-
-bytes le32(std::size_t value) {
-  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-          static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
-}
-
-// A RIFF "RMID" file with a "LIST" chunk of odd size before the "data" chunk.
-bytes rmid(const bytes& smf) {
-  bytes chunks = concat({bytes{'L', 'I', 'S', 'T'}, le32(3), bytes{'a', 'b', 'c', 0},
-                         bytes{'d', 'a', 't', 'a'}, le32(smf.size()), smf});
-  if (smf.size() % 2 != 0) chunks.push_back(0);
-  return concat(
-      {bytes{'R', 'I', 'F', 'F'}, le32(chunks.size() + 4), bytes{'R', 'M', 'I', 'D'}, chunks});
-}
-
 // MIDI files: generated songs, each real-world variant of one, and small
 // hostile files.
 std::vector<named> midi_files() {
+  using mthc::test::from_hex;
   std::vector<named> out;
   const auto tracks = mthc::test::midi_song(31, 3, 3);
   const bytes song = mthc::test::midi_file(1, 96, tracks);
-  const bytes header(song.begin(), song.begin() + 14);
-  bytes body(song.begin() + 14, song.end());
-  const bytes first_track = chunk("MTrk", tracks[0]);
-  const bytes later_tracks(song.begin() + 14 + static_cast<std::ptrdiff_t>(first_track.size()),
-                           song.end());
-  auto with_header_length = [&](std::uint8_t length) {
-    bytes h = header;
-    h[7] = length;
-    h.resize(8 + length, 0x55);
-    return concat({h, body});
-  };
-  auto with_count = [&](std::uint8_t count) {
-    bytes file = song;
-    file[10] = 0;
-    file[11] = count;
-    return file;
-  };
   out.push_back({"song", song});
   out.push_back({"song_9_tracks", mthc::test::midi_file(0, 480, mthc::test::midi_song(32, 9, 2))});
   out.push_back({"empty_tracks", mthc::test::midi_file(1, 96, std::vector<bytes>{{}, {1}, {}})});
   out.push_back({"no_tracks", mthc::test::midi_file(1, 96, std::vector<bytes>{})});
-  out.push_back({"rmid", rmid(song)});
-  out.push_back({"trailing_zeros", concat({song, bytes(12, 0)})});
-  out.push_back({"trailing_1a", concat({song, bytes{0x1A}})});
-  out.push_back({"trailing_text", concat({song, bytes{'S', 'a', 'v', 'e', 'd', ' ', 'b', 'y'}})});
-  out.push_back({"partial_chunk_header", concat({song, bytes{'M', 'T', 'r'}})});
-  out.push_back({"chunk_before_tracks", concat({header, chunk("XFIH", {1, 2}), body})});
-  out.push_back(
-      {"chunk_between_tracks", concat({header, first_track, chunk("XFKM", {}), later_tracks})});
-  out.push_back({"chunk_past_end", concat({song, bytes{'X', 'F', 'K', 'M', 0, 0, 1, 0, 'a'}})});
-  out.push_back({"count_too_high", with_count(5)});
-  out.push_back({"count_too_low", with_count(1)});
-  out.push_back({"header_length_8", with_header_length(8)});
-  out.push_back({"header_length_10", with_header_length(10)});
-  {
-    bytes all = with_header_length(7);
-    all[11] = 0;
-    out.push_back({"all_changes_rmid", rmid(concat({all, chunk("MTrx", {7}), bytes(3, 0)}))});
+  for (const mthc::test::midi_variant& v : mthc::test::real_world_variants(tracks)) {
+    std::string name = v.name;
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return std::isalnum(c) == 0; }, '_');
+    out.push_back({name, v.file});
   }
   out.push_back({"empty", {}});
-  out.push_back({"header_only", bytes(header.begin(), header.begin() + 8)});
-  out.push_back({"header_length_0", mthc::test::from_hex("4d546864 00000000")});
+  out.push_back({"header_only", from_hex("4d546864 00000006")});
+  out.push_back({"header_length_0", from_hex("4d546864 00000000")});
   out.push_back({"track_cut_short", bytes(song.begin(), song.end() - 1)});
-  out.push_back({"huge_track_length", concat({header, mthc::test::from_hex("4d54726b ffffffff")})});
-  out.push_back({"riff_without_data",
-                 concat({bytes{'R', 'I', 'F', 'F'}, le32(4),
-                         bytes{'R', 'M', 'I', 'D', 'L', 'I', 'S', 'T'}, le32(0xFFFFFF)})});
+  out.push_back(
+      {"huge_track_length", from_hex("4d546864 00000006 0001 0001 0060 4d54726b ffffffff")});
+  out.push_back({"riff_without_data", from_hex("52494646 04000000 524d4944 4c495354 ffffff00")});
   {  // 256 tracks, data in the first and last: record counts that need rounding.
     std::vector<bytes> many(256);
     many.front() = {0x00, 0x90, 0x3C, 0x40};

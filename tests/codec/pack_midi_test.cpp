@@ -14,6 +14,7 @@
 #include "midi/convert_to_midi.hpp"
 #include "midi/regroup_tracks.hpp"
 #include "midi/split_tracks.hpp"
+#include "midi_variants.hpp"
 
 namespace mthc {
 namespace {
@@ -174,35 +175,6 @@ struct fault_case {
   std::size_t value = 0;
 };
 
-bytes chunk(const char* tag, const bytes& data) {
-  bytes out(tag, tag + 4);
-  test::append_be32(out, static_cast<std::uint32_t>(data.size()));
-  test::append(out, data);
-  return out;
-}
-
-bytes concat(std::initializer_list<bytes> parts) {
-  bytes out;
-  for (const bytes& part : parts)
-    test::append(out, part);
-  return out;
-}
-
-// A RIFF "RMID" file: a "LIST" chunk of odd size (and its padding byte), then
-// `data` as the "data" chunk.
-bytes rmid(const bytes& data) {
-  bytes chunks = concat({bytes{'L', 'I', 'S', 'T', 5, 0, 0, 0}, bytes{'I', 'N', 'F', 'O', 'x', 0},
-                         bytes{'d', 'a', 't', 'a'}});
-  for (int shift = 0; shift < 32; shift += 8)
-    chunks.push_back(static_cast<std::uint8_t>(data.size() >> shift));
-  test::append(chunks, data);
-  if (data.size() % 2 != 0) chunks.push_back(0);
-  bytes out = {'R', 'I', 'F', 'F'};
-  for (int shift = 0; shift < 32; shift += 8)
-    out.push_back(static_cast<std::uint8_t>((chunks.size() + 4) >> shift));
-  return concat({out, bytes{'R', 'M', 'I', 'D'}, chunks});
-}
-
 TEST(PackFaults, EveryFaultIsNamed) {
   const bytes good = test::midi_file(1, 96, std::vector<bytes>{{0x00, 0xFF, 0x2F, 0x00}, {1, 2}});
   bytes truncated_track = good;
@@ -211,6 +183,8 @@ TEST(PackFaults, EveryFaultIsNamed) {
   const bytes riff_data_not_midi = test::from_hex(
       "52494646 12000000 524d4944 64617461 06000000 "
       "4d546864 0000");
+  bytes with_track_past_end = good;
+  test::append(with_track_past_end, test::from_hex("4d54726b 00000002 00"));
   const std::vector<fault_case> cases = {
       {"empty file", {}, pack_error::not_midi},
       {"seven bytes", test::from_hex("4d546864 000000"), pack_error::not_midi},
@@ -224,11 +198,10 @@ TEST(PackFaults, EveryFaultIsNamed) {
       {"header length 8, cut short", test::from_hex("4d546864 00000008 0001 0000 0060"),
        pack_error::chunk_past_end},
       {"track runs past the end", truncated_track, pack_error::chunk_past_end, 26},
-      {"track past the end after the declared ones",
-       concat({good, test::from_hex("4d54726b 00000002 00")}), pack_error::chunk_past_end,
-       good.size()},
-      {"track in an RMID file runs past the end", rmid(truncated_track), pack_error::chunk_past_end,
-       34 + 26},
+      {"track past the end after the declared ones", with_track_past_end,
+       pack_error::chunk_past_end, good.size()},
+      {"track in an RMID file runs past the end", test::rmid_file(truncated_track),
+       pack_error::chunk_past_end, test::k_rmid_data_offset + 26},
   };
   for (const bool strict : {false, true}) {
     for (const fault_case& c : cases) {
@@ -243,7 +216,7 @@ TEST(PackFaults, EveryFaultIsNamed) {
 
 TEST(PackFaults, MoreTracksThanTheCountHolds) {
   bytes file = test::midi_file(1, 96, std::vector<bytes>(0xFFFF));
-  test::append(file, chunk("MTrk", {}));
+  test::append(file, test::chunk("MTrk", bytes{}));
   const pack_result r = pack_midi(file, {encode_level::fast});
   EXPECT_EQ(r.error, pack_error::too_many_tracks);
   EXPECT_EQ(r.value, 0xFFFFU);
@@ -251,149 +224,6 @@ TEST(PackFaults, MoreTracksThanTheCountHolds) {
 }
 
 // ---- Real-world files: what is changed, and how the file comes back ----
-
-// A variant of a well-formed file (header and track chunks given), with the
-// changes that lenient packing must announce for it.
-struct variant {
-  bytes file;
-  std::vector<midi_change> changes;
-};
-
-using variant_maker = variant (*)(const bytes& header, const std::vector<bytes>& chunks);
-
-struct variant_case {
-  const char* name;
-  variant_maker make;
-  pack_error strict;  // the error for the first change
-};
-
-midi_change change(midi_change_kind kind, std::size_t offset, std::size_t value,
-                   std::size_t chunk_count = 0, const char* tag = nullptr) {
-  midi_change c{kind, offset, value, chunk_count, {}};
-  if (tag != nullptr) std::copy(tag, tag + 4, c.tag.begin());
-  return c;
-}
-
-bytes joined(const bytes& header, const std::vector<bytes>& chunks) {
-  bytes out = header;
-  for (const bytes& c : chunks)
-    test::append(out, c);
-  return out;
-}
-
-bytes with_count(bytes header, std::size_t count) {
-  header[10] = static_cast<std::uint8_t>(count >> 8);
-  header[11] = static_cast<std::uint8_t>(count);
-  return header;
-}
-
-const std::vector<variant_case>& variant_cases() {
-  using kind = midi_change_kind;
-  static const std::vector<variant_case> cases = {
-      {"RMID wrapper",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         const bytes smf = joined(h, c);
-         return variant{rmid(smf), {change(kind::riff_unwrapped, 34, smf.size())}};
-       },
-       pack_error::riff_wrapper},
-      {"trailing zeros",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         const bytes smf = joined(h, c);
-         return variant{concat({smf, bytes(16, 0)}),
-                        {change(kind::trailing_bytes_ignored, smf.size(), 16)}};
-       },
-       pack_error::trailing_bytes},
-      {"a 0x1A end-of-file mark",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         const bytes smf = joined(h, c);
-         return variant{concat({smf, bytes{0x1A}}),
-                        {change(kind::trailing_bytes_ignored, smf.size(), 1)}};
-       },
-       pack_error::trailing_bytes},
-      {"trailing text",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         const std::string text = "Saved by a sequencer\r\n";
-         const bytes smf = joined(h, c);
-         return variant{concat({smf, bytes(text.begin(), text.end())}),
-                        {change(kind::trailing_bytes_ignored, smf.size(), text.size())}};
-       },
-       pack_error::trailing_bytes},
-      {"a partial chunk header",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         const bytes smf = joined(h, c);
-         return variant{concat({smf, bytes{'M', 'T', 'r'}}),
-                        {change(kind::trailing_bytes_ignored, smf.size(), 3)}};
-       },
-       pack_error::trailing_bytes},
-      {"a foreign chunk running past the end",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         const bytes smf = joined(h, c);
-         return variant{concat({smf, test::from_hex("58464b4d 00000100 6162")}),
-                        {change(kind::trailing_bytes_ignored, smf.size(), 10)}};
-       },
-       pack_error::trailing_bytes},
-      {"a chunk before the tracks",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         std::vector<bytes> all = c;
-         all.insert(all.begin(), chunk("XFIH", {1, 2, 3, 4, 5}));
-         return variant{joined(h, all), {change(kind::chunk_dropped, 14, 5, 0, "XFIH")}};
-       },
-       pack_error::foreign_chunk},
-      {"a chunk between the tracks",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         std::vector<bytes> all = c;
-         all.insert(all.begin() + 1, chunk("XFKM", {}));
-         return variant{joined(h, all),
-                        {change(kind::chunk_dropped, 14 + c[0].size(), 0, 0, "XFKM")}};
-       },
-       pack_error::foreign_chunk},
-      {"track count too high",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         return variant{joined(with_count(h, c.size() + 3), c),
-                        {change(kind::track_count_corrected, 10, c.size() + 3, c.size())}};
-       },
-       pack_error::track_count_mismatch},
-      {"track count too low",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         return variant{joined(with_count(h, c.size() - 1), c),
-                        {change(kind::track_count_corrected, 10, c.size() - 1, c.size())}};
-       },
-       pack_error::track_count_mismatch},
-      {"header length 8",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         bytes header = concat({h, bytes{0, 0}});
-         header[7] = 8;
-         return variant{joined(header, c), {change(kind::header_bytes_dropped, 14, 2)}};
-       },
-       pack_error::header_length},
-      {"header length 10",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         bytes header = concat({h, bytes{1, 2, 3, 4}});
-         header[7] = 10;
-         return variant{joined(header, c), {change(kind::header_bytes_dropped, 14, 4)}};
-       },
-       pack_error::header_length},
-      {"all at once, in an RMID file",
-       [](const bytes& h, const std::vector<bytes>& c) {
-         bytes header = concat({with_count(h, 0), bytes{9}});
-         header[7] = 7;
-         std::vector<bytes> all = c;
-         all.push_back(chunk("MTrx", {7}));
-         bytes smf = joined(header, all);
-         const std::size_t end = smf.size();
-         test::append(smf, bytes(5, 0));
-         const std::size_t at = 34;
-         return variant{rmid(smf),
-                        {change(kind::riff_unwrapped, at, smf.size()),
-                         change(kind::track_count_corrected, at + 10, 0, c.size()),
-                         change(kind::header_bytes_dropped, at + 14, 1),
-                         change(kind::chunk_dropped, at + end - 9, 1, 0, "MTrx"),
-                         change(kind::trailing_bytes_ignored, at + end, 5)}};
-       },
-       pack_error::riff_wrapper},
-  };
-  return cases;
-}
 
 void expect_changes(const std::vector<midi_change>& got, const std::vector<midi_change>& want,
                     const std::string& label) {
@@ -415,16 +245,10 @@ TEST(PackRealWorld, ChangedAsAnnouncedAndRefusedWhenStrict) {
   for (int round = 0; round < 6; ++round) {
     std::vector<bytes> tracks = song(rng(), 2 + static_cast<unsigned>(rng() % 8), 2);
     if (round % 3 == 1) tracks.insert(tracks.begin() + 1, bytes{});
-    const bytes well_formed = test::midi_file(1, 96, tracks);
-    const bytes header(well_formed.begin(), well_formed.begin() + 14);
-    std::vector<bytes> chunks;
-    for (const bytes& t : tracks)
-      chunks.push_back(chunk("MTrk", t));
     const bytes expected = expected_back(1, 96, tracks);
     const encode_level level = round % 2 == 0 ? encode_level::fast : encode_level::best;
-    for (const variant_case& c : variant_cases()) {
-      const std::string label = std::string(c.name) + ", round " + std::to_string(round);
-      const variant v = c.make(header, chunks);
+    for (const test::midi_variant& v : test::real_world_variants(tracks)) {
+      const std::string label = v.name + ", round " + std::to_string(round);
       const pack_result lenient = pack_midi(v.file, {level});
       ASSERT_EQ(lenient.error, pack_error::none) << label;
       expect_changes(lenient.changes, v.changes, label);
@@ -435,9 +259,9 @@ TEST(PackRealWorld, ChangedAsAnnouncedAndRefusedWhenStrict) {
 
       const pack_result strict = pack_midi(v.file, {level, true});
       const midi_change& first = v.changes.front();
-      EXPECT_EQ(strict.error, c.strict) << label;
+      EXPECT_EQ(strict.error, v.strict) << label;
       EXPECT_EQ(strict.offset, first.offset) << label;
-      EXPECT_EQ(strict.value, first.value + (c.strict == pack_error::header_length ? 6 : 0))
+      EXPECT_EQ(strict.value, first.value + (v.strict == pack_error::header_length ? 6 : 0))
           << label;
       EXPECT_EQ(strict.chunk_count, first.chunk_count) << label;
       EXPECT_EQ(strict.tag, first.tag) << label;
