@@ -31,7 +31,8 @@ namespace mthc {
 // 2-byte record header, for a single track whose data compresses. More
 // tracks (a record header each per block) or data that does not compress
 // (smaller blocks) hold less.
-inline constexpr std::size_t k_max_track_data = 255 * k_max_block_size - 16 - 255 * (4 + 2);
+inline constexpr std::size_t k_max_track_data =
+    255 * k_max_block_size - 16 - 255 * std::size_t{4 + 2};
 
 enum class pack_error {
   none,
