@@ -145,8 +145,9 @@ struct pack_progress {
   // Bytes of the decoded stream compressed so far.
   std::size_t done = 0;
   // Bytes of the decoded stream in all, as laid out (0 when the file could
-  // not be read or laid out). It grows a little when a block is made smaller
-  // (the blocks after it carry their records again).
+  // not be read or laid out). It may change by a few bytes when a block is
+  // made smaller and the blocks after it are laid out again (each block
+  // carries its own record headers).
   std::size_t total = 0;
 };
 

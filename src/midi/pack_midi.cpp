@@ -141,10 +141,13 @@ std::optional<std::vector<std::uint8_t>> pack_planned(packer_state& state,
 // compress). That block alone is made smaller, as large as still fits, and
 // the rest is planned again behind it, balanced, within the blocks that
 // remain. k_always_fitting_block_size fits whatever the block holds, unless
-// the records that its first data need leave no room for the data: then the
-// largest size that fits is searched for (such records, mostly empty,
-// compress well). Returns the packed bytes of the smaller block, or none when
-// the rest does not fit the blocks that remain.
+// the records that its first data need leave no room for data at that size
+// (data of a track past about the 29,100th): then the largest size that fits
+// is searched for, compressing each size tried. Such a block begins with the
+// empty records of every track before its data, which compress to a few
+// bytes, and has room for at most 7287 bytes beside them, so it hardly ever
+// fails to fit in the first place. Returns the packed bytes of the smaller
+// block, or none when the rest does not fit the blocks that remain.
 std::optional<std::vector<std::uint8_t>> make_block_fit(packer_state& state) {
   const block_plan failed = state.blocks[state.next];
   const bool first = state.next == 0;
