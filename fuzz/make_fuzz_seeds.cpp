@@ -5,9 +5,11 @@
 //   make_fuzz_seeds <directory>
 //
 // creates <directory>/decode_block/ (two room bytes, then packed bytes),
-// <directory>/convert_to_midi/ (whole container images) and
-// <directory>/track_reader/ (the data of single MIDI tracks).
+// <directory>/convert_to_midi/ (whole container images),
+// <directory>/track_reader/ (the data of single MIDI tracks) and
+// <directory>/pack_midi/ (an option byte, then a MIDI file).
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +22,7 @@
 #include "bit_writer.hpp"
 #include "container_builder.hpp"
 #include "generated_data.hpp"
+#include "midi_variants.hpp"
 
 namespace {
 
@@ -329,6 +332,60 @@ bool write_track_seeds(const fs::path& dir) {
   return true;
 }
 
+// ---- pack_midi seeds -------------------------------------------------------
+
+// MIDI files: generated songs, each real-world variant of one, and small
+// hostile files.
+std::vector<named> midi_files() {
+  using mthc::test::from_hex;
+  std::vector<named> out;
+  const auto tracks = mthc::test::midi_song(31, 3, 3);
+  const bytes song = mthc::test::midi_file(1, 96, tracks);
+  out.push_back({"song", song});
+  out.push_back({"song_9_tracks", mthc::test::midi_file(0, 480, mthc::test::midi_song(32, 9, 2))});
+  out.push_back({"empty_tracks", mthc::test::midi_file(1, 96, std::vector<bytes>{{}, {1}, {}})});
+  out.push_back({"no_tracks", mthc::test::midi_file(1, 96, std::vector<bytes>{})});
+  for (const mthc::test::midi_variant& v : mthc::test::real_world_variants(tracks)) {
+    std::string name = v.name;
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return std::isalnum(c) == 0; }, '_');
+    out.push_back({name, v.file});
+  }
+  out.push_back({"empty", {}});
+  out.push_back({"header_only", from_hex("4d546864 00000006")});
+  out.push_back({"header_length_0", from_hex("4d546864 00000000")});
+  out.push_back({"track_cut_short", bytes(song.begin(), song.end() - 1)});
+  out.push_back(
+      {"huge_track_length", from_hex("4d546864 00000006 0001 0001 0060 4d54726b ffffffff")});
+  out.push_back({"riff_without_data", from_hex("52494646 04000000 524d4944 4c495354 ffffff00")});
+  {  // 256 tracks, data in the first and last: record counts that need rounding.
+    std::vector<bytes> many(256);
+    many.front() = {0x00, 0x90, 0x3C, 0x40};
+    many.back() = {0x00, 0xFF, 0x2F, 0x00};
+    out.push_back({"record_count_rounding", mthc::test::midi_file(1, 96, many)});
+  }
+  return out;
+}
+
+bool write_pack_seeds(const fs::path& dir) {
+  // The option byte: bit 0 strict, bits 1 to 4 clear for the best level.
+  struct option {
+    const char* name;
+    std::uint8_t byte;
+  };
+  const std::vector<option> options = {{"fast", 0x02}, {"fast_strict", 0x03}, {"best", 0x00}};
+  for (const named& file : midi_files()) {
+    for (const option& o : options) {
+      // The best level only for small files: it is slow.
+      if (o.byte == 0x00 && file.data.size() > 4096) continue;
+      bytes input = {o.byte};
+      mthc::test::append(input, file.data);
+      if (!write_file(dir / (file.name + "_" + o.name + ".mid"), input)) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -338,7 +395,7 @@ int main(int argc, char** argv) {
   }
   const fs::path root(argv[1]);
   std::error_code error;
-  for (const char* target : {"decode_block", "convert_to_midi", "track_reader"}) {
+  for (const char* target : {"decode_block", "convert_to_midi", "track_reader", "pack_midi"}) {
     fs::remove_all(root / target, error);
     fs::create_directories(root / target, error);
     if (error) {
@@ -349,5 +406,6 @@ int main(int argc, char** argv) {
   if (!write_decode_seeds(root / "decode_block")) return 1;
   if (!write_container_seeds(root / "convert_to_midi")) return 1;
   if (!write_track_seeds(root / "track_reader")) return 1;
+  if (!write_pack_seeds(root / "pack_midi")) return 1;
   return 0;
 }

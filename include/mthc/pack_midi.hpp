@@ -11,6 +11,9 @@
 //   mthc::packer job = mthc::start_packing(midi_bytes, options);
 //   while (mthc::continue_packing(job)) show(mthc::packing_progress(job));
 //   mthc::pack_result p = mthc::finish_packing(std::move(job));
+//
+// Each call returns after one block, so the same loop serves an event loop or
+// a worker without threads of its own; nothing calls back.
 #pragma once
 
 #include <array>
@@ -33,31 +36,52 @@ inline constexpr std::size_t k_max_track_data =
 
 enum class pack_error {
   none,
-  not_midi,          // neither "MThd" nor a RIFF "RMID" file holding one at the start
-  header_too_short,  // the "MThd" chunk's length is `value`, less than 6
+  // Neither "MThd" nor a RIFF "RMID" file at the start; or a RIFF file
+  // without a "data" chunk that begins with "MThd".
+  not_midi,
+  header_too_short,  // the "MThd" chunk at `offset` has the length `value`, less than 6
   chunk_past_end,    // the header, or the "MTrk" chunk at `offset`, runs past the end
-  too_many_tracks,   // track `value` holds data beyond the reach of a block
-  too_much_data,     // the `value` bytes of track data do not fit 255 blocks
+  // Track `value` holds data beyond the reach of a block; or the file has
+  // `chunk_count` "MTrk" chunks, more than a 16-bit track count holds (and
+  // `value` is 65535, the first track beyond it).
+  too_many_tracks,
+  too_much_data,  // the `value` bytes of track data do not fit 255 blocks
   out_of_memory,
   // With pack_options::strict, each change that the conversion would not
   // give back (see midi_change_kind) is an error instead, with the details
-  // of that change.
-  riff_wrapper,          // the file is a RIFF "RMID" wrapper
+  // of the first change in file order. The errors above come first: they
+  // stop lenient packing too.
+  riff_wrapper,          // the file is a RIFF "RMID" file; the MIDI file is at `offset`
   header_length,         // the "MThd" chunk's length is `value`, more than 6
-  foreign_chunk,         // the chunk at `offset`, tagged `tag`, is not "MTrk"
+  foreign_chunk,         // the chunk at `offset`, tagged `tag`, `value` bytes, is not "MTrk"
   trailing_bytes,        // `value` bytes at `offset` follow the last chunk
   track_count_mismatch,  // the header declares `value` tracks, the file has `chunk_count`
 };
 
 // Real-world MIDI files bend the rules in ways that every player accepts;
 // the packer takes them as a player would, and says what it changed, because
-// the container will then not convert back to the file byte for byte.
+// the container will then not convert back to the file byte for byte. The
+// conversion gives back the file with exactly these changes made. Offsets
+// are in the file as given (in a RIFF file, counted from its start).
 enum class midi_change_kind {
-  riff_unwrapped,        // the Standard MIDI File inside a RIFF "RMID" file is packed
-  header_bytes_dropped,  // `value` bytes of the "MThd" chunk beyond its sixth are dropped
-  chunk_dropped,  // the chunk at `offset`, tagged `tag`, `value` bytes of data, is not "MTrk"
-  trailing_bytes_ignored,  // `value` bytes at `offset` follow the last chunk
-  track_count_corrected,   // the header declares `value` tracks; it is set to `chunk_count`
+  // The Standard MIDI File inside a RIFF "RMID" file, the `value` bytes at
+  // `offset` (the data of its "data" chunk, as far as the file holds it), is
+  // packed; the rest of the RIFF file is not.
+  riff_unwrapped,
+  // The "MThd" chunk is longer than 6 bytes: the `value` bytes beyond its
+  // sixth, at `offset`, are dropped and its length is set to 6.
+  header_bytes_dropped,
+  // The chunk at `offset`, tagged `tag`, with `value` bytes of data, is not
+  // "MTrk": it is dropped.
+  chunk_dropped,
+  // The `value` bytes at `offset`, to the end, are not a chunk: fewer than 8
+  // bytes, a tag that is not four printable ASCII characters (zeros, a 0x1A
+  // end-of-file mark, text), or a chunk other than "MTrk" whose length runs
+  // past the end. They are ignored.
+  trailing_bytes_ignored,
+  // The header (its track count at `offset`) declares `value` tracks, the
+  // file has `chunk_count` "MTrk" chunks: the count is set to `chunk_count`.
+  track_count_corrected,
 };
 
 struct midi_change {
@@ -71,7 +95,7 @@ struct midi_change {
 struct pack_options {
   encode_level level = encode_level::best;
   // Refuse every file that would not convert back byte for byte (tracks
-  // without data aside, see pack_result::empty_tracks).
+  // without data aside, see pack_result::empty_tracks), rather than change it.
   bool strict = false;
 };
 
@@ -87,17 +111,23 @@ struct pack_result {
   // Tracks without data. The conversion gives such a track back as the
   // 4-byte end-of-track event 00 FF 2F 00, not empty.
   std::vector<std::size_t> empty_tracks;
+  // Once the file has been read (also when it then does not fit): the tracks
+  // packed, and their bytes of data in all.
   std::size_t track_count = 0;
-  std::size_t track_data_size = 0;  // bytes of track data in all
+  std::size_t track_data_size = 0;
   std::size_t block_count = 0;
   std::vector<std::uint8_t> container;  // empty unless error is none
 };
 
 // Reads the MIDI file, lays its tracks out in blocks, compresses them and
 // builds the container. Converting the container back gives `smf` byte for
-// byte, but for the changes listed and the tracks in `empty_tracks`. Every
-// file whose tracks fit 255 blocks is packed: a block whose data do not
-// compress is made smaller, alone. Never throws.
+// byte, but for the changes listed and the tracks in `empty_tracks`.
+//
+// The tracks are laid out one after another in nearly equal blocks of at most
+// 65535 bytes, as few as they need. Every file whose tracks fit 255 blocks is
+// packed: a block whose packed bytes would not fit their 16-bit size (data
+// that do not compress) is made smaller, alone, as large as still fits, and
+// the blocks after it are laid out again. Never throws.
 pack_result pack_midi(std::span<const std::uint8_t> smf, const pack_options& options = {}) noexcept;
 
 // ---- The same, a block at a time ----
@@ -107,19 +137,28 @@ struct packer_state_deleter {
   void operator()(packer_state* state) const noexcept;
 };
 // One packing in progress. It views the MIDI file given to start_packing,
-// which must outlive it.
+// which must outlive it. A null packer is one whose state could not be
+// allocated: finish_packing reports out_of_memory for it.
 using packer = std::unique_ptr<packer_state, packer_state_deleter>;
 
 struct pack_progress {
-  std::size_t done = 0;   // bytes of the decoded stream compressed so far
-  std::size_t total = 0;  // bytes of the decoded stream in all (0 until the file has been read)
+  // Bytes of the decoded stream compressed so far.
+  std::size_t done = 0;
+  // Bytes of the decoded stream in all, as laid out (0 when the file could
+  // not be read or laid out). It may change by a few bytes when a block is
+  // made smaller and the blocks after it are laid out again (each block
+  // carries its own record headers).
+  std::size_t total = 0;
 };
 
-// Reads the MIDI file and lays out its blocks; nothing is compressed yet.
+// Reads the MIDI file and lays out its blocks; nothing is compressed yet. A
+// file that cannot be packed ends the packing here: finish_packing then
+// returns the error.
 packer start_packing(std::span<const std::uint8_t> smf, const pack_options& options) noexcept;
 
-// Compresses the next block. Returns false once packing has ended, done or
-// failed.
+// Compresses the next block (a block made smaller may take a few tries).
+// Returns true while blocks remain; false once packing has ended, done or
+// failed, and on every call after that.
 bool continue_packing(packer& job) noexcept;
 
 pack_progress packing_progress(const packer& job) noexcept;

@@ -32,6 +32,10 @@ unsigned long ul(std::size_t value) {
   return static_cast<unsigned long>(value);
 }
 
+const char* plural(std::size_t count) {
+  return count == 1 ? "" : "s";
+}
+
 // A chunk tag as text: printable characters as they are, others as '?'.
 std::string tag_text(const std::array<char, 4>& tag) {
   std::string text;
@@ -54,6 +58,10 @@ std::string pack_error_text(const pack_result& r) {
       if (r.offset == 0) return "the MThd header runs past the end of the file";
       return text_of("the track at offset %lu runs past the end of the file", ul(r.offset));
     case pack_error::too_many_tracks:
+      if (r.chunk_count > format::k_max_track_count) {
+        return text_of("too many tracks: %lu track chunks, more than the %lu a MIDI header counts",
+                       ul(r.chunk_count), ul(format::k_max_track_count));
+      }
       return text_of("too many tracks: track %lu holds data, but only tracks 0 to %lu can",
                      ul(r.value), ul(k_max_track_with_data));
     case pack_error::too_much_data:
@@ -71,8 +79,8 @@ std::string pack_error_text(const pack_result& r) {
       return text_of("chunk '%s' at offset %lu is not an MTrk chunk (--strict)",
                      tag_text(r.tag).c_str(), ul(r.offset));
     case pack_error::trailing_bytes:
-      return text_of("%lu bytes at offset %lu follow the last chunk (--strict)", ul(r.value),
-                     ul(r.offset));
+      return text_of("%lu byte%s at offset %lu follow%s the last chunk (--strict)", ul(r.value),
+                     plural(r.value), ul(r.offset), r.value == 1 ? "s" : "");
     case pack_error::track_count_mismatch:
       return text_of("the MThd header declares %lu tracks but the file holds %lu (--strict)",
                      ul(r.value), ul(r.chunk_count));
@@ -85,24 +93,20 @@ std::string midi_fault_text(const midi_read_result& r) {
   as_packing.offset = r.offset;
   as_packing.value = r.value;
   as_packing.chunk_count = r.chunk_count;
-  as_packing.tag = r.tag;
   switch (r.fault) {
     case midi_fault::none:
       return {};
     case midi_fault::not_midi:
       as_packing.error = pack_error::not_midi;
       break;
-    case midi_fault::header_length:
-      as_packing.error = pack_error::header_length;
+    case midi_fault::header_too_short:
+      as_packing.error = pack_error::header_too_short;
       break;
     case midi_fault::chunk_past_end:
       as_packing.error = pack_error::chunk_past_end;
       break;
-    case midi_fault::foreign_chunk:
-      as_packing.error = pack_error::foreign_chunk;
-      break;
-    case midi_fault::track_count_mismatch:
-      as_packing.error = pack_error::track_count_mismatch;
+    case midi_fault::too_many_tracks:
+      as_packing.error = pack_error::too_many_tracks;
       break;
   }
   return pack_error_text(as_packing);
@@ -129,13 +133,15 @@ std::string midi_change_text(const midi_change& c) {
     case midi_change_kind::riff_unwrapped:
       return "the MIDI file is taken out of its RIFF RMID wrapper";
     case midi_change_kind::header_bytes_dropped:
-      return text_of("%lu bytes of the MThd header beyond its sixth are dropped", ul(c.value));
+      return text_of("%lu byte%s of the MThd header beyond its sixth %s dropped", ul(c.value),
+                     plural(c.value), c.value == 1 ? "is" : "are");
     case midi_change_kind::chunk_dropped:
-      return text_of("chunk '%s' at offset %lu (%lu bytes) is dropped; only MTrk chunks are packed",
-                     tag_text(c.tag).c_str(), ul(c.offset), ul(c.value));
+      return text_of(
+          "chunk '%s' at offset %lu (%lu byte%s) is dropped; only MTrk chunks are packed",
+          tag_text(c.tag).c_str(), ul(c.offset), ul(c.value), plural(c.value));
     case midi_change_kind::trailing_bytes_ignored:
-      return text_of("%lu bytes at offset %lu after the last chunk are ignored", ul(c.value),
-                     ul(c.offset));
+      return text_of("%lu byte%s at offset %lu after the last chunk %s ignored", ul(c.value),
+                     plural(c.value), ul(c.offset), c.value == 1 ? "is" : "are");
     case midi_change_kind::track_count_corrected:
       return text_of(
           "the MThd header declares %lu tracks but the file holds %lu; the count is "

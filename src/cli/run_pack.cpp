@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <mthc/byte_buffer.hpp>
 #include <mthc/version.hpp>
 #include <new>
@@ -176,11 +178,42 @@ struct pack_run {
     return path.empty() ? k_standard_output : path.c_str();
   }
 
+  // Packs a block at a time. On a terminal, packing at the best level that
+  // takes more than about a second shows how far it has come, on one line
+  // of standard error that is cleared at the end.
+  pack_result pack_showing_progress(std::span<const std::uint8_t> smf, const char* name) const {
+    const pack_options packing{options.level, options.strict};
+    if (options.quiet || options.level != encode_level::best || !is_terminal(stderr)) {
+      return pack_midi(smf, packing);
+    }
+    using clock = std::chrono::steady_clock;
+    const clock::time_point start = clock::now();
+    packer job = start_packing(smf, packing);
+    int shown = -1;
+    while (continue_packing(job)) {
+      if (clock::now() - start < std::chrono::seconds(1)) continue;
+      const pack_progress progress = packing_progress(job);
+      const int percent = progress.total == 0
+                              ? 0
+                              : static_cast<int>(100.0 * static_cast<double>(progress.done) /
+                                                 static_cast<double>(progress.total));
+      if (percent == shown) continue;
+      std::fprintf(stderr, "\rPacking %s: %3d%%", name, percent);
+      std::fflush(stderr);
+      shown = percent;
+    }
+    if (shown >= 0) {
+      std::fprintf(stderr, "\r%*s\r", static_cast<int>(std::strlen(name)) + 14, "");
+      std::fflush(stderr);
+    }
+    return finish_packing(std::move(job));
+  }
+
   bool pack(const char* input, std::span<const std::uint8_t> smf) const {
     const char* name = display_name(input);
     std::string path;
     if (!choose_output(input, false, path)) return false;
-    const pack_result packed = pack_midi(smf, {options.level, options.strict});
+    const pack_result packed = pack_showing_progress(smf, name);
     if (packed.error != pack_error::none) {
       error(name, pack_error_text(packed));
       return false;

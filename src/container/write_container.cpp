@@ -8,22 +8,32 @@
 
 namespace mthc {
 
-std::vector<std::uint8_t> write_container(std::span<const std::vector<std::uint8_t>> blocks,
-                                          encode_level level) {
-  using namespace format;
-  assert(blocks.size() <= k_max_block_count);
+using namespace format;
+
+std::vector<std::uint8_t> start_container() {
   std::vector<std::uint8_t> image(k_container_tag.begin(), k_container_tag.end());
-  image.push_back(static_cast<std::uint8_t>(blocks.size()));
-  for (const std::vector<std::uint8_t>& block : blocks) {
-    encode_result packed = encode_block(block, level);
-    if (packed.error == encode_error::out_of_memory) throw std::bad_alloc();
-    assert(packed.error == encode_error::none);
-    if (packed.packed.size() > k_max_packed_size) return {};
-    append_be16(image, static_cast<std::uint32_t>(block.size()));
-    append_be16(image, static_cast<std::uint32_t>(packed.packed.size()));
-    image.insert(image.end(), packed.packed.begin(), packed.packed.end());
-  }
+  image.push_back(0);  // the block count
   return image;
+}
+
+std::optional<std::vector<std::uint8_t>> pack_block(std::span<const std::uint8_t> block,
+                                                    encode_level level) {
+  assert(block.size() <= k_max_block_size);
+  encode_result packed = encode_block(block, level);
+  if (packed.error == encode_error::out_of_memory) throw std::bad_alloc();
+  assert(packed.error == encode_error::none);
+  if (packed.packed.size() > k_max_packed_size) return std::nullopt;
+  return std::move(packed.packed);
+}
+
+void append_block(std::vector<std::uint8_t>& image, std::size_t unpacked_size,
+                  std::span<const std::uint8_t> packed) {
+  assert(image.size() > k_block_count_offset && image[k_block_count_offset] < k_max_block_count &&
+         unpacked_size <= k_max_block_size && packed.size() <= k_max_packed_size);
+  append_be16(image, static_cast<std::uint32_t>(unpacked_size));
+  append_be16(image, static_cast<std::uint32_t>(packed.size()));
+  image.insert(image.end(), packed.begin(), packed.end());
+  ++image[k_block_count_offset];
 }
 
 }  // namespace mthc

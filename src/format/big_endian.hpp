@@ -1,5 +1,6 @@
 // Big-endian numbers, as the container, the decoded stream and MIDI files
-// store them.
+// store them; and the little-endian sizes of a RIFF wrapper around a MIDI
+// file.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,11 @@ inline std::uint16_t read_be16(const std::uint8_t* p) noexcept {
 inline std::uint32_t read_be32(const std::uint8_t* p) noexcept {
   return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
          static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+inline std::uint32_t read_le32(const std::uint8_t* p) noexcept {
+  return static_cast<std::uint32_t>(p[3]) << 24 | static_cast<std::uint32_t>(p[2]) << 16 |
+         static_cast<std::uint32_t>(p[1]) << 8 | p[0];
 }
 
 inline void write_be32(std::uint8_t* p, std::uint32_t value) noexcept {

@@ -91,4 +91,19 @@ static_assert(k_midi_header_size == 4 + k_header_fields_size,
 // A track without data is written as a lone end-of-track event.
 inline constexpr std::array<std::uint8_t, 4> k_end_of_track_event = {0x00, 0xFF, 0x2F, 0x00};
 
+// ---- The RIFF "RMID" wrapper ----
+//
+// Some MIDI files come wrapped in a RIFF file: "RIFF", a little-endian 32-bit
+// size, "RMID", then RIFF chunks (a tag, a little-endian 32-bit size, the
+// data, and one padding byte after data of odd size). The Standard MIDI File
+// is the data of the "data" chunk; other chunks (such as "LIST" with the
+// title) are not part of it.
+inline constexpr tag k_riff_tag = {'R', 'I', 'F', 'F'};
+inline constexpr tag k_rmid_form_tag = {'R', 'M', 'I', 'D'};
+inline constexpr tag k_riff_data_tag = {'d', 'a', 't', 'a'};
+inline constexpr std::size_t k_rmid_form_offset = 8;
+inline constexpr std::size_t k_riff_header_size = 12;
+// A RIFF chunk's header is a tag and a size, as a MIDI chunk's is.
+inline constexpr std::size_t k_riff_chunk_header_size = k_chunk_header_size;
+
 }  // namespace mthc::format

@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <new>
+#include <optional>
 
 #include "container/write_container.hpp"
 #include "format/format.hpp"
@@ -9,6 +10,25 @@
 #include "midi/split_tracks.hpp"
 
 namespace mthc {
+
+// The file's tracks, the blocks planned for them, and the container so far.
+struct packer_state {
+  pack_options options;
+  pack_result result;  // the container grows in result.container
+  midi_tracks file;
+  track_layout layout;  // views file.tracks
+  // Blocks 0 to next - 1 are in the container; the rest are planned.
+  std::vector<block_plan> blocks;
+  std::size_t next = 0;
+  std::size_t done = 0;   // decoded stream bytes in the container
+  std::size_t total = 0;  // decoded stream bytes of all blocks, as planned
+  bool ended = false;
+  std::vector<std::uint8_t> bytes;  // the block being compressed
+};
+
+void packer_state_deleter::operator()(packer_state* state) const noexcept {
+  delete state;
+}
 
 namespace {
 
@@ -18,71 +38,231 @@ pack_error from_midi_fault(midi_fault fault) {
       return pack_error::none;
     case midi_fault::not_midi:
       return pack_error::not_midi;
-    case midi_fault::header_length:
-      return pack_error::header_length;
+    case midi_fault::header_too_short:
+      return pack_error::header_too_short;
     case midi_fault::chunk_past_end:
       return pack_error::chunk_past_end;
-    case midi_fault::foreign_chunk:
+    case midi_fault::too_many_tracks:
+      return pack_error::too_many_tracks;
+  }
+  return pack_error::not_midi;
+}
+
+// The error that strict packing makes of a change.
+pack_error strict_error(midi_change_kind kind) {
+  switch (kind) {
+    case midi_change_kind::riff_unwrapped:
+      return pack_error::riff_wrapper;
+    case midi_change_kind::header_bytes_dropped:
+      return pack_error::header_length;
+    case midi_change_kind::chunk_dropped:
       return pack_error::foreign_chunk;
-    case midi_fault::track_count_mismatch:
+    case midi_change_kind::trailing_bytes_ignored:
+      return pack_error::trailing_bytes;
+    case midi_change_kind::track_count_corrected:
       return pack_error::track_count_mismatch;
   }
   return pack_error::not_midi;
 }
 
-void pack(std::span<const std::uint8_t> smf, encode_level level, pack_result& result) {
-  const midi_read_result read = read_midi_file(smf);
+void fail(packer_state& state, pack_error error) {
+  state.result.error = error;
+  state.ended = true;
+}
+
+void fail_out_of_memory(packer_state& state) noexcept {
+  state.result = pack_result{};
+  fail(state, pack_error::out_of_memory);
+}
+
+void plan_changed(packer_state& state) {
+  state.total = 0;
+  for (const block_plan& block : state.blocks)
+    state.total += block.size;
+}
+
+void start(packer_state& state, std::span<const std::uint8_t> smf) {
+  pack_result& result = state.result;
+  midi_read_result read = read_midi_file(smf);
   if (read.fault != midi_fault::none) {
-    result.error = from_midi_fault(read.fault);
     result.offset = read.offset;
     result.value = read.value;
     result.chunk_count = read.chunk_count;
-    result.tag = read.tag;
+    if (read.fault == midi_fault::too_many_tracks) result.value = format::k_max_track_count;
+    fail(state, from_midi_fault(read.fault));
     return;
   }
-  const auto& tracks = read.file.tracks;
+  state.file = std::move(read.file);
+  const auto& tracks = state.file.tracks;
+  result.track_count = tracks.size();
   for (std::size_t h = 0; h < tracks.size(); ++h) {
     if (tracks[h].empty()) result.empty_tracks.push_back(h);
+    result.track_data_size += tracks[h].size();
   }
+  if (state.options.strict && !read.changes.empty()) {
+    const midi_change& first = read.changes.front();
+    result.offset = first.offset;
+    result.value = first.value;
+    // The error names the header's length, the change the bytes beyond 6.
+    if (first.kind == midi_change_kind::header_bytes_dropped)
+      result.value += format::k_midi_header_length;
+    result.chunk_count = first.chunk_count;
+    result.tag = first.tag;
+    fail(state, strict_error(first.kind));
+    return;
+  }
+  result.changes = std::move(read.changes);
 
-  // Full-size blocks first; only if one of them does not compress into its
-  // 16-bit packed size, again with blocks small enough to always fit.
-  for (const std::size_t limit : {k_max_block_size, k_always_fitting_block_size}) {
-    split_result split = split_tracks(read.file.header_fields, tracks, limit);
-    if (split.fault == split_fault::too_many_tracks) {
-      result.error = pack_error::too_many_tracks;
-      result.value = split.track;
-      return;
+  std::size_t track = 0;
+  if (make_layout(state.file.header_fields, tracks, state.layout, track) != split_fault::none) {
+    result.value = track;
+    fail(state, pack_error::too_many_tracks);
+    return;
+  }
+  // The size limit and the block limit, in that order (the names only look alike).
+  // NOLINTNEXTLINE(readability-suspicious-call-argument)
+  if (!plan_blocks(state.layout, first_cursor(state.layout), true, k_max_block_size,
+                   format::k_max_block_count, state.blocks)) {
+    result.value = result.track_data_size;
+    fail(state, pack_error::too_much_data);
+    return;
+  }
+  plan_changed(state);
+  result.container = start_container();
+}
+
+std::optional<std::vector<std::uint8_t>> pack_planned(packer_state& state,
+                                                      const block_plan& block) {
+  build_block(state.layout, block, state.next == 0, state.bytes);
+  return pack_block(state.bytes, state.options.level);
+}
+
+// The next block's packed bytes do not fit their 16-bit size (its data hardly
+// compress). That block alone is made smaller, as large as still fits, and
+// the rest is planned again behind it, balanced, within the blocks that
+// remain. k_always_fitting_block_size fits whatever the block holds, unless
+// the records that its first data need leave no room for data at that size
+// (data of a track past about the 29,100th): then the largest size that fits
+// is searched for, compressing each size tried. Such a block begins with the
+// empty records of every track before its data, which compress to a few
+// bytes, and has room for at most 7287 bytes beside them, so it hardly ever
+// fails to fit in the first place. Returns the packed bytes of the smaller
+// block, or none when the rest does not fit the blocks that remain.
+std::optional<std::vector<std::uint8_t>> make_block_fit(packer_state& state) {
+  const block_plan failed = state.blocks[state.next];
+  const bool first = state.next == 0;
+  std::optional<block_plan> chosen;
+  std::optional<std::vector<std::uint8_t>> packed;
+  const block_plan always_fitting =
+      fill_block(state.layout, failed.begin, first, k_always_fitting_block_size);
+  if (always_fitting.end != always_fitting.begin) {
+    packed = pack_planned(state, always_fitting);
+    chosen = always_fitting;
+  } else {
+    // Limits up to `low` take no data or fit; `high` does not fit.
+    std::size_t low = k_always_fitting_block_size;
+    std::size_t high = failed.size;
+    while (high - low > 1) {
+      const std::size_t middle = low + (high - low) / 2;
+      const block_plan trial = fill_block(state.layout, failed.begin, first, middle);
+      std::optional<std::vector<std::uint8_t>> trial_packed;
+      if (trial.end != trial.begin) {
+        trial_packed = pack_planned(state, trial);
+        if (!trial_packed) {
+          high = middle;
+          continue;
+        }
+        packed = std::move(trial_packed);
+        chosen = trial;
+      }
+      low = middle;
     }
-    if (split.fault == split_fault::too_much_data) {
-      result.error = pack_error::too_much_data;
-      return;
-    }
-    result.container = write_container(split.blocks, level);
-    if (!result.container.empty()) {
-      result.block_count = split.blocks.size();
-      // Block 0 starts with four literals behind its first flag byte, so the
-      // stream's "MThp" tag shows at container offset 10, where readers of
-      // the container header look for it.
-      assert(format::has_tag(result.container, format::k_stream_tag_offset, format::k_stream_tag));
+  }
+  if (!packed || !chosen) return std::nullopt;
+
+  std::vector<block_plan> rest;
+  if (!plan_blocks(state.layout, chosen->end, false, k_max_block_size,
+                   format::k_max_block_count - state.next - 1, rest))
+    return std::nullopt;
+  state.blocks.resize(state.next);
+  state.blocks.push_back(*chosen);
+  state.blocks.insert(state.blocks.end(), rest.begin(), rest.end());
+  plan_changed(state);
+  return packed;
+}
+
+void pack_next_block(packer_state& state) {
+  std::optional<std::vector<std::uint8_t>> packed = pack_planned(state, state.blocks[state.next]);
+  if (!packed) {
+    packed = make_block_fit(state);
+    if (!packed) {
+      state.result.value = state.result.track_data_size;
+      fail(state, pack_error::too_much_data);
       return;
     }
   }
-  result.error = pack_error::too_much_data;  // not reached: small blocks always fit
+  const std::size_t size = state.blocks[state.next].size;
+  append_block(state.result.container, size, *packed);
+  state.done += size;
+  ++state.next;
+  if (state.next == state.blocks.size()) {
+    state.result.block_count = state.blocks.size();
+    // Block 0 starts with four literals behind its first flag byte, so the
+    // stream's "MThp" tag shows at container offset 10, where readers of the
+    // container header look for it.
+    assert(
+        format::has_tag(state.result.container, format::k_stream_tag_offset, format::k_stream_tag));
+    state.ended = true;
+  }
 }
 
 }  // namespace
 
-pack_result pack_midi(std::span<const std::uint8_t> smf, const pack_options& options) noexcept {
-  pack_result result;
+packer start_packing(std::span<const std::uint8_t> smf, const pack_options& options) noexcept {
+  packer job;
   try {
-    pack(smf, options.level, result);
+    job.reset(new packer_state());
+    job->options = options;
+    start(*job, smf);
   } catch (const std::bad_alloc&) {
-    result = pack_result{};
-    result.error = pack_error::out_of_memory;
+    if (job) fail_out_of_memory(*job);
   }
+  return job;
+}
+
+// The packer is changed through its pointer; taking it as const would tell
+// the caller otherwise (cppcheck sees only that the pointer stays).
+// cppcheck-suppress constParameter
+bool continue_packing(packer& job) noexcept {
+  if (!job || job->ended) return false;
+  try {
+    pack_next_block(*job);
+  } catch (const std::bad_alloc&) {
+    fail_out_of_memory(*job);
+  }
+  return !job->ended;
+}
+
+pack_progress packing_progress(const packer& job) noexcept {
+  if (!job) return {};
+  return {job->done, job->total};
+}
+
+pack_result finish_packing(packer job) noexcept {
+  pack_result result;
+  if (!job) {
+    result.error = pack_error::out_of_memory;
+    return result;
+  }
+  while (continue_packing(job)) {
+  }
+  result = std::move(job->result);
   if (result.error != pack_error::none) result.container.clear();
   return result;
+}
+
+pack_result pack_midi(std::span<const std::uint8_t> smf, const pack_options& options) noexcept {
+  return finish_packing(start_packing(smf, options));
 }
 
 }  // namespace mthc

@@ -7,52 +7,144 @@
 
 namespace mthc {
 
+namespace {
+
+using namespace format;
+
+// Where the MIDI file lies in its RIFF wrapper.
+struct embedded_file {
+  bool found = false;
+  std::size_t offset = 0;
+  std::size_t size = 0;
+};
+
+// The data of the first "data" chunk of a RIFF "RMID" file, when it begins
+// with "MThd". The RIFF size is not trusted (writers get it wrong), only the
+// chunks as far as the file holds them; data cut short by the end of the file
+// is taken as far as it goes, so that a track cut short is named as such.
+embedded_file find_rmid_data(std::span<const std::uint8_t> bytes) {
+  embedded_file file;
+  if (!has_tag(bytes, k_rmid_form_offset, k_rmid_form_tag)) return file;
+  std::size_t offset = k_riff_header_size;
+  while (bytes.size() - offset >= k_riff_chunk_header_size) {
+    const std::size_t size = read_le32(bytes.data() + offset + k_riff_data_tag.size());
+    const std::size_t data = offset + k_riff_chunk_header_size;
+    const std::size_t left = bytes.size() - data;
+    if (has_tag(bytes, offset, k_riff_data_tag)) {
+      file.offset = data;
+      file.size = size < left ? size : left;
+      file.found = has_tag(bytes.subspan(data, file.size), 0, k_midi_header_tag);
+      return file;
+    }
+    if (size >= left) return file;
+    // Data of odd size is followed by a padding byte.
+    offset = data + size + (size & 1U);
+  }
+  return file;
+}
+
+// Chunk tags are four printable ASCII characters; anything else after the
+// last chunk is not a chunk but trailing bytes.
+bool is_chunk_tag(const std::uint8_t* p) {
+  for (std::size_t i = 0; i < k_track_tag.size(); ++i) {
+    if (p[i] < 0x20 || p[i] > 0x7E) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 midi_read_result read_midi_file(std::span<const std::uint8_t> bytes) {
-  using namespace format;
   midi_read_result result;
-  if (bytes.size() < k_chunk_header_size || !has_tag(bytes, 0, k_midi_header_tag)) {
+  // Offsets below are in `smf`; `base` turns them into offsets in `bytes`.
+  std::span<const std::uint8_t> smf = bytes;
+  std::size_t base = 0;
+  if (has_tag(bytes, 0, k_riff_tag)) {
+    const embedded_file inner = find_rmid_data(bytes);
+    if (!inner.found) {
+      result.fault = midi_fault::not_midi;
+      return result;
+    }
+    base = inner.offset;
+    smf = bytes.subspan(inner.offset, inner.size);
+    result.changes.push_back({midi_change_kind::riff_unwrapped, inner.offset, inner.size, 0, {}});
+  }
+  if (smf.size() < k_chunk_header_size || !has_tag(smf, 0, k_midi_header_tag)) {
     result.fault = midi_fault::not_midi;
     return result;
   }
-  const std::uint32_t header_length = read_be32(bytes.data() + k_midi_header_tag.size());
-  if (header_length != k_midi_header_length) {
-    result.fault = midi_fault::header_length;
+  const std::size_t header_length = read_be32(smf.data() + k_midi_header_tag.size());
+  if (header_length < k_midi_header_length) {
+    result.fault = midi_fault::header_too_short;
+    result.offset = base;
     result.value = header_length;
     return result;
   }
-  if (bytes.size() < k_midi_header_size) {
+  if (header_length > smf.size() - k_chunk_header_size) {
     result.fault = midi_fault::chunk_past_end;
+    result.offset = base;
     return result;
   }
-  std::memcpy(result.file.header_fields.data(), bytes.data() + k_header_fields_offset,
+  std::memcpy(result.file.header_fields.data(), smf.data() + k_header_fields_offset,
               k_header_fields_size);
-  const std::uint32_t declared = read_be16(bytes.data() + k_midi_track_count_offset);
+  write_be32(result.file.header_fields.data(), k_midi_header_length);
+  const std::size_t declared = read_be16(smf.data() + k_midi_track_count_offset);
 
-  std::size_t offset = k_midi_header_size;
-  while (offset < bytes.size()) {
-    const std::size_t left = bytes.size() - offset;
-    if (left < k_chunk_header_size ||
-        read_be32(bytes.data() + offset + k_track_tag.size()) > left - k_chunk_header_size) {
-      result.fault = midi_fault::chunk_past_end;
-      result.offset = offset;
-      return result;
+  // The chunks' changes come after those of the header, which are known
+  // only once the chunks have been counted.
+  std::vector<midi_change> chunk_changes;
+  std::size_t offset = k_chunk_header_size + header_length;
+  while (offset < smf.size()) {
+    const std::size_t left = smf.size() - offset;
+    const std::uint8_t* chunk = smf.data() + offset;
+    const std::size_t length =
+        left < k_chunk_header_size ? 0 : read_be32(chunk + k_track_tag.size());
+    const bool fits = left >= k_chunk_header_size && length <= left - k_chunk_header_size;
+    if (left >= k_chunk_header_size && has_tag(smf, offset, k_track_tag)) {
+      if (!fits) {
+        result.fault = midi_fault::chunk_past_end;
+        result.offset = base + offset;
+        return result;
+      }
+      result.file.tracks.push_back(smf.subspan(offset + k_chunk_header_size, length));
+    } else if (fits && is_chunk_tag(chunk)) {
+      midi_change dropped{midi_change_kind::chunk_dropped, base + offset, length, 0, {}};
+      std::memcpy(dropped.tag.data(), chunk, dropped.tag.size());
+      chunk_changes.push_back(dropped);
+    } else {
+      chunk_changes.push_back(
+          {midi_change_kind::trailing_bytes_ignored, base + offset, left, 0, {}});
+      break;
     }
-    const std::uint32_t length = read_be32(bytes.data() + offset + k_track_tag.size());
-    if (!has_tag(bytes, offset, k_track_tag)) {
-      result.fault = midi_fault::foreign_chunk;
-      result.offset = offset;
-      std::memcpy(result.tag.data(), bytes.data() + offset, 4);
-      return result;
-    }
-    result.file.tracks.push_back(bytes.subspan(offset + k_chunk_header_size, length));
     offset += k_chunk_header_size + length;
   }
-  if (result.file.tracks.size() != declared) {
-    result.fault = midi_fault::track_count_mismatch;
-    result.value = declared;
-    result.chunk_count = result.file.tracks.size();
+
+  const std::size_t chunk_count = result.file.tracks.size();
+  if (chunk_count > k_max_track_count) {
+    result.fault = midi_fault::too_many_tracks;
+    result.chunk_count = chunk_count;
     result.file.tracks.clear();
+    return result;
   }
+  if (chunk_count != declared) {
+    result.changes.push_back({midi_change_kind::track_count_corrected,
+                              base + k_midi_track_count_offset,
+                              declared,
+                              chunk_count,
+                              {}});
+    result.file.header_fields[k_midi_track_count_offset - k_header_fields_offset] =
+        static_cast<std::uint8_t>(chunk_count >> 8);
+    result.file.header_fields[k_midi_track_count_offset - k_header_fields_offset + 1] =
+        static_cast<std::uint8_t>(chunk_count);
+  }
+  if (header_length > k_midi_header_length) {
+    result.changes.push_back({midi_change_kind::header_bytes_dropped,
+                              base + k_midi_header_size,
+                              header_length - k_midi_header_length,
+                              0,
+                              {}});
+  }
+  result.changes.insert(result.changes.end(), chunk_changes.begin(), chunk_changes.end());
   return result;
 }
 

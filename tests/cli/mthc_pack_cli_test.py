@@ -84,6 +84,9 @@ SONG = midi_file([TEMPO] + [tune_track(s, s, 40) for s in range(1, 6)])
 OTHER = midi_file([TEMPO, tune_track(7, 2, 12)])
 # Track data over several blocks (each holds at most 65535 bytes).
 LONG = midi_file([TEMPO] + [tune_track(s, s % 16, 900) for s in range(1, 5)])
+# Some seconds of packing at the best level (at most about 1.5 MB a second).
+BIG = midi_file([TEMPO] + [tune_track(s, s % 16, 5500) for s in range(1, 9)])
+BIG_BLOCKS = (len(BIG) + 0xFFFF - 1) // 0xFFFF
 WITH_EMPTY = midi_file([tune_track(9, 0, 4), b"", b"\x00\xff\x2f\x00", b""])
 END = b"\x00\xff\x2f\x00"
 WITH_EMPTY_BACK = midi_file([tune_track(9, 0, 4), END, END, END])
@@ -178,6 +181,28 @@ def interrupted(directory, command):
     return run.returncode, out, err
 
 
+def progress_on_a_terminal(directory, command):
+    """Packs a song that takes some seconds at the best level, with standard
+    error a terminal: the progress shows there, and is cleared at the end."""
+    import pty
+    leader, follower = pty.openpty()
+    run = subprocess.Popen(command + ["big.mid"], cwd=directory, stdout=subprocess.PIPE, stderr=follower,
+                           stdin=subprocess.DEVNULL)
+    os.close(follower)
+    shown = b""
+    while True:
+        try:
+            piece = os.read(leader, 4096)
+        except OSError:
+            break
+        if not piece:
+            break
+        shown += piece
+    out, _ = run.communicate(timeout=120)
+    os.close(leader)
+    return run.returncode, out, shown
+
+
 def make_sparse(name, size):
     def setup(directory):
         with open(os.path.join(directory, name), "wb") as f:
@@ -270,13 +295,74 @@ BROKEN = midi_file([TEMPO, BROKEN_TRACK[:-6]])
 BROKEN_AT = len(BROKEN_TRACK) - 4 - 3 - len(variable_length(track_facts(BROKEN_TRACK)["last_delta"]))
 
 
+def riff(smf):
+    data = b"data" + struct.pack("<I", len(smf)) + smf + (b"\0" if len(smf) % 2 else b"")
+    return b"RIFF" + struct.pack("<I", 4 + len(data)) + b"RMID" + data
+
+
+def real_world_variants():
+    """MIDI files as real collections hold them: (name, file, what it packs as,
+    the warning, the error with --strict)."""
+    two = [TEMPO, tune_track(4, 1, 6)]
+    plain = midi_file(two)
+    header8 = chunk(b"MThd", struct.pack(">HHH", 1, 2, 480) + b"\0\0") + b"".join(chunk(b"MTrk", t) for t in two)
+    foreign_at = len(chunk(b"MThd", b"\0" * 6)) + len(chunk(b"MTrk", TEMPO))
+    with_foreign = (chunk(b"MThd", struct.pack(">HHH", 1, 2, 480)) + chunk(b"MTrk", TEMPO)
+                    + chunk(b"XFIH", b"\x01\x02") + chunk(b"MTrk", two[1]))
+    text = b"Made by a sequencer, 1997\n"
+    return [
+        ("a RIFF RMID wrapper", "x.rmi", riff(plain), plain,
+         "the MIDI file is taken out of its RIFF RMID wrapper",
+         "a MIDI file in a RIFF RMID wrapper, which would not come back as it is (--strict)"),
+        ("trailing zeros", "x.mid", plain + b"\0" * 5, plain,
+         "5 bytes at offset %d after the last chunk are ignored" % len(plain),
+         "5 bytes at offset %d follow the last chunk (--strict)" % len(plain)),
+        ("a trailing 0x1A", "x.mid", plain + b"\x1a", plain,
+         "1 byte at offset %d after the last chunk is ignored" % len(plain),
+         "1 byte at offset %d follows the last chunk (--strict)" % len(plain)),
+        ("trailing text", "x.mid", plain + text, plain,
+         "%d bytes at offset %d after the last chunk are ignored" % (len(text), len(plain)),
+         "%d bytes at offset %d follow the last chunk (--strict)" % (len(text), len(plain))),
+        ("a chunk that is not MTrk", "x.mid", with_foreign, plain,
+         "chunk 'XFIH' at offset %d (2 bytes) is dropped; only MTrk chunks are packed" % foreign_at,
+         "chunk 'XFIH' at offset %d is not an MTrk chunk (--strict)" % foreign_at),
+        ("a track count too high", "x.mid", midi_file(two, declared=3), plain,
+         "the MThd header declares 3 tracks but the file holds 2; the count is corrected",
+         "the MThd header declares 3 tracks but the file holds 2 (--strict)"),
+        ("a track count too low", "x.mid", midi_file(two, declared=1), plain,
+         "the MThd header declares 1 tracks but the file holds 2; the count is corrected",
+         "the MThd header declares 1 tracks but the file holds 2 (--strict)"),
+        ("a header of 8 bytes", "x.mid", header8, plain,
+         "2 bytes of the MThd header beyond its sixth are dropped",
+         "the MThd header is 8 bytes long, not 6 (--strict)"),
+    ]
+
+
 LINUX_ONLY = {"skip": "a Linux facility"}
 song = {"song.mid": SONG}
 
 
 def cases():
     exists = "Error: '%s' already exists; use -f to overwrite it\n"
-    return [
+    lenient = []
+    for label, name, data, packs_as, warning, strict_error in real_world_variants():
+        lenient.append(Case("lenient: " + label, [name], 0, files={name: data},
+                            stdout=packed_size_line(name, "x.mthc"), stderr="Warning: %s: %s\n" % (name, warning),
+                            check=converts_back("x.mthc", packs_as), **PACK))
+        lenient.append(Case("--strict: " + label, ["--strict", name], 1, files={name: data}, stdout="",
+                            stderr="Error: %s: %s\n" % (name, strict_error), only_files=[name], **PACK))
+    return lenient + [
+        Case("a header shorter than 6 bytes", ["x.mid"], 1, files={"x.mid": chunk(b"MThd", b"\0\1\0\0")},
+             stdout="", stderr="Error: x.mid: the MThd header is 4 bytes long, shorter than the 6 it needs\n",
+             only_files=["x.mid"], **PACK),
+        Case("a track cut short", ["x.mid"], 1, files={"x.mid": SONG[:-1]}, stdout="",
+             stderr="Error: x.mid: the track at offset %d runs past the end of the file\n"
+             % (len(SONG) - len(SONG_TRACKS[-1]) - 8), only_files=["x.mid"], **PACK),
+        Case("more track data than a container holds", ["-1", "big.mid"], 1,
+             files={"big.mid": midi_file([b"\0" * 17000000])}, stdout="",
+             stderr="Error: big.mid: too much MIDI data: 17000000 bytes of track data do not fit 255 blocks "
+                    "(a container holds at most 16709879 bytes of track data, less when it does not compress)\n",
+             only_files=["big.mid"], **PACK),
         # Arguments.
         Case("help", ["--help"], 0, stdout=PACK_USAGE, stderr="", **PACK),
         Case("version", ["--version"], 0, stdout="mthc-pack %s\n" % VERSION, stderr="", **PACK),
@@ -366,6 +452,10 @@ def cases():
              files={"long.mid": LONG, "long.mthc": b"old"}, runner=interrupted, stdout="", stderr="",
              expect_files={"long.mthc": b"old"}, only_files=["long.mid", "long.mthc"], windows=LINUX_ONLY,
              **PACK),
+        Case("progress on a terminal", [], 0, files={"big.mid": BIG}, runner=progress_on_a_terminal,
+             stdout=packed_size_line("big.mid", "big.mthc", BIG_BLOCKS),
+             stderr=re.compile(r"(\rPacking big\.mid: +\d+%)+\r +\r"), check=converts_back("big.mthc", BIG),
+             windows=LINUX_ONLY, **PACK),
         Case("a device is written directly", ["-q", "-o", "/dev/null", "song.mid"], 0, files=song, stdout="",
              stderr="", only_files=["song.mid"], windows=LINUX_ONLY, **PACK),
 

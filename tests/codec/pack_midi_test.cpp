@@ -14,6 +14,7 @@
 #include "midi/convert_to_midi.hpp"
 #include "midi/regroup_tracks.hpp"
 #include "midi/split_tracks.hpp"
+#include "midi_variants.hpp"
 
 namespace mthc {
 namespace {
@@ -116,15 +117,6 @@ TEST(PackRoundTrip, RandomTrackContents) {
   }
 }
 
-TEST(PackRoundTrip, IncompressibleDataUsesSmallerBlocks) {
-  // Full blocks of random bytes do not fit a 16-bit packed size.
-  const pack_result packed =
-      expect_round_trip({test::random_bytes(10, 150000)}, encode_level::fast, "random track");
-  ASSERT_EQ(packed.error, pack_error::none);
-  for (const std::uint16_t size : unpacked_sizes(packed.container))
-    EXPECT_LE(size, k_always_fitting_block_size);
-}
-
 TEST(PackRoundTrip, BlocksAreBalanced) {
   const pack_result packed =
       expect_round_trip(song(11, 12, 700), encode_level::fast, "twelve long tracks");
@@ -153,9 +145,11 @@ TEST(PackRoundTrip, UpToTheBlockLimit) {
   const pack_result full = expect_round_trip({track}, encode_level::fast, "255 full blocks");
   EXPECT_EQ(full.block_count, 255U);
   track.push_back(0);
-  EXPECT_EQ(
-      pack_midi(test::midi_file(1, 96, std::vector<bytes>{track}), {encode_level::fast}).error,
-      pack_error::too_much_data);
+  const pack_result over =
+      pack_midi(test::midi_file(1, 96, std::vector<bytes>{track}), {encode_level::fast});
+  EXPECT_EQ(over.error, pack_error::too_much_data);
+  EXPECT_EQ(over.value, track.size());
+  EXPECT_EQ(over.track_data_size, track.size());
 }
 
 TEST(PackRoundTrip, HighestTrackWithData) {
@@ -183,35 +177,188 @@ struct fault_case {
 
 TEST(PackFaults, EveryFaultIsNamed) {
   const bytes good = test::midi_file(1, 96, std::vector<bytes>{{0x00, 0xFF, 0x2F, 0x00}, {1, 2}});
-  bytes long_header = test::from_hex("4d546864 00000007 0001 0000 0060 00");
   bytes truncated_track = good;
   truncated_track.pop_back();
-  bytes trailing = good;
-  test::append(trailing, bytes{'M', 'T', 'r'});
-  bytes foreign = test::midi_file(1, 96, std::vector<bytes>{{1}});
-  test::append(foreign, test::from_hex("4d545858 00000001 00"));  // "MTXX"
+  const bytes riff_no_data = test::from_hex("52494646 0c000000 524d4944 4c495354 00000000");
+  const bytes riff_data_not_midi = test::from_hex(
+      "52494646 12000000 524d4944 64617461 06000000 "
+      "4d546864 0000");
+  bytes with_track_past_end = good;
+  test::append(with_track_past_end, test::from_hex("4d54726b 00000002 00"));
   const std::vector<fault_case> cases = {
       {"empty file", {}, pack_error::not_midi},
       {"seven bytes", test::from_hex("4d546864 000000"), pack_error::not_midi},
-      {"another format", test::from_hex("52494646 00000006 0001 0000 0060"), pack_error::not_midi},
-      {"header length 7", long_header, pack_error::header_length, 0, 7},
-      {"header length 0", test::from_hex("4d546864 00000000"), pack_error::header_length, 0, 0},
+      {"RIFF, not RMID", test::from_hex("52494646 04000000 57415645"), pack_error::not_midi},
+      {"RMID without a data chunk", riff_no_data, pack_error::not_midi},
+      {"RMID data chunk cut short", riff_data_not_midi, pack_error::not_midi},
+      {"header length 0", test::from_hex("4d546864 00000000"), pack_error::header_too_short, 0, 0},
+      {"header length 5", test::from_hex("4d546864 00000005 0001 0000 00"),
+       pack_error::header_too_short, 0, 5},
       {"header cut short", test::from_hex("4d546864 00000006 0001"), pack_error::chunk_past_end},
+      {"header length 8, cut short", test::from_hex("4d546864 00000008 0001 0000 0060"),
+       pack_error::chunk_past_end},
       {"track runs past the end", truncated_track, pack_error::chunk_past_end, 26},
-      {"partial chunk header at the end", trailing, pack_error::chunk_past_end, good.size()},
-      {"foreign chunk", foreign, pack_error::foreign_chunk, 23},
-      {"more chunks than declared",
-       test::from_hex("4d546864 00000006 0001 0001 0060 "
-                      "4d54726b 00000000 4d54726b 00000000"),
-       pack_error::track_count_mismatch, 0, 1},
+      {"track past the end after the declared ones", with_track_past_end,
+       pack_error::chunk_past_end, good.size()},
+      {"track in an RMID file runs past the end", test::rmid_file(truncated_track),
+       pack_error::chunk_past_end, test::k_rmid_data_offset + 26},
   };
-  for (const fault_case& c : cases) {
-    const pack_result r = pack_midi(c.file);
-    EXPECT_EQ(r.error, c.error) << c.name;
-    EXPECT_EQ(r.offset, c.offset) << c.name;
-    EXPECT_EQ(r.value, c.value) << c.name;
-    EXPECT_TRUE(r.container.empty()) << c.name;
+  for (const bool strict : {false, true}) {
+    for (const fault_case& c : cases) {
+      const pack_result r = pack_midi(c.file, {encode_level::fast, strict});
+      EXPECT_EQ(r.error, c.error) << c.name;
+      EXPECT_EQ(r.offset, c.offset) << c.name;
+      EXPECT_EQ(r.value, c.value) << c.name;
+      EXPECT_TRUE(r.container.empty()) << c.name;
+    }
   }
+}
+
+TEST(PackFaults, MoreTracksThanTheCountHolds) {
+  bytes file = test::midi_file(1, 96, std::vector<bytes>(0xFFFF));
+  test::append(file, test::chunk("MTrk", bytes{}));
+  const pack_result r = pack_midi(file, {encode_level::fast});
+  EXPECT_EQ(r.error, pack_error::too_many_tracks);
+  EXPECT_EQ(r.value, 0xFFFFU);
+  EXPECT_EQ(r.chunk_count, 0x10000U);
+}
+
+// ---- Real-world files: what is changed, and how the file comes back ----
+
+void expect_changes(const std::vector<midi_change>& got, const std::vector<midi_change>& want,
+                    const std::string& label) {
+  ASSERT_EQ(got.size(), want.size()) << label;
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].kind, want[i].kind) << label << ", change " << i;
+    EXPECT_EQ(got[i].offset, want[i].offset) << label << ", change " << i;
+    EXPECT_EQ(got[i].value, want[i].value) << label << ", change " << i;
+    EXPECT_EQ(got[i].chunk_count, want[i].chunk_count) << label << ", change " << i;
+    EXPECT_EQ(got[i].tag, want[i].tag) << label << ", change " << i;
+  }
+}
+
+TEST(PackRealWorld, ChangedAsAnnouncedAndRefusedWhenStrict) {
+  // Property over generated songs of 2 to 9 tracks, at both levels: every
+  // variant packs, announces its changes and comes back as the well-formed
+  // file; with strict it is refused with the first change's details.
+  std::mt19937_64 rng(77);
+  for (int round = 0; round < 6; ++round) {
+    std::vector<bytes> tracks = song(rng(), 2 + static_cast<unsigned>(rng() % 8), 2);
+    if (round % 3 == 1) tracks.insert(tracks.begin() + 1, bytes{});
+    const bytes expected = expected_back(1, 96, tracks);
+    const encode_level level = round % 2 == 0 ? encode_level::fast : encode_level::best;
+    for (const test::midi_variant& v : test::real_world_variants(tracks)) {
+      const std::string label = v.name + ", round " + std::to_string(round);
+      const pack_result lenient = pack_midi(v.file, {level});
+      ASSERT_EQ(lenient.error, pack_error::none) << label;
+      expect_changes(lenient.changes, v.changes, label);
+      EXPECT_EQ(lenient.track_count, tracks.size()) << label;
+      const conversion_result back = convert_to_midi(lenient.container);
+      const auto used = back.midi_file.used();
+      EXPECT_TRUE(bytes(used.begin(), used.end()) == expected) << label;
+
+      const pack_result strict = pack_midi(v.file, {level, true});
+      const midi_change& first = v.changes.front();
+      EXPECT_EQ(strict.error, v.strict) << label;
+      EXPECT_EQ(strict.offset, first.offset) << label;
+      EXPECT_EQ(strict.value, first.value + (v.strict == pack_error::header_length ? 6 : 0))
+          << label;
+      EXPECT_EQ(strict.chunk_count, first.chunk_count) << label;
+      EXPECT_EQ(strict.tag, first.tag) << label;
+      EXPECT_TRUE(strict.changes.empty() && strict.container.empty()) << label;
+    }
+  }
+}
+
+// ---- Files that only fit when single blocks are made smaller ----
+
+TEST(PackSizes, OnlyTheBlockThatDoesNotCompressIsMadeSmaller) {
+  struct size_case {
+    const char* name;
+    std::vector<bytes> tracks;
+    std::size_t max_blocks;
+    bool even_after;  // the blocks after the first hold equal shares
+  };
+  // The last track needs 29122 records: 58248 bytes before its data, so its
+  // block cannot be as small as a block of random data must be.
+  std::vector<bytes> many(29122);
+  many.front() = test::random_bytes(3, 70000);
+  many.back() = k_end_of_track;
+  bytes random_then_zeros = test::random_bytes(4, 65000);
+  random_then_zeros.resize(65000 + 16000000);
+  const std::vector<size_case> cases = {
+      {"random track, 29120 empty ones, one more", many, 3, false},
+      {"random bytes, then 16 MB of zeros", {random_then_zeros}, 247, true},
+      {"a random track, then 16 MB of zeros",
+       {test::random_bytes(5, 65000), bytes(16000000, 0)},
+       247,
+       true},
+  };
+  for (const size_case& c : cases) {
+    const pack_result packed = expect_round_trip(c.tracks, encode_level::fast, c.name, 1, 96);
+    ASSERT_EQ(packed.error, pack_error::none) << c.name;
+    EXPECT_LE(packed.block_count, c.max_blocks) << c.name;
+    std::size_t data = 0;
+    for (const bytes& t : c.tracks)
+      data += t.size();
+    EXPECT_EQ(packed.track_data_size, data) << c.name;
+    EXPECT_EQ(packed.track_count, c.tracks.size()) << c.name;
+    const std::vector<std::uint16_t> sizes = unpacked_sizes(packed.container);
+    EXPECT_EQ(sizes.front(), k_always_fitting_block_size) << c.name;
+    EXPECT_GT(sizes.back(), k_always_fitting_block_size) << c.name;
+    if (!c.even_after) continue;
+    // The blocks after it were laid out again at full size, and even (but for
+    // the last one's remainder).
+    const auto [low, high] = std::minmax_element(sizes.begin() + 1, sizes.end() - 1);
+    EXPECT_GT(*low, k_always_fitting_block_size) << c.name;
+    EXPECT_LT(*high - *low, 8) << c.name;
+  }
+}
+
+// ---- A block at a time ----
+
+TEST(PackInSteps, SameContainerAsAtOnceWithProgress) {
+  // Songs and a random track: one block is made smaller on the way.
+  std::vector<bytes> tracks = song(21, 6, 300);
+  tracks.insert(tracks.begin() + 2, test::random_bytes(22, 150000));
+  const bytes smf = test::midi_file(1, 480, tracks);
+  const pack_result whole = pack_midi(smf, {encode_level::fast});
+  ASSERT_EQ(whole.error, pack_error::none);
+  const std::vector<std::uint16_t> sizes = unpacked_sizes(whole.container);
+  ASSERT_GE(sizes.size(), 4U);
+  ASSERT_NE(std::find(sizes.begin() + 1, sizes.end(), k_always_fitting_block_size), sizes.end());
+  for (const std::size_t stop_after : {std::size_t{0}, std::size_t{2}, whole.block_count}) {
+    packer job = start_packing(smf, {encode_level::fast});
+    pack_progress before = packing_progress(job);
+    EXPECT_EQ(before.done, 0U);
+    EXPECT_GT(before.total, smf.size() - 14 - 8 * tracks.size());
+    for (std::size_t step = 0; step < stop_after; ++step) {
+      const bool more = continue_packing(job);
+      const pack_progress now = packing_progress(job);
+      EXPECT_GT(now.done, before.done);
+      EXPECT_LE(now.done, now.total);
+      EXPECT_EQ(more, step + 1 < whole.block_count);
+      before = now;
+    }
+    if (stop_after == whole.block_count) {
+      EXPECT_EQ(before.done, before.total);
+      EXPECT_FALSE(continue_packing(job));
+    }
+    const pack_result r = finish_packing(std::move(job));
+    EXPECT_EQ(r.error, pack_error::none);
+    EXPECT_TRUE(r.container == whole.container) << "stopped after " << stop_after;
+  }
+}
+
+TEST(PackInSteps, EndsAtOnceWhenTheFileCannotBePacked) {
+  packer refused = start_packing(test::from_hex("4d546864 00000002"), {});
+  EXPECT_FALSE(continue_packing(refused));
+  EXPECT_EQ(packing_progress(refused).total, 0U);
+  EXPECT_EQ(finish_packing(std::move(refused)).error, pack_error::header_too_short);
+  // A packer whose state could not be allocated.
+  packer none;
+  EXPECT_FALSE(continue_packing(none));
+  EXPECT_EQ(finish_packing(std::move(none)).error, pack_error::out_of_memory);
 }
 
 TEST(RecordCount, StoredCountsReadBack) {
