@@ -6,7 +6,7 @@
    file input's change to the download link being in the page (the page's
    own performance.measure), against `mthc --decompress` of the native
    build on the same file (wall time of the process, from start to exit),
-   and their ratio. Medians of several runs.
+   and their ratio. Medians of several runs, the two taking turns.
 2. What a browser downloads to show the page: each file of the site that
    it fetches, compressed with gzip -9 as a server would send it, and the
    total.
@@ -41,33 +41,38 @@ SITE_FILES = ["index.html", "style.css", "app.js", "worker.js", "mthc.js", "mthc
               "fflate.min.js"]
 
 
-def native_seconds(container, runs):
-    times = []
-    with tempfile.TemporaryDirectory() as work:
+def native_seconds(container, out):
+    start = time.perf_counter()
+    subprocess.run([os.path.join(NATIVE, "mthc"), "--decompress", out, container], check=True,
+                   stdout=subprocess.DEVNULL)
+    return time.perf_counter() - start
+
+
+def page_seconds(page, container):
+    page.driver.refresh()
+    page.wait_until("return document.body.dataset.ready === 'yes'")
+    page.upload([container])
+    page.wait_for_rows(1)
+    seconds = page.run(
+        "return performance.getEntriesByName('mthc ' + arguments[0])[0].duration / 1000",
+        os.path.basename(container))
+    # The song is drawn before the next run begins.
+    page.wait_until("return document.querySelector('canvas[data-drawn]')")
+    return seconds
+
+
+def conversion_times(container, runs):
+    """Medians of the page's and the native tool's times, the runs of both
+    taking turns, so that both see the same machine."""
+    page_times, native_times = [], []
+    with tempfile.TemporaryDirectory() as work, browser.serve(SITE) as address, \
+            browser.chromium() as driver:
+        page = browser.Page(driver, address)
         out = os.path.join(work, "out.mid")
         for _ in range(runs):
-            start = time.perf_counter()
-            subprocess.run([os.path.join(NATIVE, "mthc"), "--decompress", out, container],
-                           check=True, stdout=subprocess.DEVNULL)
-            times.append(time.perf_counter() - start)
-    return statistics.median(times)
-
-
-def page_seconds(container, runs):
-    times = []
-    name = os.path.basename(container)
-    with browser.serve(SITE) as address, browser.chromium() as driver:
-        for _ in range(runs):
-            page = browser.Page(driver, address)
-            page.wait_until("return document.body.dataset.ready === 'yes'")
-            page.upload([container])
-            page.wait_for_rows(1)
-            times.append(page.run(
-                "return performance.getEntriesByName('mthc ' + arguments[0])[0].duration / 1000",
-                name))
-            # The song is drawn before the next run begins.
-            page.wait_until("return document.querySelector('canvas[data-drawn]')")
-    return statistics.median(times)
+            native_times.append(native_seconds(container, out))
+            page_times.append(page_seconds(page, container))
+    return statistics.median(page_times), statistics.median(native_times)
 
 
 def main():
@@ -87,8 +92,7 @@ def main():
             f.write(song)
         container = os.path.join(work, "largest.mthc")
         subprocess.run([os.path.join(NATIVE, "mthc-pack"), "-q", "-o", container, midi], check=True)
-        native = native_seconds(container, runs)
-        page = page_seconds(container, runs)
+        page, native = conversion_times(container, runs)
 
     print("Converting the largest container (%d bytes of track data, 255 blocks), median of %d:"
           % (midi_files.MAX_TRACK_DATA, runs))
