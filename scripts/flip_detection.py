@@ -35,19 +35,8 @@ import sys
 import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-
-
-def chunk(tag, data):
-    return tag + struct.pack(">I", len(data)) + data
-
-
-def vlq(value):
-    groups = [value & 0x7F]
-    value >>= 7
-    while value:
-        groups.append(0x80 | (value & 0x7F))
-        value >>= 7
-    return bytes(reversed(groups))
+sys.path.insert(0, os.path.join(ROOT, "tests", "cli"))
+from midi_builder import chunk, variable_length as vlq  # noqa: E402
 
 
 def song(seed, tracks, bars):

@@ -4,7 +4,6 @@ standard input and output, checking and listing containers."""
 
 import argparse
 import os
-import random
 import re
 import signal
 import struct
@@ -14,6 +13,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from cli_harness import Case, main  # noqa: E402
+from midi_builder import chunk, midi_file, tune_track, variable_length  # noqa: E402
 
 PACK_USAGE = (
     "MThc packer\n"
@@ -45,38 +45,6 @@ with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "
     VERSION = re.search(r"project\(mthc VERSION ([0-9.]+)", f.read()).group(1)
 
 PACK = dict(program="mthc-pack")
-
-
-def chunk(tag, data):
-    return tag + struct.pack(">I", len(data)) + data
-
-
-def midi_file(tracks, fmt=1, division=480, declared=None):
-    count = len(tracks) if declared is None else declared
-    return chunk(b"MThd", struct.pack(">HHH", fmt, count, division)) + b"".join(
-        chunk(b"MTrk", t) for t in tracks)
-
-
-def variable_length(value):
-    groups = [value & 0x7F]
-    value >>= 7
-    while value:
-        groups.append(0x80 | (value & 0x7F))
-        value >>= 7
-    return bytes(reversed(groups))
-
-
-def tune_track(seed, channel, bars):
-    """Note events of one instrument: a few motifs repeated with small changes."""
-    rng = random.Random(seed)
-    motifs = [[(rng.randrange(48, 72), rng.choice([120, 240, 480])) for _ in range(8)] for _ in range(3)]
-    out = bytearray(b"\x00" + bytes([0xC0 | channel, rng.randrange(128)]))
-    for bar in range(bars):
-        for pitch, length in motifs[(bar // 2) % 3]:
-            velocity = 80 + rng.randrange(8)
-            out += variable_length(0) + bytes([0x90 | channel, pitch, velocity])
-            out += variable_length(length) + bytes([0x80 | channel, pitch, 0x40])
-    return bytes(out + b"\x00\xff\x2f\x00")
 
 
 TEMPO = b"\x00\xff\x51\x03\x07\xa1\x20\x00\xff\x2f\x00"
