@@ -54,7 +54,7 @@ def main(out_dir, pack_tool):
     # A track that does not read as MIDI events to its end (it has no
     # end-of-track event): packed with a warning, and its container refused.
     body, made = midi.melody(5, 20)
-    write("no-end.mid", midi.header(0, 1, 480) + midi.chunk(b"MTrk", body))
+    write("no-end.mid", midi.midi_file([body], fmt=0))
     songs["no-end.mid"] = {"tracks": 1, "notes": 20, "seconds": made[-1][1] * 500000 / 480 / 1e6}
 
     # Containers, made by the tools.

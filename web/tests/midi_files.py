@@ -1,28 +1,16 @@
 """MIDI files made here for the page's tests, and the byte strings of their parts."""
 
+import os
 import struct
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests",
+                                "cli"))
+from midi_builder import chunk, midi_file, variable_length as vlq  # noqa: E402,F401
 
 # The most track data a container holds (mthc::k_max_track_data): 255 blocks
 # of 65535 bytes, less the stream's header and each block's record headers.
 MAX_TRACK_DATA = 255 * 65535 - 16 - 255 * (4 + 2)
-
-
-def vlq(value):
-    """A variable-length quantity (delta times, meta lengths)."""
-    out = [value & 0x7F]
-    value >>= 7
-    while value:
-        out.append(0x80 | (value & 0x7F))
-        value >>= 7
-    return bytes(reversed(out))
-
-
-def chunk(tag, data):
-    return tag + struct.pack(">I", len(data)) + data
-
-
-def header(fmt, tracks, division):
-    return chunk(b"MThd", struct.pack(">HHH", fmt, tracks, division))
 
 
 def meta(kind, data, delta=0):
@@ -74,8 +62,7 @@ def song(parts, division=480, fmt=1, tempo=600000):
         count += len(made)
         end = max([end] + [stop for _, stop, _ in made])
         tracks.append(track(name, body, program, channel, tempo=tempo if i == 0 else None))
-    data = header(fmt, len(tracks), division) + b"".join(chunk(b"MTrk", t) for t in tracks)
-    return data, {"tracks": len(tracks), "notes": count, "seconds": end * tempo / division / 1e6}
+    return midi_file(tracks, fmt, division), {"tracks": len(tracks), "notes": count, "seconds": end * tempo / division / 1e6}
 
 
 def largest_song():
@@ -104,8 +91,7 @@ def largest_song():
     assert len(body) == MAX_TRACK_DATA
     # Played back to back, at the default tempo (120 beats a minute).
     seconds = notes // 64 * phrase_ticks * 500000 / 480 / 1e6
-    return header(0, 1, 480) + chunk(b"MTrk", bytes(body)), {"tracks": 1, "notes": notes,
-                                                              "seconds": seconds}
+    return midi_file([bytes(body)], fmt=0), {"tracks": 1, "notes": notes, "seconds": seconds}
 
 
 def transpose(phrase, shift):
