@@ -92,7 +92,6 @@ function addFiles(files) {
       progress: null,
       blob: null,
       outputName: null,
-      song: null,
     };
     row.input.textContent = bytesText(file.size);
     node.append(facts, row.status);
@@ -159,7 +158,7 @@ worker.onmessage = (event) => {
     return;
   }
   if (message.type === 'zip') {
-    finishZip(message.archive);
+    finishZip(message);
     return;
   }
   const row = rows.get(message.id);
@@ -192,7 +191,9 @@ downloadAll.addEventListener('click', () => {
   worker.postMessage({type: 'zip', entries});
 });
 
-function finishZip(archive) {
+function finishZip({archive, error}) {
+  downloadAll.textContent = 'Download all (zip)';
+  downloadAll.disabled = false;
   if (zipLink) URL.revokeObjectURL(zipLink.href);
   else {
     zipLink = element('a', 'zip-link');
@@ -200,10 +201,13 @@ function finishZip(archive) {
     zipLink.download = 'mthc-files.zip';
     downloadAll.after(zipLink);
   }
+  if (error) {
+    zipLink.removeAttribute('href');
+    zipLink.textContent = 'Error: the zip archive could not be made: ' + error;
+    return;
+  }
   zipLink.href = URL.createObjectURL(new Blob([archive], {type: 'application/zip'}));
   zipLink.textContent = 'mthc-files.zip (' + bytesText(archive.byteLength) + ')';
-  downloadAll.textContent = 'Download all (zip)';
-  downloadAll.disabled = false;
   zipLink.click();
 }
 

@@ -3,12 +3,12 @@
 // is the library's, compiled to WebAssembly (mthc.js and mthc.wasm); the zip
 // archive of "Download all" is made here too (fflate).
 //
-// Messages in:  {type: 'file', id, file, strict}  {type: 'zip', id, entries: [{name, blob}]}
+// Messages in:  {type: 'file', id, file, strict}  {type: 'zip', entries: [{name, blob}]}
 // Messages out: {type: 'ready'} once the library has started
 //               {type: 'progress', id, done, total}
 //               {type: 'done', id, container, output (a Blob), error, warnings, blocks}
 //               {type: 'song', id, song, notes: {start, end, pitch, track}}
-//               {type: 'zip', id, archive}
+//               {type: 'zip', archive} or {type: 'zip', error}
 'use strict';
 
 importScripts('mthc.js', 'fflate.min.js');
@@ -26,9 +26,14 @@ onmessage = (event) => {
       if (message.type === 'file') await handleFile(m, message);
       else if (message.type === 'zip') await handleZip(message);
     } catch (error) {
+      const text = 'the page failed: ' + String(error);
+      if (message.type === 'zip') {
+        postMessage({type: 'zip', error: text});
+        return;
+      }
       // The library stops for good on what it cannot survive (memory that
       // cannot grow): say so, and start it anew for the next file.
-      postMessage({type: 'done', id: message.id, error: 'the page failed: ' + String(error)});
+      postMessage({type: 'done', id: message.id, error: text});
       library = createMthc();
     }
   });
@@ -111,7 +116,7 @@ function copy(m, Type, start, count) {
   return new Type(m.HEAPU8.buffer, start, count).slice();
 }
 
-async function handleZip({id, entries}) {
+async function handleZip({entries}) {
   // Containers are compressed already: stored as they are.
   const files = {};
   for (const {name, blob} of entries) {
@@ -119,5 +124,5 @@ async function handleZip({id, entries}) {
     files[name] = [data, {level: /\.mthc$/i.test(name) ? 0 : 6}];
   }
   const archive = fflate.zipSync(files).buffer;
-  postMessage({type: 'zip', id, archive}, [archive]);
+  postMessage({type: 'zip', archive}, [archive]);
 }
