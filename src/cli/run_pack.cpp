@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/checked_unpack.hpp"
 #include "cli/file_identity.hpp"
 #include "cli/listing.hpp"
 #include "cli/messages.hpp"
@@ -218,21 +219,8 @@ struct pack_run {
       error(name, pack_error_text(packed));
       return false;
     }
-    for (const midi_change& change : packed.changes)
-      warning(name, midi_change_text(change));
-    if (!packed.empty_tracks.empty()) warning(name, empty_tracks_text(packed.empty_tracks));
-    // A track that does not read as MIDI events is packed as it is, but the
-    // container's check will report it (tracks without data aside: they come
-    // back as an end-of-track event).
-    const midi_read_result split = read_midi_file(smf);
-    for (std::size_t t = 0; t < split.file.tracks.size(); ++t) {
-      if (split.file.tracks[t].empty()) continue;
-      const track_check track = check_track(split.file.tracks[t]);
-      if (track.error != track_error::none) {
-        warning(name, track_fault_text(t, track) + "; mthc-pack -t will report it");
-        break;
-      }
-    }
+    for (const std::string& text : pack_warnings(packed, smf))
+      warning(name, text);
     if (!write(path, packed.container)) return false;
     // Nothing is said beside data on standard output.
     if (!options.quiet && !path.empty()) {
@@ -248,41 +236,14 @@ struct pack_run {
   // after an error line. `result` holds the MIDI file when true.
   bool convert_checked(const char* name, std::span<const std::uint8_t> image,
                        conversion_result& result) const {
-    if (const container_fault fault = check_container(image); fault != container_fault::none) {
-      error(name, container_fault_text(fault));
+    checked_unpack checked = unpack_checked(image);
+    if (!checked.refusal.empty()) {
+      error(name, checked.music_fault && options.mode != pack_mode::test
+                      ? checked.refusal + "; mthc --decompress converts it as it is"
+                      : checked.refusal);
       return false;
     }
-    result = convert_to_midi(image);
-    if (result.error != conversion_error::none) {
-      // A damaged container fails here most often because of what the
-      // check saw on the way.
-      const std::string damage = container_check_text(result.check);
-      error(name, damage.empty() ? conversion_error_text(result) : damage);
-      return false;
-    }
-    if (const std::string damage = container_check_text(result.check); !damage.empty()) {
-      error(name, damage);
-      return false;
-    }
-    // The format has no checksum: damage inside the packed bytes that keeps
-    // every size right shows in the music, as a track that does not read
-    // as MIDI events to its end-of-track.
-    const std::span<const std::uint8_t> midi = result.midi_file.used();
-    if (const std::string header = midi_header_text(midi); !header.empty()) {
-      error(name, header);
-      return false;
-    }
-    const midi_read_result split = read_midi_file(midi);
-    for (std::size_t t = 0; t < split.file.tracks.size(); ++t) {
-      const track_check track = check_track(split.file.tracks[t]);
-      if (track.error != track_error::none) {
-        error(name,
-              track_fault_text(t, track) + (options.mode == pack_mode::test
-                                                ? std::string()
-                                                : "; mthc --decompress converts it as it is"));
-        return false;
-      }
-    }
+    result = std::move(checked.converted);
     return true;
   }
 

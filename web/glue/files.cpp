@@ -22,16 +22,14 @@
 #include <memory>
 #include <mthc/convert_to_midi.hpp>
 #include <mthc/pack_midi.hpp>
-#include <mthc/track_reader.hpp>
 #include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "cli/checked_unpack.hpp"
 #include "cli/messages.hpp"
-#include "container/check_container.hpp"
 #include "format/format.hpp"
-#include "midi/read_midi_file.hpp"
 
 namespace mthc::web {
 
@@ -109,37 +107,14 @@ EMSCRIPTEN_KEEPALIVE int web_is_container() {
 
 // Unpacks the container in hand; 1 when its MIDI file is the output.
 EMSCRIPTEN_KEEPALIVE int web_convert() {
-  const auto image = input();
-  if (const container_fault fault = check_container(image); fault != container_fault::none) {
-    file.error = container_fault_text(fault);
+  checked_unpack checked = unpack_checked(input());
+  file.blocks = checked.converted.check.blocks_declared;
+  if (!checked.refusal.empty()) {
+    file.error = checked.music_fault ? checked.refusal + "; mthc --decompress converts it as it is"
+                                     : checked.refusal;
     return 0;
   }
-  conversion_result converted = convert_to_midi(image);
-  file.blocks = converted.check.blocks_declared;
-  // A damaged container fails most often because of what the check saw on
-  // the way, and one that converts is refused all the same.
-  const std::string damage = container_check_text(converted.check);
-  if (converted.error != conversion_error::none || !damage.empty()) {
-    file.error = damage.empty() ? conversion_error_text(converted) : damage;
-    return 0;
-  }
-  // The format has no checksum: damage that keeps every size right shows
-  // in the music, as a header no reader follows or a track that does not
-  // read as MIDI events to its end.
-  const std::span<const std::uint8_t> midi = converted.midi_file.used();
-  if (std::string header = midi_header_text(midi); !header.empty()) {
-    file.error = std::move(header);
-    return 0;
-  }
-  const midi_read_result split = read_midi_file(midi);
-  for (std::size_t t = 0; t < split.file.tracks.size(); ++t) {
-    const track_check track = check_track(split.file.tracks[t]);
-    if (track.error != track_error::none) {
-      file.error = track_fault_text(t, track) + "; mthc --decompress converts it as it is";
-      return 0;
-    }
-  }
-  file.midi_file = std::move(converted.midi_file);
+  file.midi_file = std::move(checked.converted.midi_file);
   file.output_is_midi = true;
   return 1;
 }
@@ -172,21 +147,8 @@ EMSCRIPTEN_KEEPALIVE int web_pack_finish() {
     file.error = pack_error_text(packed);
     return 0;
   }
-  for (const midi_change& change : packed.changes)
-    add_warning(midi_change_text(change));
-  if (!packed.empty_tracks.empty()) add_warning(empty_tracks_text(packed.empty_tracks));
-  // A track that does not read as MIDI events is packed as it is; the
-  // container's check will find it (tracks without data aside: they come
-  // back as an end-of-track event).
-  const midi_read_result split = read_midi_file(input());
-  for (std::size_t t = 0; t < split.file.tracks.size(); ++t) {
-    if (split.file.tracks[t].empty()) continue;
-    const track_check track = check_track(split.file.tracks[t]);
-    if (track.error != track_error::none) {
-      add_warning(track_fault_text(t, track) + "; mthc-pack -t will report it");
-      break;
-    }
-  }
+  for (const std::string& text : pack_warnings(packed, input()))
+    add_warning(text);
   file.container = std::move(packed.container);
   file.blocks = packed.block_count;
   file.output_is_midi = false;
