@@ -325,6 +325,9 @@ struct pack_run {
 
   // One input, in the run's mode; false after an error line.
   bool process(const char* input) {
+    // What earlier files printed goes out before this one's warnings and
+    // errors, so that a log of both streams keeps the order of the files.
+    std::fflush(stdout);
     byte_buffer bytes;
     if (!read(input, bytes)) return false;
     const std::span<const std::uint8_t> data = bytes.used();
