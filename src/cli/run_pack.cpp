@@ -100,7 +100,9 @@ struct pack_run {
     read_result read;
     if (is_standard_stream(input)) {
       if (is_terminal(stdin)) {
-        std::fprintf(stderr, "Error: refusing to read binary data from a terminal\n");
+        std::fprintf(stderr,
+                     "Error: refusing to read binary data from a terminal; name a file, or see "
+                     "--help\n");
         return false;
       }
       read = read_stream(stdin, k_standard_input, k_max_input_size, bytes);
