@@ -1,5 +1,8 @@
 // A heap byte buffer with an explicit capacity: how the library hands over
-// its results (decoded streams, MIDI files). The caller owns it.
+// its results (MIDI files). The caller owns it; it frees itself.
+//
+//   mthc::byte_buffer midi = std::move(mthc::convert_to_midi(image).midi_file);
+//   std::fwrite(midi.used().data(), 1, midi.used().size(), file);
 #pragma once
 
 #include <cstddef>

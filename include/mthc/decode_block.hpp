@@ -4,6 +4,9 @@
 // register, select between a literal byte and a back-reference into this
 // block's own output; distances and long lengths use gamma-style codes. The
 // layout is written down in docs/format.md.
+//
+//   std::vector<std::uint8_t> out(declared_size);
+//   out.resize(mthc::decode_block(packed, out));  // fewer bytes if damaged
 #pragma once
 
 #include <cstddef>
