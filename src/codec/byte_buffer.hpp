@@ -8,9 +8,8 @@
 // never touched, which keeps the peak memory of a large conversion low.
 #pragma once
 
-#include <mthc/byte_buffer.hpp>
-
 #include <cstddef>
+#include <mthc/byte_buffer.hpp>
 #include <span>
 
 namespace mthc {
