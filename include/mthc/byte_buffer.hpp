@@ -2,7 +2,7 @@
 // its results (MIDI files). The caller owns it; it frees itself.
 //
 //   mthc::byte_buffer midi = std::move(mthc::convert_to_midi(image).midi_file);
-//   std::fwrite(midi.used().data(), 1, midi.used().size(), file);
+//   save(midi.used());  // a span of the bytes in use
 #pragma once
 
 #include <cstddef>

@@ -90,25 +90,10 @@ std::string pack_error_text(const pack_result& r) {
 
 std::string midi_fault_text(const midi_read_result& r) {
   pack_result as_packing;
+  as_packing.error = pack_error_of(r.fault);
   as_packing.offset = r.offset;
   as_packing.value = r.value;
   as_packing.chunk_count = r.chunk_count;
-  switch (r.fault) {
-    case midi_fault::none:
-      return {};
-    case midi_fault::not_midi:
-      as_packing.error = pack_error::not_midi;
-      break;
-    case midi_fault::header_too_short:
-      as_packing.error = pack_error::header_too_short;
-      break;
-    case midi_fault::chunk_past_end:
-      as_packing.error = pack_error::chunk_past_end;
-      break;
-    case midi_fault::too_many_tracks:
-      as_packing.error = pack_error::too_many_tracks;
-      break;
-  }
   return pack_error_text(as_packing);
 }
 

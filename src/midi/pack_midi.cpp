@@ -32,22 +32,6 @@ void packer_state_deleter::operator()(packer_state* state) const noexcept {
 
 namespace {
 
-pack_error from_midi_fault(midi_fault fault) {
-  switch (fault) {
-    case midi_fault::none:
-      return pack_error::none;
-    case midi_fault::not_midi:
-      return pack_error::not_midi;
-    case midi_fault::header_too_short:
-      return pack_error::header_too_short;
-    case midi_fault::chunk_past_end:
-      return pack_error::chunk_past_end;
-    case midi_fault::too_many_tracks:
-      return pack_error::too_many_tracks;
-  }
-  return pack_error::not_midi;
-}
-
 // The error that strict packing makes of a change.
 pack_error strict_error(midi_change_kind kind) {
   switch (kind) {
@@ -89,7 +73,7 @@ void start(packer_state& state, std::span<const std::uint8_t> smf) {
     result.value = read.value;
     result.chunk_count = read.chunk_count;
     if (read.fault == midi_fault::too_many_tracks) result.value = format::k_max_track_count;
-    fail(state, from_midi_fault(read.fault));
+    fail(state, pack_error_of(read.fault));
     return;
   }
   state.file = std::move(read.file);

@@ -148,4 +148,20 @@ midi_read_result read_midi_file(std::span<const std::uint8_t> bytes) {
   return result;
 }
 
+pack_error pack_error_of(midi_fault fault) noexcept {
+  switch (fault) {
+    case midi_fault::none:
+      return pack_error::none;
+    case midi_fault::not_midi:
+      return pack_error::not_midi;
+    case midi_fault::header_too_short:
+      return pack_error::header_too_short;
+    case midi_fault::chunk_past_end:
+      return pack_error::chunk_past_end;
+    case midi_fault::too_many_tracks:
+      return pack_error::too_many_tracks;
+  }
+  return pack_error::not_midi;
+}
+
 }  // namespace mthc

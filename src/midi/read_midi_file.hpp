@@ -62,4 +62,7 @@ struct midi_read_result {
 // result views `bytes`, which must outlive it. Throws std::bad_alloc.
 midi_read_result read_midi_file(std::span<const std::uint8_t> bytes);
 
+// The packer's error for a fault (the details carry over as they are).
+pack_error pack_error_of(midi_fault fault) noexcept;
+
 }  // namespace mthc
