@@ -8,9 +8,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 
+#include "decode_timing.hpp"
 #include "packed_blocks.hpp"
 
 namespace {
@@ -21,37 +21,16 @@ using namespace mthc::bench;
 // block walk writes into a warm cache between two reads of the container.
 constexpr std::size_t k_blocks_per_set = 8;
 
-// Packing at the best levels is slow, so each set is packed once, on first use.
-const packed_set& packed(const data_set& data, const compressor& packer) {
-  static std::map<std::string, packed_set> cache;
-  const std::string key = std::string(data.name) + "/" + packer.name;
-  auto it = cache.find(key);
-  if (it == cache.end()) it = cache.emplace(key, pack_set(data, packer, k_blocks_per_set)).first;
-  return it->second;
-}
-
 void bm_decode(benchmark::State& state, const data_set& data, const compressor& packer,
                const decoder& d) {
-  const packed_set& set = packed(data, packer);
+  const packed_set& set = packed_once(data, packer, k_blocks_per_set);
   for (const bytes& block : set.blocks) {
     if (block.empty() && set.original.size() != 0) {
       state.SkipWithError("the compressor failed");
       return;
     }
   }
-  bytes out(set.original.size());
-  std::size_t produced = 0;
-  for (auto _ : state) {
-    produced = decode_set(set, d, out);
-    benchmark::DoNotOptimize(produced);
-    benchmark::ClobberMemory();
-  }
-  if (produced != set.original.size() || out != set.original) {
-    state.SkipWithError("decoded output differs from the original");
-    return;
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                          static_cast<std::int64_t>(set.original.size()));
+  if (!time_decoding(state, set, d)) return;
   char label[64];
   std::snprintf(
       label, sizeof label, "packed to %.1f%%",

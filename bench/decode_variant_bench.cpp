@@ -7,10 +7,10 @@
 // Benchmarks are named variant/<data set>/<compressor>/<variant>.
 #include <benchmark/benchmark.h>
 
-#include <map>
 #include <string>
 
 #include "codec/decode_block_internal.hpp"
+#include "decode_timing.hpp"
 #include "packed_blocks.hpp"
 
 namespace {
@@ -23,15 +23,7 @@ constexpr std::size_t k_blocks_per_set = 8;
 // decode_block with the given variant of the fast loop.
 template <fast_loop_variant variant>
 std::size_t decode_with(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out) {
-  namespace d = mthc::detail;
-  if (packed.empty() || out.empty()) return 0;
-  d::block_state s{packed.data(), packed.data() + packed.size(), out.data(), out.data(),
-                   out.data() + out.size()};
-  for (;;) {
-    if (d::run_fast_loop_variant(s, variant) == d::fast_loop_exit::stopped) break;
-    if (!d::careful_step(s)) break;
-  }
-  return static_cast<std::size_t>(s.out_next - s.out_begin);
+  return mthc::detail::decode_block_with(packed, out, variant);
 }
 
 struct variant_decoder {
@@ -45,30 +37,9 @@ const variant_decoder k_variants[] = {
      {"bit_manipulation", decode_with<fast_loop_variant::bit_manipulation>, false}},
 };
 
-const packed_set& packed(const data_set& data, const compressor& packer) {
-  static std::map<std::string, packed_set> cache;
-  const std::string key = std::string(data.name) + "/" + packer.name;
-  auto it = cache.find(key);
-  if (it == cache.end()) it = cache.emplace(key, pack_set(data, packer, k_blocks_per_set)).first;
-  return it->second;
-}
-
 void bm_variant(benchmark::State& state, const data_set& data, const compressor& packer,
                 const decoder& d) {
-  const packed_set& set = packed(data, packer);
-  bytes out(set.original.size());
-  std::size_t produced = 0;
-  for (auto _ : state) {
-    produced = decode_set(set, d, out);
-    benchmark::DoNotOptimize(produced);
-    benchmark::ClobberMemory();
-  }
-  if (produced != set.original.size() || out != set.original) {
-    state.SkipWithError("decoded output differs from the original");
-    return;
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                          static_cast<std::int64_t>(set.original.size()));
+  time_decoding(state, packed_once(data, packer, k_blocks_per_set), d);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "packed_blocks.hpp"
 
 #include <algorithm>
+#include <map>
 #include <new>
+#include <string>
 
 #include "codec/decode_block.hpp"
 #include "codec/encode_block.hpp"
@@ -122,6 +124,15 @@ std::size_t decode_set(const packed_set& set, const decoder& d, std::span<std::u
     produced += d.decode(set.blocks[i], out.subspan(at, room));
   }
   return produced;
+}
+
+const packed_set& packed_once(const data_set& data, const compressor& packer,
+                              std::size_t block_count) {
+  static std::map<std::string, packed_set> cache;
+  const std::string key = std::string(data.name) + "/" + packer.name;
+  auto it = cache.find(key);
+  if (it == cache.end()) it = cache.emplace(key, pack_set(data, packer, block_count)).first;
+  return it->second;
 }
 
 }  // namespace mthc::bench

@@ -62,6 +62,11 @@ struct packed_set {
 
 packed_set pack_set(const data_set& data, const compressor& packer, std::size_t block_count);
 
+// pack_set, done once per data set and compressor for the whole process
+// (packing at the best levels is slow).
+const packed_set& packed_once(const data_set& data, const compressor& packer,
+                              std::size_t block_count);
+
 // Decodes every block of `set` to its place in `out` (original.size() bytes),
 // each with the room of its slice, and returns the bytes produced.
 std::size_t decode_set(const packed_set& set, const decoder& d, std::span<std::uint8_t> out);

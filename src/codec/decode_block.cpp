@@ -90,23 +90,39 @@ bool careful_step(block_state& s) noexcept {
   return s.in_next != s.in_end;
 }
 
+namespace {
+
+// The two loops over one block. The fast loop returns at a token it leaves
+// to the careful loop; after that one token it gets the next chance, so a
+// rare code in the middle of a block costs one careful token, and near the
+// ends of the input or the room the fast loop declines at once.
+template <typename fast_loop>
+std::size_t decode_with(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out,
+                        fast_loop run_fast) noexcept {
+  if (packed.empty() || out.empty()) return 0;
+  block_state s{packed.data(), packed.data() + packed.size(), out.data(), out.data(),
+                out.data() + out.size()};
+  for (;;) {
+    if (run_fast(s) == fast_loop_exit::stopped) break;
+    if (!careful_step(s)) break;
+  }
+  return static_cast<std::size_t>(s.out_next - s.out_begin);
+}
+
+}  // namespace
+
+std::size_t decode_block_with(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out,
+                              fast_loop_variant variant) noexcept {
+  return decode_with(packed, out,
+                     [variant](block_state& s) { return run_fast_loop_variant(s, variant); });
+}
+
 }  // namespace detail
 
 std::size_t decode_block(std::span<const std::uint8_t> packed,
                          std::span<std::uint8_t> out) noexcept {
-  if (packed.empty() || out.empty()) return 0;
-
-  detail::block_state s{packed.data(), packed.data() + packed.size(), out.data(), out.data(),
-                        out.data() + out.size()};
-  // The fast loop returns at a token it leaves to the careful loop; after
-  // that one token it gets the next chance, so a rare code in the middle of
-  // a block costs one careful token, and near the ends of the input or the
-  // room the fast loop declines at once.
-  for (;;) {
-    if (detail::run_fast_loop(s) == detail::fast_loop_exit::stopped) break;
-    if (!detail::careful_step(s)) break;
-  }
-  return static_cast<std::size_t>(s.out_next - s.out_begin);
+  return detail::decode_with(packed, out,
+                             [](detail::block_state& s) { return detail::run_fast_loop(s); });
 }
 
 }  // namespace mthc

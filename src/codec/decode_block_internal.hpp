@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "format/format.hpp"
 
@@ -67,5 +68,10 @@ bool can_run(fast_loop_variant variant) noexcept;
 
 // Runs `variant`, which this processor must be able to run.
 fast_loop_exit run_fast_loop_variant(block_state& s, fast_loop_variant variant) noexcept;
+
+// decode_block with `variant` of the fast loop, which this processor must be
+// able to run (decode_block runs the one that suits the processor).
+std::size_t decode_block_with(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out,
+                              fast_loop_variant variant) noexcept;
 
 }  // namespace mthc::detail

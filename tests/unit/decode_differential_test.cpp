@@ -27,20 +27,6 @@ constexpr std::uint8_t k_canary = 0xEE;
 // A block never holds more than this; streams with huge counts fill it.
 constexpr std::size_t k_large_room = 0x10000;
 
-// decode_block with one variant of the fast loop (decode_block itself runs
-// the one that suits the processor).
-std::size_t decode_block_with(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out,
-                              detail::fast_loop_variant variant) {
-  if (packed.empty() || out.empty()) return 0;
-  detail::block_state s{packed.data(), packed.data() + packed.size(), out.data(), out.data(),
-                        out.data() + out.size()};
-  for (;;) {
-    if (detail::run_fast_loop_variant(s, variant) == detail::fast_loop_exit::stopped) break;
-    if (!detail::careful_step(s)) break;
-  }
-  return static_cast<std::size_t>(s.out_next - s.out_begin);
-}
-
 constexpr detail::fast_loop_variant k_variants[] = {
     detail::fast_loop_variant::portable,
     detail::fast_loop_variant::bit_manipulation,
@@ -65,7 +51,7 @@ std::size_t expect_same(const bytes& packed, std::size_t room) {
     bytes actual(room + k_canary_size, k_canary);
     const std::span<std::uint8_t> out(actual.data(), room);
     const std::size_t actual_size =
-        v < 0 ? decode_block(in, out) : decode_block_with(in, out, k_variants[v]);
+        v < 0 ? decode_block(in, out) : detail::decode_block_with(in, out, k_variants[v]);
 
     EXPECT_EQ(actual_size, expected_size)
         << "variant " << v << ", room " << room << ", " << packed.size() << " bytes";
