@@ -46,6 +46,11 @@ std::string tag_text(const std::array<char, 4>& tag) {
 
 }  // namespace
 
+std::string input_too_large_text() {
+  return text_of("the file is too large: a container holds at most %lu bytes of track data",
+                 ul(k_max_track_data));
+}
+
 std::string pack_error_text(const pack_result& r) {
   switch (r.error) {
     case pack_error::none:

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <mthc/convert_to_midi.hpp>
 #include <mthc/pack_midi.hpp>
 #include <span>
@@ -15,6 +16,15 @@
 #include "midi/track_reader.hpp"
 
 namespace mthc {
+
+// The largest file the front ends read: more than any container and any
+// MIDI file that a container can hold (some 17 MB), so that such a file is
+// refused with the limit it exceeds, after its header has been read, rather
+// than unread.
+inline constexpr std::int64_t k_max_input_size = std::int64_t{64} << 20;
+
+// Why a file larger than k_max_input_size is not read.
+std::string input_too_large_text();
 
 // Why a MIDI file was not packed.
 std::string pack_error_text(const pack_result& result);

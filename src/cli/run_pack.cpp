@@ -32,11 +32,6 @@ namespace mthc {
 
 namespace {
 
-// Larger than any container and any MIDI file that a container can hold
-// (some 17 MB), so that such a file is refused with the limit it exceeds,
-// after its header has been read, rather than unread.
-constexpr std::int64_t k_max_input_size = std::int64_t{64} << 20;
-
 constexpr const char* k_standard_input = "standard input";
 constexpr const char* k_standard_output = "standard output";
 
@@ -116,8 +111,7 @@ struct pack_run {
       case read_status::failed:
         return false;
       case read_status::too_large:
-        error(display_name(input), "the file is too large: a container holds at most " +
-                                       std::to_string(k_max_track_data) + " bytes of track data");
+        error(display_name(input), input_too_large_text());
         return false;
       case read_status::out_of_memory:
         error(display_name(input), "out of memory reading the file");

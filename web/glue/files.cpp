@@ -35,11 +35,6 @@ namespace mthc::web {
 
 namespace {
 
-// The largest file the tools read, for the same reason: more than any
-// container or any MIDI file that fits one, so that such a file is refused
-// with the limit it exceeds.
-constexpr double k_max_input_size = double(std::int64_t{64} << 20);
-
 struct file_in_hand {
   std::unique_ptr<std::uint8_t[]> input;
   std::size_t input_size = 0;
@@ -85,9 +80,7 @@ extern "C" {
 // The error for a file of `size` bytes that is too large to read, or "".
 EMSCRIPTEN_KEEPALIVE const char* web_size_error(double size) {
   static std::string text;
-  text = size > k_max_input_size ? "the file is too large: a container holds at most " +
-                                       std::to_string(k_max_track_data) + " bytes of track data"
-                                 : std::string();
+  text = size > static_cast<double>(k_max_input_size) ? input_too_large_text() : std::string();
   return text.c_str();
 }
 
