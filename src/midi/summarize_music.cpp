@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "midi/tempo_map.hpp"
 #include "midi/track_reader.hpp"
 
 namespace mthc {
@@ -10,13 +11,6 @@ namespace mthc {
 namespace {
 
 constexpr std::uint8_t k_track_name = 0x03;
-constexpr std::uint8_t k_set_tempo = 0x51;
-constexpr double k_default_tempo = 500000;  // microseconds per quarter note: 120 beats a minute
-
-struct tempo_change {
-  std::uint64_t tick = 0;
-  std::uint32_t microseconds = 0;  // per quarter note, from here on
-};
 
 // Reads one track into `summary`, adding its tempo changes to `tempos`.
 void summarize_track(std::span<const std::uint8_t> track, track_summary& summary,
@@ -40,39 +34,13 @@ void summarize_track(std::span<const std::uint8_t> track, track_summary& summary
       if (event.meta_type == k_track_name && !named) {
         summary.name.assign(event.data.begin(), event.data.end());
         named = true;
-      } else if (event.meta_type == k_set_tempo && event.data.size() >= 3) {
-        const auto* d = event.data.data();
-        tempos.push_back({tick, static_cast<std::uint32_t>(d[0] << 16 | d[1] << 8 | d[2])});
       }
+      add_if_tempo_change(event, tick, tempos);
     }
   }
   summary.end_tick = tick;
   summary.error = reader.error;
   summary.error_offset = reader.error_offset;
-}
-
-// The time of `tick`, with `tempos` in time order (of equal ticks, the last
-// one holds from there on).
-double seconds_at(std::uint64_t tick, std::uint16_t division,
-                  std::span<const tempo_change> tempos) {
-  if ((division & 0x8000) != 0) {
-    const int fps = -static_cast<std::int8_t>(division >> 8);
-    const double frames_per_second = fps == 29 ? 30000.0 / 1001.0 : fps;
-    const double ticks_per_second = frames_per_second * (division & 0xFF);
-    return ticks_per_second > 0 ? static_cast<double>(tick) / ticks_per_second : 0;
-  }
-  if (division == 0) return 0;
-  double microseconds = 0;
-  double tempo = k_default_tempo;
-  std::uint64_t from = 0;
-  for (const tempo_change& change : tempos) {
-    if (change.tick >= tick) break;
-    microseconds += static_cast<double>(change.tick - from) * tempo;
-    from = change.tick;
-    tempo = change.microseconds;
-  }
-  microseconds += static_cast<double>(tick - from) * tempo;
-  return microseconds / (1e6 * division);
 }
 
 void summarize(std::span<const std::span<const std::uint8_t>> tracks, music_summary& summary) {
@@ -84,18 +52,17 @@ void summarize(std::span<const std::span<const std::uint8_t>> tracks, music_summ
     summarize_track(tracks[t], track, tempos);
     if (one_after_another) {
       summary.end_tick += track.end_tick;
-      summary.duration_seconds += seconds_at(track.end_tick, summary.division, tempos);
+      summary.duration_seconds +=
+          seconds_at(make_tempo_map(summary.division, std::move(tempos)), track.end_tick);
       tempos.clear();
     } else {
       summary.end_tick = std::max(summary.end_tick, track.end_tick);
     }
   }
   if (!one_after_another) {
-    // Tracks play together: one tempo map from all of them. The sort is
-    // stable, so of changes at the same tick the last in file order wins.
-    std::stable_sort(tempos.begin(), tempos.end(),
-                     [](const tempo_change& a, const tempo_change& b) { return a.tick < b.tick; });
-    summary.duration_seconds = seconds_at(summary.end_tick, summary.division, tempos);
+    // Tracks play together: one tempo map from all of them.
+    summary.duration_seconds =
+        seconds_at(make_tempo_map(summary.division, std::move(tempos)), summary.end_tick);
   }
 }
 

@@ -24,59 +24,12 @@
 
 #include "files.hpp"
 #include "format/big_endian.hpp"
+#include "midi/read_midi_file.hpp"
+#include "midi/tempo_map.hpp"
 
 namespace mthc::web {
 
 namespace {
-
-constexpr std::uint8_t k_set_tempo = 0x51;
-constexpr double k_default_tempo = 500000;  // microseconds per quarter note
-
-struct tempo_change {
-  std::uint64_t tick = 0;
-  double microseconds = 0;  // per quarter note, from here on
-  double at = 0;            // microseconds from the start to this change
-};
-
-// Ticks to seconds, by the division and the tempo changes (in time order).
-class clock {
- public:
-  clock(std::uint16_t division, std::vector<tempo_change> tempos)
-      : division_(division), tempos_(std::move(tempos)) {
-    double at = 0;
-    std::uint64_t from = 0;
-    double tempo = k_default_tempo;
-    for (tempo_change& change : tempos_) {
-      at += static_cast<double>(change.tick - from) * tempo;
-      change.at = at;
-      from = change.tick;
-      tempo = change.microseconds;
-    }
-  }
-
-  double seconds(std::uint64_t tick) const {
-    if ((division_ & 0x8000) != 0) {
-      // SMPTE time: minus the frames per second, then ticks per frame.
-      const int fps = -static_cast<std::int8_t>(division_ >> 8);
-      const double per_second = (fps == 29 ? 30000.0 / 1001.0 : fps) * (division_ & 0xFF);
-      return per_second > 0 ? static_cast<double>(tick) / per_second : 0;
-    }
-    if (division_ == 0) return 0;
-    // The last change before `tick` holds there.
-    const auto after = std::lower_bound(
-        tempos_.begin(), tempos_.end(), tick,
-        [](const tempo_change& change, std::uint64_t t) { return change.tick < t; });
-    if (after == tempos_.begin())
-      return static_cast<double>(tick) * k_default_tempo / 1e6 / division_;
-    const tempo_change& change = *(after - 1);
-    return (change.at + static_cast<double>(tick - change.tick) * change.microseconds) / 1e6 /
-           division_;
-  }
-
- private:
-  std::uint16_t division_;
-  std::vector<tempo_change> tempos_;
-};
 
 struct note_ticks {
   std::uint64_t start = 0;
@@ -91,21 +44,6 @@ struct song {
 };
 
 song described;
-
-// The tempo changes of one track, in its order.
-void add_tempos(std::span<const std::uint8_t> track, std::vector<tempo_change>& tempos) {
-  track_reader reader{track};
-  track_event event;
-  std::uint64_t tick = 0;
-  while (next_event(reader, event)) {
-    tick += event.delta;
-    if (event.kind == event_kind::meta && event.meta_type == k_set_tempo &&
-        event.data.size() >= 3) {
-      const auto* d = event.data.data();
-      tempos.push_back({tick, static_cast<double>(d[0] << 16 | d[1] << 8 | d[2]), 0});
-    }
-  }
-}
 
 // The notes of one track, in ticks: a note-on of velocity above 0 starts a
 // note, the next note-off of its channel and key (or note-on of velocity 0)
@@ -170,49 +108,41 @@ void json_bits(std::string& out, std::span<const std::uint64_t> words, unsigned 
 }
 
 bool describe(std::span<const std::uint8_t> midi) {
-  // The MIDI files the core writes: "MThd", length 6, format, track count,
-  // division, then one "MTrk" chunk per track.
-  if (midi.size() < 14) return false;
-  const std::uint16_t format = format::read_be16(midi.data() + 8);
-  const std::uint16_t division = format::read_be16(midi.data() + 12);
-  std::vector<std::span<const std::uint8_t>> tracks;
-  for (std::size_t at = 14; at + 8 <= midi.size();) {
-    const std::size_t length = format::read_be32(midi.data() + at + 4);
-    if (length > midi.size() - at - 8) break;
-    tracks.push_back(midi.subspan(at + 8, length));
-    at += 8 + length;
-  }
+  const midi_read_result split = read_midi_file(midi);
+  if (split.fault != midi_fault::none) return false;
+  const auto& fields = split.file.header_fields;
+  const std::uint16_t format = format::read_be16(&fields[4]);
+  const std::uint16_t division = format::read_be16(&fields[8]);
+  const std::vector<std::span<const std::uint8_t>>& tracks = split.file.tracks;
   const music_summary summary = summarize_music(format, division, tracks);
   if (summary.error != summary_error::none) return false;
 
   // Tracks played together share one tempo map; those of format 2, one
   // after another, each have their own.
-  std::vector<note_ticks> notes;
-  std::vector<std::uint8_t> pitches;
   std::vector<tempo_change> shared;
   if (format != 2) {
     for (const auto& track : tracks)
-      add_tempos(track, shared);
-    std::stable_sort(shared.begin(), shared.end(),
-                     [](const tempo_change& a, const tempo_change& b) { return a.tick < b.tick; });
+      add_tempo_changes(track, shared);
   }
-  const clock together(division, shared);
+  const tempo_map together = make_tempo_map(division, std::move(shared));
+  std::vector<note_ticks> notes;
+  std::vector<std::uint8_t> pitches;
   double offset = 0;  // format 2: where the track begins
   for (std::size_t t = 0; t < tracks.size(); ++t) {
     std::vector<tempo_change> own;
-    if (format == 2) add_tempos(tracks[t], own);
-    const clock track_clock(division, std::move(own));
-    const clock& time = format == 2 ? track_clock : together;
+    if (format == 2) add_tempo_changes(tracks[t], own);
+    const tempo_map track_map = make_tempo_map(division, std::move(own));
+    const tempo_map& time = format == 2 ? track_map : together;
     notes.clear();
     pitches.clear();
     add_notes(tracks[t], notes, pitches);
     for (std::size_t n = 0; n < notes.size(); ++n) {
-      described.starts.push_back(static_cast<float>(offset + time.seconds(notes[n].start)));
-      described.ends.push_back(static_cast<float>(offset + time.seconds(notes[n].end)));
+      described.starts.push_back(static_cast<float>(offset + seconds_at(time, notes[n].start)));
+      described.ends.push_back(static_cast<float>(offset + seconds_at(time, notes[n].end)));
       described.pitches.push_back(pitches[n]);
       described.tracks.push_back(static_cast<std::uint16_t>(std::min<std::size_t>(t, 0xFFFF)));
     }
-    if (format == 2) offset += time.seconds(summary.tracks[t].end_tick);
+    if (format == 2) offset += seconds_at(time, summary.tracks[t].end_tick);
   }
 
   std::string& json = described.json;
