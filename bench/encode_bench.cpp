@@ -34,10 +34,10 @@ const block_list& corpus() {
       const auto tracks = mthc::test::midi_song(7000 + song, 4 + static_cast<unsigned>(song % 13),
                                                 32 + 16 * static_cast<unsigned>(song % 9));
       const auto smf = mthc::test::midi_file(1, 480, tracks);
-      const mthc::midi_read_result read = mthc::read_midi_file(smf);
-      if (read.fault != mthc::midi_fault::none) std::abort();
-      mthc::split_result split =
-          mthc::split_tracks(read.file.header_fields, read.file.tracks, mthc::k_max_block_size);
+      const mthc::midi_file read = mthc::read_midi_file(smf);
+      if (read.error != mthc::midi_error::none) std::abort();
+      mthc::split_result split = mthc::split_tracks(mthc::header_fields_of(read.header),
+                                                    read.tracks, mthc::k_max_block_size);
       if (split.fault != mthc::split_fault::none) std::abort();
       for (auto& b : split.blocks)
         all.push_back(std::move(b));

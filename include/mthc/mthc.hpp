@@ -13,10 +13,16 @@
 #pragma once
 
 #include <mthc/byte_buffer.hpp>
+#include <mthc/container.hpp>
 #include <mthc/convert_to_midi.hpp>
 #include <mthc/decode_block.hpp>
 #include <mthc/encode_block.hpp>
+#include <mthc/list_notes.hpp>
+#include <mthc/messages.hpp>
+#include <mthc/midi_file.hpp>
 #include <mthc/pack_midi.hpp>
+#include <mthc/summarize_file.hpp>
 #include <mthc/summarize_music.hpp>
 #include <mthc/track_reader.hpp>
+#include <mthc/unpack.hpp>
 #include <mthc/version.hpp>

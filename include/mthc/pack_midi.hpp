@@ -21,6 +21,9 @@
 #include <cstdint>
 #include <memory>
 #include <mthc/encode_block.hpp>
+#include <mthc/midi_file.hpp>
+#include <mthc/track_reader.hpp>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -48,7 +51,7 @@ enum class pack_error {
   too_much_data,  // the `value` bytes of track data do not fit 255 blocks
   out_of_memory,
   // With pack_options::strict, each change that the conversion would not
-  // give back (see midi_change_kind) is an error instead, with the details
+  // give back (see midi_change_kind in midi_file.hpp) is an error instead, with the details
   // of the first change in file order. The errors above come first: they
   // stop lenient packing too.
   riff_wrapper,          // the file is a RIFF "RMID" file; the MIDI file is at `offset`
@@ -56,40 +59,6 @@ enum class pack_error {
   foreign_chunk,         // the chunk at `offset`, tagged `tag`, `value` bytes, is not "MTrk"
   trailing_bytes,        // `value` bytes at `offset` follow the last chunk
   track_count_mismatch,  // the header declares `value` tracks, the file has `chunk_count`
-};
-
-// Real-world MIDI files bend the rules in ways that every player accepts;
-// the packer takes them as a player would, and says what it changed, because
-// the container will then not convert back to the file byte for byte. The
-// conversion gives back the file with exactly these changes made. Offsets
-// are in the file as given (in a RIFF file, counted from its start).
-enum class midi_change_kind {
-  // The Standard MIDI File inside a RIFF "RMID" file, the `value` bytes at
-  // `offset` (the data of its "data" chunk, as far as the file holds it), is
-  // packed; the rest of the RIFF file is not.
-  riff_unwrapped,
-  // The "MThd" chunk is longer than 6 bytes: the `value` bytes beyond its
-  // sixth, at `offset`, are dropped and its length is set to 6.
-  header_bytes_dropped,
-  // The chunk at `offset`, tagged `tag`, with `value` bytes of data, is not
-  // "MTrk": it is dropped.
-  chunk_dropped,
-  // The `value` bytes at `offset`, to the end, are not a chunk: fewer than 8
-  // bytes, a tag that is not four printable ASCII characters (zeros, a 0x1A
-  // end-of-file mark, text), or a chunk other than "MTrk" whose length runs
-  // past the end. They are ignored.
-  trailing_bytes_ignored,
-  // The header (its track count at `offset`) declares `value` tracks, the
-  // file has `chunk_count` "MTrk" chunks: the count is set to `chunk_count`.
-  track_count_corrected,
-};
-
-struct midi_change {
-  midi_change_kind kind = midi_change_kind::riff_unwrapped;
-  std::size_t offset = 0;
-  std::size_t value = 0;
-  std::size_t chunk_count = 0;
-  std::array<char, 4> tag{};
 };
 
 struct pack_options {
@@ -111,6 +80,10 @@ struct pack_result {
   // Tracks without data. The conversion gives such a track back as the
   // 4-byte end-of-track event 00 FF 2F 00, not empty.
   std::vector<std::size_t> empty_tracks;
+  // The first track with data that does not read as MIDI events to its
+  // end-of-track. It is packed as it is; a check of the container (see
+  // unpack.hpp) will find the same fault.
+  std::optional<track_fault> unreadable_track;
   // Once the file has been read (also when it then does not fit): the tracks
   // packed, and their bytes of data in all.
   std::size_t track_count = 0;

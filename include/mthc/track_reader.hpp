@@ -83,6 +83,12 @@ struct track_check {
   std::size_t events = 0;  // events read before the fault (all of them when there is none)
 };
 
+// Where a file's first unreadable track is, and what is wrong with it.
+struct track_fault {
+  std::size_t track = 0;  // counted from 0, in file order
+  track_check check;
+};
+
 // Reads a whole track and gives the same result as a loop over next_event,
 // faster: the check of a file's tracks before anything else is done to them.
 track_check check_track(std::span<const std::uint8_t> track) noexcept;

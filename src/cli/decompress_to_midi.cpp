@@ -1,12 +1,11 @@
 #include "cli/decompress_to_midi.hpp"
 
 #include <cstdio>
-#include <new>
-#include <string>
+#include <mthc/convert_to_midi.hpp>
+#include <mthc/messages.hpp>
 
-#include "cli/messages.hpp"
+#include "cli/shown_name.hpp"
 #include "cli/write_output_file.hpp"
-#include "midi/convert_to_midi.hpp"
 
 namespace mthc {
 
@@ -26,13 +25,9 @@ int decompress_to_midi(std::span<const std::uint8_t> image, const char* path) no
   // A container cut short or damaged still converts, into what there is: say
   // so, as the success line alone would hide it.
   if (!converted.check.blocks_complete()) {
-    try {
-      std::fprintf(stderr, "Warning: %s\n", incomplete_container_text(converted.check).c_str());
-    } catch (const std::bad_alloc&) {
-      std::fprintf(stderr, "Warning: the container is incomplete; the MIDI file is incomplete\n");
-    }
+    std::fprintf(stderr, "Warning: %s\n", incomplete_container_text(converted.check).c_str());
   }
-  std::printf("Decompressed MThc to MIDI %s (%lu bytes)\n", path,
+  std::printf("Decompressed MThc to MIDI %s (%lu bytes)\n", printable_name(path).c_str(),
               static_cast<unsigned long>(midi.size()));
   return 0;
 }

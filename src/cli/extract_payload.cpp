@@ -1,15 +1,16 @@
 #include "cli/extract_payload.hpp"
 
 #include <cstdio>
+#include <mthc/container.hpp>
 
+#include "cli/shown_name.hpp"
 #include "cli/write_output_file.hpp"
-#include "container/check_container.hpp"
 
 namespace mthc {
 
 int extract_payload(std::span<const std::uint8_t> image, const char* path) noexcept {
   if (write_output_file(path, container_payload(image)) != 0) return 1;
-  std::printf("Extracted payload to %s\n", path);
+  std::printf("Extracted payload to %s\n", printable_name(path).c_str());
   return 0;
 }
 

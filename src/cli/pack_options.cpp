@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "cli/shown_name.hpp"
+
 namespace mthc {
 
 namespace {
@@ -162,7 +164,7 @@ void print_pack_usage(std::FILE* stream, const char* program_name) noexcept {
                "  -1, --fast           Fastest packing, for large files\n"
                "  -h, --help           Show this text\n"
                "      --version        Show the version\n",
-               program_name);
+               printable_name(program_name).c_str());
 }
 
 }  // namespace mthc

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mthc/messages.hpp>
 
 namespace mthc {
 
@@ -36,19 +37,8 @@ void print_payload_preview(std::span<const std::uint8_t> payload) noexcept {
 }
 
 void print_container_fault(container_fault fault) noexcept {
-  switch (fault) {
-    case container_fault::none:
-      break;
-    case container_fault::too_small:
-      std::fprintf(stderr, "Error: file is too small to be an MThc container\n");
-      break;
-    case container_fault::not_mthc:
-      std::fprintf(stderr, "Error: file does not start with MThc\n");
-      break;
-    case container_fault::missing_mthp_tag:
-      std::fprintf(stderr, "Error: expected MThp tag at offset 10\n");
-      break;
-  }
+  if (fault != container_fault::none)
+    std::fprintf(stderr, "Error: %s\n", error_text(fault).c_str());
 }
 
 }  // namespace mthc

@@ -2,9 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <mthc/container.hpp>
 #include <span>
-
-#include "container/check_container.hpp"
 
 namespace mthc {
 

@@ -1,6 +1,7 @@
 #include "cli/run.hpp"
 
 #include <cstdio>
+#include <mthc/container.hpp>
 #include <span>
 
 #include "cli/decompress_to_midi.hpp"
@@ -8,8 +9,8 @@
 #include "cli/load_container.hpp"
 #include "cli/options.hpp"
 #include "cli/print_report.hpp"
+#include "cli/shown_name.hpp"
 #include "cli/usage.hpp"
-#include "container/check_container.hpp"
 
 namespace mthc {
 
@@ -28,7 +29,8 @@ int run(int argc, const char* const* argv) noexcept {
       print_usage(program_name);
       return 0;
     case parse_action::unexpected_argument:
-      std::fprintf(stderr, "Error: unexpected argument '%s'\n", parsed.unexpected);
+      std::fprintf(stderr, "Error: unexpected argument '%s'\n",
+                   printable_name(parsed.unexpected).c_str());
       print_usage(program_name);
       return 1;
     case parse_action::usage_error:

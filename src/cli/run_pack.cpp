@@ -6,27 +6,26 @@
 #include <cstdio>
 #include <cstring>
 #include <mthc/byte_buffer.hpp>
+#include <mthc/messages.hpp>
+#include <mthc/pack_midi.hpp>
+#include <mthc/summarize_file.hpp>
+#include <mthc/unpack.hpp>
 #include <mthc/version.hpp>
 #include <new>
 #include <string>
 #include <vector>
 
-#include "cli/checked_unpack.hpp"
+#include "app/input_limit.hpp"
+#include "app/output_name.hpp"
+#include "app/summary_json.hpp"
+#include "app/text.hpp"
 #include "cli/file_identity.hpp"
 #include "cli/listing.hpp"
-#include "cli/messages.hpp"
 #include "cli/pack_options.hpp"
 #include "cli/read_input_file.hpp"
 #include "cli/safe_output.hpp"
+#include "cli/shown_name.hpp"
 #include "cli/terminal.hpp"
-#include "container/check_container.hpp"
-#include "format/big_endian.hpp"
-#include "format/format.hpp"
-#include "midi/convert_to_midi.hpp"
-#include "midi/pack_midi.hpp"
-#include "midi/read_midi_file.hpp"
-#include "midi/summarize_music.hpp"
-#include "midi/track_reader.hpp"
 
 namespace mthc {
 
@@ -39,42 +38,14 @@ bool is_standard_stream(const char* path) noexcept {
   return path[0] == '-' && path[1] == '\0';
 }
 
-const char* display_name(const char* input) noexcept {
-  return is_standard_stream(input) ? k_standard_input : input;
+// How a file is named in the lines the packer prints: made safe for a
+// terminal (see app/text.hpp).
+std::string display_name(const char* input) {
+  return is_standard_stream(input) ? k_standard_input : shown_name(input);
 }
 
-bool ends_with_ignoring_case(const std::string& text, const char* suffix) {
-  const std::size_t n = std::char_traits<char>::length(suffix);
-  if (text.size() < n) return false;
-  return std::equal(text.end() - static_cast<std::ptrdiff_t>(n), text.end(), suffix,
-                    [](char a, char b) {
-                      return std::tolower(static_cast<unsigned char>(a)) ==
-                             std::tolower(static_cast<unsigned char>(b));
-                    });
-}
-
-// The name of the output beside `input`: a MIDI file's extension (.mid,
-// .midi, .rmi, .kar) becomes .mthc, a container's .mthc becomes .mid; any
-// other name gets the extension appended.
-std::string output_name(const char* input, bool to_midi) {
-  const std::string name = input;
-  // Only the file's own name counts: "a.mid/song" has no extension.
-  const std::size_t slash = name.find_last_of("/\\");
-  const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
-  const char* const from[] = {".mid", ".midi", ".rmi", ".kar"};
-  if (to_midi) {
-    if (ends_with_ignoring_case(base, ".mthc") && base.size() > 5) {
-      return name.substr(0, name.size() - 5) + ".mid";
-    }
-    return name + ".mid";
-  }
-  for (const char* extension : from) {
-    const std::size_t n = std::char_traits<char>::length(extension);
-    if (ends_with_ignoring_case(base, extension) && base.size() > n) {
-      return name.substr(0, name.size() - n) + ".mthc";
-    }
-  }
-  return name + ".mthc";
+std::string shown(const std::string& path) {
+  return shown_name(path);
 }
 
 struct pack_run {
@@ -83,11 +54,11 @@ struct pack_run {
   std::vector<file_identity> input_files;
   listing_totals totals;
 
-  void error(const char* name, const std::string& text) const {
-    std::fprintf(stderr, "Error: %s: %s\n", name, text.c_str());
+  void error(const std::string& name, const std::string& text) const {
+    std::fprintf(stderr, "Error: %s: %s\n", name.c_str(), text.c_str());
   }
-  void warning(const char* name, const std::string& text) const {
-    if (!options.quiet) std::fprintf(stderr, "Warning: %s: %s\n", name, text.c_str());
+  void warning(const std::string& name, const std::string& text) const {
+    if (!options.quiet) std::fprintf(stderr, "Warning: %s: %s\n", name.c_str(), text.c_str());
   }
 
   // Reads an input whole; false after an error line.
@@ -100,9 +71,9 @@ struct pack_run {
                      "--help\n");
         return false;
       }
-      read = read_stream(stdin, k_standard_input, k_max_input_size, bytes);
+      read = read_stream(stdin, k_standard_input, app::k_max_input_size, bytes);
     } else {
-      read = read_input_file(input, k_max_input_size, bytes, stream_input::read);
+      read = read_input_file(input, app::k_max_input_size, bytes, stream_input::read);
     }
     switch (read.status) {
       case read_status::ok:
@@ -111,7 +82,7 @@ struct pack_run {
       case read_status::failed:
         return false;
       case read_status::too_large:
-        error(display_name(input), input_too_large_text());
+        error(display_name(input), app::input_too_large_text());
         return false;
       case read_status::out_of_memory:
         error(display_name(input), "out of memory reading the file");
@@ -133,7 +104,7 @@ struct pack_run {
       }
       return true;
     }
-    path = options.output_path != nullptr ? options.output_path : output_name(input, to_midi);
+    path = options.output_path != nullptr ? options.output_path : app::output_name(input, to_midi);
     const auto identity = identity_of(path.c_str());
     // The same file, or the name of an input that does not exist yet.
     if ((identity &&
@@ -142,14 +113,15 @@ struct pack_run {
           return path == other;
         }) != options.inputs.end()) {
       std::fprintf(stderr, "Error: '%s' is an input of this run; it is not overwritten\n",
-                   path.c_str());
+                   shown(path).c_str());
       return false;
     }
     if (identity) {
       // Refused before the work rather than after it (the write checks
       // again).
       if (!options.force && is_existing_file(path.c_str())) {
-        std::fprintf(stderr, "Error: '%s' already exists; use -f to overwrite it\n", path.c_str());
+        std::fprintf(stderr, "Error: '%s' already exists; use -f to overwrite it\n",
+                     shown(path).c_str());
         return false;
       }
     }
@@ -171,14 +143,15 @@ struct pack_run {
     return write_output_safely(path.c_str(), bytes, options.force) == 0;
   }
 
-  static const char* output_display(const std::string& path) {
-    return path.empty() ? k_standard_output : path.c_str();
+  static std::string output_display(const std::string& path) {
+    return path.empty() ? k_standard_output : shown(path);
   }
 
   // Packs a block at a time. On a terminal, packing at the best level that
   // takes more than about a second shows how far it has come, on one line
   // of standard error that is cleared at the end.
-  pack_result pack_showing_progress(std::span<const std::uint8_t> smf, const char* name) const {
+  pack_result pack_showing_progress(std::span<const std::uint8_t> smf,
+                                    const std::string& name) const {
     const pack_options packing{options.level, options.strict};
     if (options.quiet || options.level != encode_level::best || !is_terminal(stderr)) {
       return pack_midi(smf, packing);
@@ -195,33 +168,37 @@ struct pack_run {
                               : static_cast<int>(100.0 * static_cast<double>(progress.done) /
                                                  static_cast<double>(progress.total));
       if (percent == shown) continue;
-      std::fprintf(stderr, "\rPacking %s: %3d%%", name, percent);
+      std::fprintf(stderr, "\rPacking %s: %3d%%", name.c_str(), percent);
       std::fflush(stderr);
       shown = percent;
     }
     if (shown >= 0) {
-      std::fprintf(stderr, "\r%*s\r", static_cast<int>(std::strlen(name)) + 14, "");
+      std::fprintf(stderr, "\r%*s\r", static_cast<int>(name.size()) + 14, "");
       std::fflush(stderr);
     }
     return finish_packing(std::move(job));
   }
 
   bool pack(const char* input, std::span<const std::uint8_t> smf) const {
-    const char* name = display_name(input);
+    const std::string name = display_name(input);
     std::string path;
     if (!choose_output(input, false, path)) return false;
     const pack_result packed = pack_showing_progress(smf, name);
     if (packed.error != pack_error::none) {
-      error(name, pack_error_text(packed));
+      error(name, error_text(packed));
       return false;
     }
-    for (const std::string& text : pack_warnings(packed, smf))
-      warning(name, text);
+    for (const midi_change& change : packed.changes)
+      warning(name, change_text(change));
+    if (!packed.empty_tracks.empty()) warning(name, empty_tracks_text(packed.empty_tracks));
+    if (packed.unreadable_track) {
+      warning(name, track_fault_text(*packed.unreadable_track) + "; mthc-pack -t will report it");
+    }
     if (!write(path, packed.container)) return false;
     // Nothing is said beside data on standard output.
     if (!options.quiet && !path.empty()) {
-      std::printf("Packed MIDI %s into MThc %s (%lu bytes, %lu block%s)\n", name,
-                  output_display(path), static_cast<unsigned long>(packed.container.size()),
+      std::printf("Packed MIDI %s into MThc %s (%lu bytes, %lu block%s)\n", name.c_str(),
+                  output_display(path).c_str(), static_cast<unsigned long>(packed.container.size()),
                   static_cast<unsigned long>(packed.block_count),
                   packed.block_count == 1 ? "" : "s");
     }
@@ -230,91 +207,58 @@ struct pack_run {
 
   // Converts a container and checks everything there is to check; false
   // after an error line. `result` holds the MIDI file when true.
-  bool convert_checked(const char* name, std::span<const std::uint8_t> image,
-                       conversion_result& result) const {
-    checked_unpack checked = unpack_checked(image);
-    if (!checked.refusal.empty()) {
-      error(name, checked.music_fault && options.mode != pack_mode::test
-                      ? checked.refusal + "; mthc --decompress converts it as it is"
-                      : checked.refusal);
-      return false;
-    }
-    result = std::move(checked.converted);
-    return true;
+  bool convert_checked(const std::string& name, std::span<const std::uint8_t> image,
+                       unpack_result& result) const {
+    result = unpack_container(image);
+    if (result.error == unpack_error::none) return true;
+    const bool music = result.music_fault != unpack_error::none;
+    error(name, music && options.mode != pack_mode::test
+                    ? error_text(result) + "; mthc --decompress converts it as it is"
+                    : error_text(result));
+    return false;
   }
 
   bool unpack(const char* input, std::span<const std::uint8_t> image) const {
-    const char* name = display_name(input);
+    const std::string name = display_name(input);
     std::string path;
     if (!choose_output(input, true, path)) return false;
-    conversion_result converted;
-    if (!convert_checked(name, image, converted)) return false;
-    const auto midi = converted.midi_file.used();
+    unpack_result unpacked;
+    if (!convert_checked(name, image, unpacked)) return false;
+    const auto midi = unpacked.midi_file.used();
     if (!write(path, midi)) return false;
     if (!options.quiet && !path.empty()) {
-      std::printf("Unpacked MThc %s into MIDI %s (%lu bytes)\n", name, output_display(path),
-                  static_cast<unsigned long>(midi.size()));
+      std::printf("Unpacked MThc %s into MIDI %s (%lu bytes)\n", name.c_str(),
+                  output_display(path).c_str(), static_cast<unsigned long>(midi.size()));
     }
     return true;
   }
 
   bool test(const char* input, std::span<const std::uint8_t> image) const {
-    const char* name = display_name(input);
-    conversion_result converted;
-    if (!convert_checked(name, image, converted)) return false;
-    if (!options.quiet) std::fprintf(stdout, "%s: OK\n", name);
+    const std::string name = display_name(input);
+    unpack_result unpacked;
+    if (!convert_checked(name, image, unpacked)) return false;
+    if (!options.quiet) std::fprintf(stdout, "%s: OK\n", name.c_str());
     return true;
   }
 
   // Lists a container or a MIDI file; false after an error line.
   bool list(const char* input, std::span<const std::uint8_t> data) {
-    const char* name = display_name(input);
-    listed_file file;
-    file.name = name;
-    conversion_result converted;
-    std::span<const std::uint8_t> midi = data;
-    if (format::has_tag(data, 0, format::k_container_tag)) {
-      if (const container_fault fault = check_container(data); fault != container_fault::none) {
-        error(name, container_fault_text(fault));
-        return false;
-      }
-      converted = convert_to_midi(data);
-      if (converted.error != conversion_error::none) {
-        error(name, conversion_error_text(converted));
-        return false;
-      }
-      midi = converted.midi_file.used();
-      file.blocks = converted.check.blocks_declared;
-      file.packed_bytes = data.size();
-    }
-    const midi_read_result split = read_midi_file(midi);
-    if (split.fault != midi_fault::none) {
-      error(name, midi_fault_text(split));
+    const std::string name = display_name(input);
+    const file_summary summary = summarize_file(data, options.verbose || options.json);
+    if (summary.error != file_error::none) {
+      error(name, error_text(summary));
       return false;
     }
-    file.midi_bytes = midi.size();
-    const auto& fields = split.file.header_fields;
-    file.format = format::read_be16(&fields[4]);
-    file.track_count = format::read_be16(&fields[6]);
-    file.division = format::read_be16(&fields[8]);
-    music_summary music;
-    if (options.verbose || options.json) {
-      music = summarize_music(file.format, file.division, split.file.tracks);
-      if (music.error != summary_error::none) {
-        error(name, "out of memory reading the music");
-        return false;
-      }
-      file.music = &music;
-    }
     if (options.json) {
-      print_json(file);
+      const std::string_view file_name = is_standard_stream(input) ? k_standard_input : input;
+      print_json_line(app::summary_json(summary, &file_name));
     } else if (options.verbose) {
-      print_music(file);
+      print_music(name, summary);
     } else {
-      print_listing_line(file, totals);
+      print_listing_line(name, summary, totals);
     }
-    if (file.blocks && !converted.check.sound()) {
-      warning(name, container_check_text(converted.check));
+    if (summary.kind == file_kind::container && !summary.check.sound()) {
+      warning(name, error_text(summary.check));
     }
     return true;
   }
@@ -327,14 +271,14 @@ struct pack_run {
     byte_buffer bytes;
     if (!read(input, bytes)) return false;
     const std::span<const std::uint8_t> data = bytes.used();
-    const bool container = format::has_tag(data, 0, format::k_container_tag);
-    const char* name = display_name(input);
+    const bool container = has_container_tag(data);
+    const std::string name = display_name(input);
     switch (options.mode) {
       case pack_mode::automatic:
         return container ? unpack(input, data) : pack(input, data);
       case pack_mode::decompress:
         if (!container) {
-          error(name, container_fault_text(check_container(data)));
+          error(name, error_text(check_container(data)));
           return false;
         }
         return unpack(input, data);
@@ -384,7 +328,7 @@ int run_files(pack_arguments options) {
   for (const char* input : options.inputs) {
     if (!run.process(input)) status = 1;
   }
-  if (table && run.totals.files > 1) print_listing_total(run.totals);
+  if (table && run.totals.containers > 1) print_listing_total(run.totals);
   return status;
 }
 
@@ -407,16 +351,17 @@ int run_pack(int argc, const char* const* argv) noexcept {
         std::printf("mthc-pack %s\n", version_string());
         return 0;
       case pack_action::unknown_option:
-        std::fprintf(stderr, "Error: unknown option '%s'\n", parsed.argument);
+        std::fprintf(stderr, "Error: unknown option '%s'\n", shown_name(parsed.argument).c_str());
         print_pack_usage(stderr, program_name);
         return 1;
       case pack_action::missing_value:
-        std::fprintf(stderr, "Error: option '%s' needs a path\n", parsed.argument);
+        std::fprintf(stderr, "Error: option '%s' needs a path\n",
+                     shown_name(parsed.argument).c_str());
         print_pack_usage(stderr, program_name);
         return 1;
       case pack_action::conflicting_modes:
         std::fprintf(stderr, "Error: option '%s': give only one of -d, -t and -l\n",
-                     parsed.argument);
+                     shown_name(parsed.argument).c_str());
         print_pack_usage(stderr, program_name);
         return 1;
     }

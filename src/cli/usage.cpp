@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli/shown_name.hpp"
+
 namespace mthc {
 
 void print_usage(const char* program_name) noexcept {
@@ -13,7 +15,7 @@ void print_usage(const char* program_name) noexcept {
                "  -v, --verbose              Print payload preview\n"
                "  --extract-payload <path>   Write raw MThp payload to a file\n"
                "  --decompress <path>        Decompress MThc file and write MIDI to path\n",
-               program_name);
+               printable_name(program_name).c_str());
 }
 
 }  // namespace mthc

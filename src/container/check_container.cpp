@@ -1,7 +1,5 @@
-#include "container/check_container.hpp"
-
 #include <algorithm>
-#include <cassert>
+#include <mthc/container.hpp>
 
 #include "format/format.hpp"
 
@@ -16,10 +14,14 @@ container_fault check_container(std::span<const std::uint8_t> image) noexcept {
   return container_fault::none;
 }
 
+bool has_container_tag(std::span<const std::uint8_t> bytes) noexcept {
+  return has_tag(bytes, 0, k_container_tag);
+}
+
 container_header read_container_header(std::span<const std::uint8_t> image) noexcept {
-  assert(image.size() >= k_payload_offset);
   container_header header;
   header.file_size = image.size();
+  if (image.size() < k_payload_offset) return header;
   std::copy_n(image.begin() + k_outer_header_offset, k_outer_header_size,
               header.outer_header.begin());
   std::copy_n(image.begin() + k_control_offset, k_control_size, header.control.begin());
@@ -29,7 +31,7 @@ container_header read_container_header(std::span<const std::uint8_t> image) noex
 }
 
 std::span<const std::uint8_t> container_payload(std::span<const std::uint8_t> image) noexcept {
-  assert(image.size() >= k_payload_offset);
+  if (image.size() < k_payload_offset) return {};
   return image.subspan(k_payload_offset);
 }
 

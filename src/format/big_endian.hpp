@@ -22,6 +22,11 @@ inline std::uint32_t read_le32(const std::uint8_t* p) noexcept {
          static_cast<std::uint32_t>(p[1]) << 8 | p[0];
 }
 
+inline void write_be16(std::uint8_t* p, std::uint16_t value) noexcept {
+  p[0] = static_cast<std::uint8_t>(value >> 8);
+  p[1] = static_cast<std::uint8_t>(value);
+}
+
 inline void write_be32(std::uint8_t* p, std::uint32_t value) noexcept {
   p[0] = static_cast<std::uint8_t>(value >> 24);
   p[1] = static_cast<std::uint8_t>(value >> 16);

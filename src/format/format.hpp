@@ -82,7 +82,9 @@ inline constexpr tag k_track_tag = {'M', 'T', 'r', 'k'};
 inline constexpr std::size_t k_chunk_header_size = 8;
 inline constexpr std::uint32_t k_midi_header_length = 6;
 inline constexpr std::size_t k_midi_header_size = k_chunk_header_size + k_midi_header_length;
+inline constexpr std::size_t k_midi_format_offset = 8;
 inline constexpr std::size_t k_midi_track_count_offset = 10;
+inline constexpr std::size_t k_midi_division_offset = 12;
 // The track count is a 16-bit number.
 inline constexpr std::size_t k_max_track_count = 0xFFFF;
 static_assert(k_midi_header_size == 4 + k_header_fields_size,

@@ -8,6 +8,7 @@
 #include "format/format.hpp"
 #include "midi/read_midi_file.hpp"
 #include "midi/split_tracks.hpp"
+#include "midi/track_reader.hpp"
 
 namespace mthc {
 
@@ -15,7 +16,7 @@ namespace mthc {
 struct packer_state {
   pack_options options;
   pack_result result;  // the container grows in result.container
-  midi_tracks file;
+  midi_file file;
   track_layout layout;  // views file.tracks
   // Blocks 0 to next - 1 are in the container; the rest are planned.
   std::vector<block_plan> blocks;
@@ -67,24 +68,29 @@ void plan_changed(packer_state& state) {
 
 void start(packer_state& state, std::span<const std::uint8_t> smf) {
   pack_result& result = state.result;
-  midi_read_result read = read_midi_file(smf);
-  if (read.fault != midi_fault::none) {
+  midi_file read = read_midi_file(smf);
+  if (read.error != midi_error::none) {
     result.offset = read.offset;
     result.value = read.value;
     result.chunk_count = read.chunk_count;
-    if (read.fault == midi_fault::too_many_tracks) result.value = format::k_max_track_count;
-    fail(state, pack_error_of(read.fault));
+    if (read.error == midi_error::too_many_tracks) result.value = format::k_max_track_count;
+    fail(state, pack_error_of(read.error));
     return;
   }
-  state.file = std::move(read.file);
+  state.file = std::move(read);
   const auto& tracks = state.file.tracks;
   result.track_count = tracks.size();
   for (std::size_t h = 0; h < tracks.size(); ++h) {
     if (tracks[h].empty()) result.empty_tracks.push_back(h);
     result.track_data_size += tracks[h].size();
   }
-  if (state.options.strict && !read.changes.empty()) {
-    const midi_change& first = read.changes.front();
+  for (std::size_t h = 0; h < tracks.size() && !result.unreadable_track; ++h) {
+    if (tracks[h].empty()) continue;
+    const track_check check = check_track(tracks[h]);
+    if (check.error != track_error::none) result.unreadable_track = track_fault{h, check};
+  }
+  if (state.options.strict && !state.file.changes.empty()) {
+    const midi_change& first = state.file.changes.front();
     result.offset = first.offset;
     result.value = first.value;
     // The error names the header's length, the change the bytes beyond 6.
@@ -95,10 +101,11 @@ void start(packer_state& state, std::span<const std::uint8_t> smf) {
     fail(state, strict_error(first.kind));
     return;
   }
-  result.changes = std::move(read.changes);
+  result.changes = std::move(state.file.changes);
 
   std::size_t track = 0;
-  if (make_layout(state.file.header_fields, tracks, state.layout, track) != split_fault::none) {
+  if (make_layout(header_fields_of(state.file.header), tracks, state.layout, track) !=
+      split_fault::none) {
     result.value = track;
     fail(state, pack_error::too_many_tracks);
     return;

@@ -1,6 +1,7 @@
 #include "midi/read_midi_file.hpp"
 
 #include <cstring>
+#include <new>
 
 #include "format/big_endian.hpp"
 #include "format/format.hpp"
@@ -52,17 +53,16 @@ bool is_chunk_tag(const std::uint8_t* p) {
   return true;
 }
 
-}  // namespace
-
-midi_read_result read_midi_file(std::span<const std::uint8_t> bytes) {
-  midi_read_result result;
+// Throws std::bad_alloc.
+midi_file read_file(std::span<const std::uint8_t> bytes) {
+  midi_file result;
   // Offsets below are in `smf`; `base` turns them into offsets in `bytes`.
   std::span<const std::uint8_t> smf = bytes;
   std::size_t base = 0;
   if (has_tag(bytes, 0, k_riff_tag)) {
     const embedded_file inner = find_rmid_data(bytes);
     if (!inner.found) {
-      result.fault = midi_fault::not_midi;
+      result.error = midi_error::not_midi;
       return result;
     }
     base = inner.offset;
@@ -70,24 +70,23 @@ midi_read_result read_midi_file(std::span<const std::uint8_t> bytes) {
     result.changes.push_back({midi_change_kind::riff_unwrapped, inner.offset, inner.size, 0, {}});
   }
   if (smf.size() < k_chunk_header_size || !has_tag(smf, 0, k_midi_header_tag)) {
-    result.fault = midi_fault::not_midi;
+    result.error = midi_error::not_midi;
     return result;
   }
   const std::size_t header_length = read_be32(smf.data() + k_midi_header_tag.size());
   if (header_length < k_midi_header_length) {
-    result.fault = midi_fault::header_too_short;
+    result.error = midi_error::header_too_short;
     result.offset = base;
     result.value = header_length;
     return result;
   }
   if (header_length > smf.size() - k_chunk_header_size) {
-    result.fault = midi_fault::chunk_past_end;
+    result.error = midi_error::chunk_past_end;
     result.offset = base;
     return result;
   }
-  std::memcpy(result.file.header_fields.data(), smf.data() + k_header_fields_offset,
-              k_header_fields_size);
-  write_be32(result.file.header_fields.data(), k_midi_header_length);
+  result.header.format = read_be16(smf.data() + k_midi_format_offset);
+  result.header.division = read_be16(smf.data() + k_midi_division_offset);
   const std::size_t declared = read_be16(smf.data() + k_midi_track_count_offset);
 
   // The chunks' changes come after those of the header, which are known
@@ -102,11 +101,11 @@ midi_read_result read_midi_file(std::span<const std::uint8_t> bytes) {
     const bool fits = left >= k_chunk_header_size && length <= left - k_chunk_header_size;
     if (left >= k_chunk_header_size && has_tag(smf, offset, k_track_tag)) {
       if (!fits) {
-        result.fault = midi_fault::chunk_past_end;
+        result.error = midi_error::chunk_past_end;
         result.offset = base + offset;
         return result;
       }
-      result.file.tracks.push_back(smf.subspan(offset + k_chunk_header_size, length));
+      result.tracks.push_back(smf.subspan(offset + k_chunk_header_size, length));
     } else if (fits && is_chunk_tag(chunk)) {
       midi_change dropped{midi_change_kind::chunk_dropped, base + offset, length, 0, {}};
       std::memcpy(dropped.tag.data(), chunk, dropped.tag.size());
@@ -119,11 +118,11 @@ midi_read_result read_midi_file(std::span<const std::uint8_t> bytes) {
     offset += k_chunk_header_size + length;
   }
 
-  const std::size_t chunk_count = result.file.tracks.size();
+  const std::size_t chunk_count = result.tracks.size();
   if (chunk_count > k_max_track_count) {
-    result.fault = midi_fault::too_many_tracks;
+    result.error = midi_error::too_many_tracks;
     result.chunk_count = chunk_count;
-    result.file.tracks.clear();
+    result.tracks.clear();
     return result;
   }
   if (chunk_count != declared) {
@@ -132,11 +131,8 @@ midi_read_result read_midi_file(std::span<const std::uint8_t> bytes) {
                               declared,
                               chunk_count,
                               {}});
-    result.file.header_fields[k_midi_track_count_offset - k_header_fields_offset] =
-        static_cast<std::uint8_t>(chunk_count >> 8);
-    result.file.header_fields[k_midi_track_count_offset - k_header_fields_offset + 1] =
-        static_cast<std::uint8_t>(chunk_count);
   }
+  result.header.track_count = static_cast<std::uint16_t>(chunk_count);
   if (header_length > k_midi_header_length) {
     result.changes.push_back({midi_change_kind::header_bytes_dropped,
                               base + k_midi_header_size,
@@ -148,20 +144,43 @@ midi_read_result read_midi_file(std::span<const std::uint8_t> bytes) {
   return result;
 }
 
-pack_error pack_error_of(midi_fault fault) noexcept {
-  switch (fault) {
-    case midi_fault::none:
+}  // namespace
+
+midi_file read_midi_file(std::span<const std::uint8_t> bytes) noexcept {
+  try {
+    return read_file(bytes);
+  } catch (const std::bad_alloc&) {
+    midi_file failed;
+    failed.error = midi_error::out_of_memory;
+    return failed;
+  }
+}
+
+pack_error pack_error_of(midi_error error) noexcept {
+  switch (error) {
+    case midi_error::none:
       return pack_error::none;
-    case midi_fault::not_midi:
+    case midi_error::not_midi:
       return pack_error::not_midi;
-    case midi_fault::header_too_short:
+    case midi_error::header_too_short:
       return pack_error::header_too_short;
-    case midi_fault::chunk_past_end:
+    case midi_error::chunk_past_end:
       return pack_error::chunk_past_end;
-    case midi_fault::too_many_tracks:
+    case midi_error::too_many_tracks:
       return pack_error::too_many_tracks;
+    case midi_error::out_of_memory:
+      return pack_error::out_of_memory;
   }
   return pack_error::not_midi;
+}
+
+std::array<std::uint8_t, 10> header_fields_of(const midi_header& header) noexcept {
+  std::array<std::uint8_t, 10> fields{};
+  write_be32(fields.data(), k_midi_header_length);
+  write_be16(fields.data() + 4, header.format);
+  write_be16(fields.data() + 6, header.track_count);
+  write_be16(fields.data() + 8, header.division);
+  return fields;
 }
 
 }  // namespace mthc

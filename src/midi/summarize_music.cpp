@@ -45,25 +45,18 @@ void summarize_track(std::span<const std::uint8_t> track, track_summary& summary
 
 void summarize(std::span<const std::span<const std::uint8_t>> tracks, music_summary& summary) {
   summary.tracks.resize(tracks.size());
-  std::vector<tempo_change> tempos;
-  const bool one_after_another = summary.format == 2;
+  std::vector<std::vector<tempo_change>> tempos(tracks.size());
+  std::vector<std::uint64_t> end_ticks(tracks.size());
   for (std::size_t t = 0; t < tracks.size(); ++t) {
     track_summary& track = summary.tracks[t];
-    summarize_track(tracks[t], track, tempos);
-    if (one_after_another) {
-      summary.end_tick += track.end_tick;
-      summary.duration_seconds +=
-          seconds_at(make_tempo_map(summary.division, std::move(tempos)), track.end_tick);
-      tempos.clear();
-    } else {
-      summary.end_tick = std::max(summary.end_tick, track.end_tick);
-    }
+    summarize_track(tracks[t], track, tempos[t]);
+    end_ticks[t] = track.end_tick;
+    // Format 2's tracks play one after another, the others together.
+    summary.end_tick = summary.format == 2 ? summary.end_tick + track.end_tick
+                                           : std::max(summary.end_tick, track.end_tick);
   }
-  if (!one_after_another) {
-    // Tracks play together: one tempo map from all of them.
-    summary.duration_seconds =
-        seconds_at(make_tempo_map(summary.division, std::move(tempos)), summary.end_tick);
-  }
+  summary.duration_seconds =
+      make_song_clock(summary.format, summary.division, std::move(tempos), end_ticks).end;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "midi/tempo_map.hpp"
 
 #include <algorithm>
+#include <mthc/midi_file.hpp>
 
 #include "midi/track_reader.hpp"
 
@@ -52,10 +53,10 @@ tempo_map make_tempo_map(std::uint16_t division, std::vector<tempo_change> chang
 
 double seconds_at(const tempo_map& map, std::uint64_t tick) noexcept {
   const std::uint16_t division = map.division;
-  if ((division & 0x8000) != 0) {
-    const int fps = -static_cast<std::int8_t>(division >> 8);
+  if (is_smpte(division)) {
+    const unsigned fps = smpte_frames_per_second(division);
     const double frames_per_second = fps == 29 ? 30000.0 / 1001.0 : fps;
-    const double ticks_per_second = frames_per_second * (division & 0xFF);
+    const double ticks_per_second = frames_per_second * smpte_ticks_per_frame(division);
     return ticks_per_second > 0 ? static_cast<double>(tick) / ticks_per_second : 0;
   }
   if (division == 0) return 0;
@@ -70,6 +71,35 @@ double seconds_at(const tempo_map& map, std::uint64_t tick) noexcept {
   const tempo_change& change = map.changes[i];
   return (map.at[i] + static_cast<double>(tick - change.tick) * change.microseconds) /
          (1e6 * division);
+}
+
+song_clock make_song_clock(std::uint16_t format, std::uint16_t division,
+                           std::vector<std::vector<tempo_change>> changes,
+                           std::span<const std::uint64_t> end_ticks) {
+  song_clock clock;
+  if (format == 2) {
+    double start = 0;
+    for (std::size_t t = 0; t < changes.size(); ++t) {
+      clock.maps.push_back(make_tempo_map(division, std::move(changes[t])));
+      clock.starts.push_back(start);
+      start += seconds_at(clock.maps.back(), end_ticks[t]);
+    }
+    clock.end = start;
+    return clock;
+  }
+  std::vector<tempo_change> together;
+  for (std::vector<tempo_change>& track : changes)
+    together.insert(together.end(), track.begin(), track.end());
+  clock.maps.push_back(make_tempo_map(division, std::move(together)));
+  const std::uint64_t last =
+      end_ticks.empty() ? 0 : *std::max_element(end_ticks.begin(), end_ticks.end());
+  clock.end = seconds_at(clock.maps.front(), last);
+  return clock;
+}
+
+double seconds_at(const song_clock& clock, std::size_t track, std::uint64_t tick) noexcept {
+  if (clock.starts.empty()) return seconds_at(clock.maps.front(), tick);
+  return clock.starts[track] + seconds_at(clock.maps[track], tick);
 }
 
 }  // namespace mthc

@@ -44,4 +44,24 @@ tempo_map make_tempo_map(std::uint16_t division, std::vector<tempo_change> chang
 // per quarter note or frame).
 double seconds_at(const tempo_map& map, std::uint64_t tick) noexcept;
 
+// When the events of each track of a song sound. The tracks of formats 0 and
+// 1 play together: one map of all their tempo changes, and every track starts
+// at 0. The tracks of format 2 are sequences played one after another: each
+// has its own map, and starts where the one before it ended.
+struct song_clock {
+  std::vector<tempo_map> maps;  // one for all tracks, or one per track
+  std::vector<double> starts;   // per track, in seconds (format 2 only)
+  double end = 0;               // the end of the song, in seconds
+};
+
+// `changes` and `end_ticks` per track: its tempo changes (as
+// add_tempo_changes gives them) and when its last event happens. Throws
+// std::bad_alloc.
+song_clock make_song_clock(std::uint16_t format, std::uint16_t division,
+                           std::vector<std::vector<tempo_change>> changes,
+                           std::span<const std::uint64_t> end_ticks);
+
+// The time of `tick` of `track` in seconds, from the start of the song.
+double seconds_at(const song_clock& clock, std::size_t track, std::uint64_t tick) noexcept;
+
 }  // namespace mthc

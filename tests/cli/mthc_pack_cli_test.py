@@ -460,7 +460,7 @@ def cases():
              setup=prepared(["-o", "song.mthc", "orig.mid"]), stdout="Unpacked MThc song.mthc into MIDI song.mid "
              "(%d bytes)\n" % len(SONG), stderr="", expect_files={"song.mid": SONG}, **PACK),
         Case("-d of a MIDI file", ["-d", "song.mid"], 1, files=song, stdout="",
-             stderr="Error: song.mid: not an MThc container (it does not start with MThc)\n", **PACK),
+             stderr="Error: song.mid: file does not start with MThc\n", **PACK),
         Case("-t of a sound container", ["-t", "song.mthc"], 0, files={"orig.mid": SONG},
              setup=prepared(["-o", "song.mthc", "orig.mid"]), stdout="song.mthc: OK\n", stderr="",
              only_files=["orig.mid", "song.mthc"], **PACK),

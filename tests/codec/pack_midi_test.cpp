@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <mthc/container.hpp>
 #include <random>
 #include <string>
 
-#include "container/check_container.hpp"
 #include "container/write_container.hpp"
 #include "container_builder.hpp"
 #include "generated_data.hpp"

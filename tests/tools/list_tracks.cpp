@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mthc/midi_file.hpp>
 #include <string>
 #include <vector>
 
 #include "container_builder.hpp"
 #include "generated_data.hpp"
-#include "midi/read_midi_file.hpp"
 #include "midi/summarize_music.hpp"
 
 namespace {
@@ -59,16 +59,14 @@ bool write_songs(const std::filesystem::path& directory) {
 bool list(const char* path) {
   std::ifstream in(path, std::ios::binary);
   const bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const mthc::midi_read_result read = mthc::read_midi_file(file);
+  const mthc::midi_file read = mthc::read_midi_file(file);
   if (!in && !in.eof()) return false;
-  if (read.fault != mthc::midi_fault::none) {
+  if (read.error != mthc::midi_error::none) {
     std::printf("%s not a MIDI file this tool reads\n", path);
     return false;
   }
-  const auto& h = read.file.header_fields;
-  const auto format = static_cast<std::uint16_t>(h[4] << 8 | h[5]);
-  const auto division = static_cast<std::uint16_t>(h[8] << 8 | h[9]);
-  const mthc::music_summary s = mthc::summarize_music(format, division, read.file.tracks);
+  const std::uint16_t format = read.header.format;
+  const mthc::music_summary s = mthc::summarize_music(format, read.header.division, read.tracks);
   std::printf("%s format %u tracks %zu end_tick %llu seconds %.9f\n", path, format, s.tracks.size(),
               static_cast<unsigned long long>(s.end_tick), s.duration_seconds);
   for (std::size_t i = 0; i < s.tracks.size(); ++i) {

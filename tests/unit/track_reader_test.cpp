@@ -9,11 +9,11 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <mthc/midi_file.hpp>
 #include <string>
 
 #include "container_builder.hpp"
 #include "generated_data.hpp"
-#include "midi/read_midi_file.hpp"
 #include "midi/summarize_music.hpp"
 
 namespace mthc {
@@ -251,9 +251,9 @@ TEST(SummarizeMusic, ExampleTune) {
   std::ifstream in(MTHC_TUNE_MID, std::ios::binary);
   ASSERT_TRUE(in) << MTHC_TUNE_MID;
   const bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const midi_read_result read = read_midi_file(file);
-  ASSERT_EQ(read.fault, midi_fault::none);
-  const music_summary s = summarize_music(1, 480, read.file.tracks);
+  const midi_file read = read_midi_file(file);
+  ASSERT_EQ(read.error, midi_error::none);
+  const music_summary s = summarize_music(1, 480, read.tracks);
   struct expected {
     const char* name;
     std::size_t notes, sixteenths;

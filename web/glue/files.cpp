@@ -5,7 +5,7 @@
 // is a MIDI file, packed at the best level, with a warning for each thing
 // that will not come back as it was.
 // The words of every warning and error are the command-line tools' own
-// (cli/messages.hpp).
+// (mthc/messages.hpp).
 //
 // The worker handles one file at a time, so there is one file in hand here:
 // web_input() makes room for it, the worker copies it in, and one of
@@ -20,16 +20,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mthc/convert_to_midi.hpp>
+#include <mthc/container.hpp>
+#include <mthc/messages.hpp>
 #include <mthc/pack_midi.hpp>
+#include <mthc/unpack.hpp>
 #include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "cli/checked_unpack.hpp"
-#include "cli/messages.hpp"
-#include "format/format.hpp"
+#include "app/input_limit.hpp"
 
 namespace mthc::web {
 
@@ -80,7 +80,8 @@ extern "C" {
 // The error for a file of `size` bytes that is too large to read, or "".
 EMSCRIPTEN_KEEPALIVE const char* web_size_error(double size) {
   static std::string text;
-  text = size > static_cast<double>(k_max_input_size) ? input_too_large_text() : std::string();
+  text = size > static_cast<double>(app::k_max_input_size) ? app::input_too_large_text()
+                                                           : std::string();
   return text.c_str();
 }
 
@@ -95,19 +96,20 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* web_input(std::size_t size) {
 
 // Whether the file in hand is a container (else it is packed).
 EMSCRIPTEN_KEEPALIVE int web_is_container() {
-  return format::has_tag(input(), 0, format::k_container_tag) ? 1 : 0;
+  return has_container_tag(input()) ? 1 : 0;
 }
 
 // Unpacks the container in hand; 1 when its MIDI file is the output.
 EMSCRIPTEN_KEEPALIVE int web_convert() {
-  checked_unpack checked = unpack_checked(input());
-  file.blocks = checked.converted.check.blocks_declared;
-  if (!checked.refusal.empty()) {
-    file.error = checked.music_fault ? checked.refusal + "; mthc --decompress converts it as it is"
-                                     : checked.refusal;
+  unpack_result unpacked = unpack_container(input());
+  file.blocks = unpacked.check.blocks_declared;
+  if (unpacked.error != unpack_error::none) {
+    file.error = error_text(unpacked);
+    if (unpacked.music_fault != unpack_error::none)
+      file.error += "; mthc --decompress converts it as it is";
     return 0;
   }
-  file.midi_file = std::move(checked.converted.midi_file);
+  file.midi_file = std::move(unpacked.midi_file);
   file.output_is_midi = true;
   return 1;
 }
@@ -137,11 +139,15 @@ EMSCRIPTEN_KEEPALIVE double web_pack_total() {
 EMSCRIPTEN_KEEPALIVE int web_pack_finish() {
   pack_result packed = finish_packing(std::move(file.job));
   if (packed.error != pack_error::none) {
-    file.error = pack_error_text(packed);
+    file.error = error_text(packed);
     return 0;
   }
-  for (const std::string& text : pack_warnings(packed, input()))
-    add_warning(text);
+  for (const midi_change& change : packed.changes)
+    add_warning(change_text(change));
+  if (!packed.empty_tracks.empty()) add_warning(empty_tracks_text(packed.empty_tracks));
+  if (packed.unreadable_track) {
+    add_warning(track_fault_text(*packed.unreadable_track) + "; mthc-pack -t will report it");
+  }
   file.container = std::move(packed.container);
   file.blocks = packed.block_count;
   file.output_is_midi = false;

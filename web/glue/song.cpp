@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <mthc/convert_to_midi.hpp>
+#include <mthc/list_notes.hpp>
+#include <mthc/midi_file.hpp>
 #include <mthc/summarize_music.hpp>
 #include <mthc/track_reader.hpp>
 #include <new>
@@ -23,18 +25,10 @@
 #include <vector>
 
 #include "files.hpp"
-#include "format/big_endian.hpp"
-#include "midi/read_midi_file.hpp"
-#include "midi/tempo_map.hpp"
 
 namespace mthc::web {
 
 namespace {
-
-struct note_ticks {
-  std::uint64_t start = 0;
-  std::uint64_t end = 0;
-};
 
 struct song {
   std::string json;
@@ -44,38 +38,6 @@ struct song {
 };
 
 song described;
-
-// The notes of one track, in ticks: a note-on of velocity above 0 starts a
-// note, the next note-off of its channel and key (or note-on of velocity 0)
-// ends the earliest such note still sounding, and the track's end ends the
-// rest. Read up to the track's end or its first fault, as the summary reads.
-void add_notes(std::span<const std::uint8_t> track, std::vector<note_ticks>& notes,
-               std::vector<std::uint8_t>& pitches) {
-  std::vector<std::vector<std::size_t>> sounding(16 * 128);
-  track_reader reader{track};
-  track_event event;
-  std::uint64_t tick = 0;
-  while (next_event(reader, event)) {
-    tick += event.delta;
-    if (event.kind != event_kind::channel) continue;
-    const unsigned command = event.status & 0xF0U;
-    if (command != 0x90 && command != 0x80) continue;
-    const unsigned key = (event.status & 0x0FU) * 128 + event.data[0];
-    auto& waiting = sounding[key];
-    if (command == 0x90 && event.data[1] != 0) {
-      waiting.push_back(notes.size());
-      notes.push_back({tick, tick});
-      pitches.push_back(event.data[0]);
-    } else if (!waiting.empty()) {
-      notes[waiting.front()].end = tick;
-      waiting.erase(waiting.begin());
-    }
-  }
-  for (const auto& waiting : sounding) {
-    for (const std::size_t n : waiting)
-      notes[n].end = tick;
-  }
-}
 
 void json_string(std::string& out, std::span<const std::uint8_t> bytes) {
   out += '"';
@@ -108,41 +70,20 @@ void json_bits(std::string& out, std::span<const std::uint64_t> words, unsigned 
 }
 
 bool describe(std::span<const std::uint8_t> midi) {
-  const midi_read_result split = read_midi_file(midi);
-  if (split.fault != midi_fault::none) return false;
-  const auto& fields = split.file.header_fields;
-  const std::uint16_t format = format::read_be16(&fields[4]);
-  const std::uint16_t division = format::read_be16(&fields[8]);
-  const std::vector<std::span<const std::uint8_t>>& tracks = split.file.tracks;
-  const music_summary summary = summarize_music(format, division, tracks);
+  const midi_file file = read_midi_file(midi);
+  if (file.error != midi_error::none) return false;
+  const std::uint16_t format = file.header.format;
+  const std::uint16_t division = file.header.division;
+  const music_summary summary = summarize_music(format, division, file.tracks);
   if (summary.error != summary_error::none) return false;
-
-  // Tracks played together share one tempo map; those of format 2, one
-  // after another, each have their own.
-  std::vector<tempo_change> shared;
-  if (format != 2) {
-    for (const auto& track : tracks)
-      add_tempo_changes(track, shared);
-  }
-  const tempo_map together = make_tempo_map(division, std::move(shared));
-  std::vector<note_ticks> notes;
-  std::vector<std::uint8_t> pitches;
-  double offset = 0;  // format 2: where the track begins
-  for (std::size_t t = 0; t < tracks.size(); ++t) {
-    std::vector<tempo_change> own;
-    if (format == 2) add_tempo_changes(tracks[t], own);
-    const tempo_map track_map = make_tempo_map(division, std::move(own));
-    const tempo_map& time = format == 2 ? track_map : together;
-    notes.clear();
-    pitches.clear();
-    add_notes(tracks[t], notes, pitches);
-    for (std::size_t n = 0; n < notes.size(); ++n) {
-      described.starts.push_back(static_cast<float>(offset + seconds_at(time, notes[n].start)));
-      described.ends.push_back(static_cast<float>(offset + seconds_at(time, notes[n].end)));
-      described.pitches.push_back(pitches[n]);
-      described.tracks.push_back(static_cast<std::uint16_t>(std::min<std::size_t>(t, 0xFFFF)));
-    }
-    if (format == 2) offset += seconds_at(time, summary.tracks[t].end_tick);
+  const note_list notes = list_notes(file.header, file.tracks);
+  if (notes.error != summary_error::none) return false;
+  for (const note& n : notes.notes) {
+    described.starts.push_back(static_cast<float>(n.start_seconds));
+    described.ends.push_back(static_cast<float>(n.end_seconds));
+    described.pitches.push_back(n.key);
+    described.tracks.push_back(
+        static_cast<std::uint16_t>(std::min<std::uint32_t>(n.track, 0xFFFF)));
   }
 
   std::string& json = described.json;

@@ -1,5 +1,11 @@
-// The checks a container passes before it is reported on: its size and its
-// two fixed tags (the header view is in format/format.hpp).
+// A container's fixed header: its two tags, and what a report shows of it.
+//
+//   if (mthc::check_container(image) == mthc::container_fault::none) {
+//     const mthc::container_header h = mthc::read_container_header(image);
+//     show(h.file_size, h.outer_header, h.control, h.payload_size);
+//   }
+//
+// The tags are all that is checked here; unpack.hpp checks the rest.
 #pragma once
 
 #include <array>
@@ -18,7 +24,11 @@ enum class container_fault {
 
 container_fault check_container(std::span<const std::uint8_t> image) noexcept;
 
-// What the report shows of a container that passed check_container.
+// Whether `bytes` begin with "MThc": the files that the tools take for
+// containers (and check), where any other is taken for a MIDI file.
+bool has_container_tag(std::span<const std::uint8_t> bytes) noexcept;
+
+// What the report shows of a container.
 struct container_header {
   std::size_t file_size = 0;
   std::array<std::uint8_t, 6> outer_header{};  // bytes 4-9
@@ -27,9 +37,11 @@ struct container_header {
   std::size_t payload_size = 0;  // everything from the payload offset on
 };
 
+// The header of an image that passes check_container; for a shorter image
+// only file_size is set.
 container_header read_container_header(std::span<const std::uint8_t> image) noexcept;
 
-// The payload: every byte from offset 16.
+// The payload: every byte from offset 16 (none of a shorter image).
 std::span<const std::uint8_t> container_payload(std::span<const std::uint8_t> image) noexcept;
 
 }  // namespace mthc
