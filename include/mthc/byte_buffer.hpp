@@ -21,4 +21,9 @@ struct byte_buffer {
   std::span<const std::uint8_t> used() const noexcept { return {data.get(), length}; }
 };
 
+// Sets the capacity to exactly `new_capacity` (which must not be below
+// `length`), keeping the bytes in use; the new storage is not zeroed. On
+// allocation failure the buffer is left as it was and false is returned.
+bool set_capacity(byte_buffer& buffer, std::size_t new_capacity) noexcept;
+
 }  // namespace mthc

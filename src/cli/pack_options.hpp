@@ -5,10 +5,9 @@
 #pragma once
 
 #include <cstdio>
+#include <mthc/encode_block.hpp>
 #include <span>
 #include <vector>
-
-#include "codec/encode_block.hpp"
 
 namespace mthc {
 

@@ -4,7 +4,6 @@
 
 #include "cli/file_handle.hpp"
 #include "cli/system_error.hpp"
-#include "codec/byte_buffer.hpp"
 
 namespace mthc {
 

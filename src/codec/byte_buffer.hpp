@@ -14,11 +14,6 @@
 
 namespace mthc {
 
-// Sets the capacity to exactly `new_capacity` (which must not be below
-// `length`), keeping the bytes in use. On allocation failure the buffer is
-// left as it was and false is returned; nothing throws.
-bool set_capacity(byte_buffer& buffer, std::size_t new_capacity) noexcept;
-
 // Appends `bytes`; the caller has made room for them beforehand.
 void append_unchecked(byte_buffer& buffer, std::span<const std::uint8_t> bytes) noexcept;
 

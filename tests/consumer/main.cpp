@@ -1,5 +1,7 @@
-// Converts a container to a MIDI file through the installed library only,
-// then packs that file again and checks that it converts back the same.
+// Does what mthc-pack does, through the installed library only: checks and
+// unpacks a container as -t and -d do, lists it as -l -v does, packs the MIDI
+// file again and checks that it converts back the same, and says what is
+// wrong with a copy of the container cut short, in mthc-pack -t's words.
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -8,9 +10,25 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+std::vector<std::uint8_t> read_file(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool write_file(const char* path, std::span<const std::uint8_t> bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: mthc_consumer <in.mthc> <out.mid>\n");
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: mthc_consumer <in.mthc> <out.mid> <cut.mthc> <cut-error.txt>\n");
     return 2;
   }
   // The headers and the library linked are of the same version.
@@ -19,31 +37,47 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "headers %s, library %s\n", MTHC_VERSION_STRING, mthc::version_string());
     return 1;
   }
-  std::ifstream in(argv[1], std::ios::binary);
-  const std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)),
-                                        std::istreambuf_iterator<char>());
-  const mthc::conversion_result result = mthc::convert_to_midi(image);
-  if (result.error != mthc::conversion_error::none) {
-    std::fprintf(stderr, "conversion failed\n");
+  const std::vector<std::uint8_t> image = read_file(argv[1]);
+  const mthc::unpack_result unpacked = mthc::unpack_container(image);
+  if (unpacked.error != mthc::unpack_error::none) {
+    std::fprintf(stderr, "%s\n", mthc::error_text(unpacked).c_str());
     return 1;
   }
-  const auto midi = result.midi_file.used();
-  std::ofstream out(argv[2], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(midi.data()), static_cast<std::streamsize>(midi.size()));
+  const auto midi = unpacked.midi_file.used();
+  if (!write_file(argv[2], midi)) return 1;
+
+  const mthc::file_summary listed = mthc::summarize_file(image);
+  std::size_t notes = 0;
+  for (const mthc::track_summary& track : listed.music.tracks)
+    notes += track.notes;
+  std::printf("%zu blocks, %zu tracks, %zu notes, %.1f s\n", listed.blocks,
+              static_cast<std::size_t>(listed.header.track_count), notes,
+              listed.music.duration_seconds);
+  if (listed.error != mthc::file_error::none || notes == 0) return 1;
 
   const mthc::pack_result packed = mthc::pack_midi(midi);
   if (packed.error != mthc::pack_error::none) {
-    std::fprintf(stderr, "packing failed\n");
+    std::fprintf(stderr, "%s\n", mthc::error_text(packed).c_str());
     return 1;
   }
-  const mthc::conversion_result again = mthc::convert_to_midi(packed.container);
+  const mthc::unpack_result again = mthc::unpack_container(packed.container);
   const auto midi_again = again.midi_file.used();
-  if (again.error != mthc::conversion_error::none ||
+  if (again.error != mthc::unpack_error::none ||
       !std::equal(midi.begin(), midi.end(), midi_again.begin(), midi_again.end())) {
     std::fprintf(stderr, "the packed file does not convert back the same\n");
     return 1;
   }
+
+  // The same container without its last bytes: refused, in the tools' words.
+  const std::span<const std::uint8_t> cut(image.data(), image.size() - 3);
+  const mthc::unpack_result refused = mthc::unpack_container(cut);
+  if (refused.error == mthc::unpack_error::none || !write_file(argv[3], cut)) return 1;
+  const std::string line =
+      "Error: " + std::string(argv[3]) + ": " + mthc::error_text(refused) + "\n";
+  if (!write_file(argv[4], {reinterpret_cast<const std::uint8_t*>(line.data()), line.size()})) {
+    return 1;
+  }
   std::printf("mthc %s: %zu bytes of MIDI, packed again into %zu bytes\n", mthc::version_string(),
               midi.size(), packed.container.size());
-  return out ? 0 : 1;
+  return 0;
 }

@@ -30,6 +30,14 @@ run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK_DIR}/build -G Nin
     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
     "-DCMAKE_EXE_LINKER_FLAGS=${LINKER_FLAGS}" -DCMAKE_BUILD_TYPE=Release)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
-run(${WORK_DIR}/build/mthc_consumer ${CONTAINER} ${WORK_DIR}/consumer.mid)
+run(${WORK_DIR}/build/mthc_consumer ${CONTAINER} ${WORK_DIR}/consumer.mid ${WORK_DIR}/cut.mthc
+    ${WORK_DIR}/cut-error.txt)
 run(${MTHC} --decompress ${WORK_DIR}/tool.mid ${CONTAINER})
 run(${CMAKE_COMMAND} -E compare_files ${WORK_DIR}/consumer.mid ${WORK_DIR}/tool.mid)
+# The library's words for the cut copy are the packer's.
+execute_process(COMMAND ${MTHC_PACK} -t ${WORK_DIR}/cut.mthc RESULT_VARIABLE status
+                ERROR_VARIABLE tool_error)
+file(READ ${WORK_DIR}/cut-error.txt consumer_error)
+if(status EQUAL 0 OR NOT tool_error STREQUAL consumer_error)
+  message(FATAL_ERROR "mthc-pack -t says\n${tool_error}the library says\n${consumer_error}")
+endif()
