@@ -136,6 +136,11 @@ pack_parse_result parse_pack_options(std::span<const char* const> arguments) {
       }
     }
   }
+  // -v and --json say how to list: without -l they would be ignored, and
+  // the files packed or unpacked instead of listed.
+  if (options.mode != pack_mode::list && (options.verbose || options.json)) {
+    return fail(pack_action::needs_list, options.json ? "--json" : "-v");
+  }
   return result;
 }
 

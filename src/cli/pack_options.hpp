@@ -39,6 +39,7 @@ enum class pack_action {
   unknown_option,     // an error line naming `argument`, usage text, exit status 1
   missing_value,      // -o without its path: an error line, usage text, exit status 1
   conflicting_modes,  // two of -d, -t, -l: an error line, usage text, exit status 1
+  needs_list,         // -v or --json without -l: an error line, usage text, exit status 1
 };
 
 struct pack_parse_result {

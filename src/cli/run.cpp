@@ -9,12 +9,15 @@
 #include "cli/load_container.hpp"
 #include "cli/options.hpp"
 #include "cli/print_report.hpp"
+#include "cli/report.hpp"
 #include "cli/shown_name.hpp"
 #include "cli/usage.hpp"
 
 namespace mthc {
 
-int run(int argc, const char* const* argv) noexcept {
+namespace {
+
+int run_steps(int argc, const char* const* argv) noexcept {
   // Without even a program name there is nothing to name in the usage text.
   const char* program_name = argc > 0 && argv[0] != nullptr ? argv[0] : "mthc";
   const std::span<const char* const> arguments =
@@ -54,6 +57,15 @@ int run(int argc, const char* const* argv) noexcept {
   }
   if (options.decompress_path != nullptr) return decompress_to_midi(bytes, options.decompress_path);
   return 0;
+}
+
+}  // namespace
+
+int run(int argc, const char* const* argv) noexcept {
+  const int status = run_steps(argc, argv);
+  // A failure has said so already; a success must have reached standard
+  // output (the report went there) to be one.
+  return status == 0 ? finish_standard_output(status) : status;
 }
 
 }  // namespace mthc

@@ -21,8 +21,10 @@
 #include "app/text.hpp"
 #include "cli/file_identity.hpp"
 #include "cli/listing.hpp"
+#include "cli/output_plan.hpp"
 #include "cli/pack_options.hpp"
 #include "cli/read_input_file.hpp"
+#include "cli/report.hpp"
 #include "cli/safe_output.hpp"
 #include "cli/shown_name.hpp"
 #include "cli/terminal.hpp"
@@ -130,12 +132,10 @@ struct pack_run {
 
   bool write(const std::string& path, std::span<const std::uint8_t> bytes) const {
     if (path.empty()) {
-      if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
+      if ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) ||
+          std::fflush(stdout) != 0) {
         std::fprintf(stderr, "Error: failed writing to standard output\n");
-        return false;
-      }
-      if (std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "Error: failed writing to standard output\n");
+        std::clearerr(stdout);  // said once, here
         return false;
       }
       return true;
@@ -307,6 +307,19 @@ bool check_combinations(const pack_arguments& options) {
                  static_cast<unsigned long>(options.inputs.size()));
     return false;
   }
+  // Two containers (or MIDI files) back to back are no file that anything
+  // reads, and -t would pass them.
+  if (options.to_stdout && writes && options.inputs.size() > 1) {
+    std::fprintf(stderr,
+                 "Error: -c writes the output of one input (a container holds one song), but %lu "
+                 "are given\n",
+                 static_cast<unsigned long>(options.inputs.size()));
+    return false;
+  }
+  if (const std::string shared = shared_output_text(options); !shared.empty()) {
+    std::fprintf(stderr, "Error: %s\n", shared.c_str());
+    return false;
+  }
   return true;
 }
 
@@ -329,7 +342,7 @@ int run_files(pack_arguments options) {
     if (!run.process(input)) status = 1;
   }
   if (table && run.totals.containers > 1) print_listing_total(run.totals);
-  return status;
+  return finish_standard_output(status);
 }
 
 }  // namespace
@@ -346,10 +359,14 @@ int run_pack(int argc, const char* const* argv) noexcept {
         break;
       case pack_action::help:
         print_pack_usage(stdout, program_name);
-        return 0;
+        return finish_standard_output(0);
       case pack_action::version:
         std::printf("mthc-pack %s\n", version_string());
-        return 0;
+        return finish_standard_output(0);
+      case pack_action::needs_list:
+        std::fprintf(stderr, "Error: option '%s' goes with -l\n", parsed.argument);
+        print_pack_usage(stderr, program_name);
+        return 1;
       case pack_action::unknown_option:
         std::fprintf(stderr, "Error: unknown option '%s'\n", shown_name(parsed.argument).c_str());
         print_pack_usage(stderr, program_name);

@@ -81,6 +81,15 @@ class Case:
         return case
 
 
+def into_a_full_device(directory, command):
+    """A case's runner: standard output is a device that takes nothing, as a
+    full disk does (Linux's /dev/full)."""
+    with open("/dev/full", "wb") as full:
+        done = subprocess.run(command, cwd=directory, stdout=full, stderr=subprocess.PIPE,
+                              stdin=subprocess.DEVNULL)
+    return done.returncode, b"", done.stderr
+
+
 def normalise(text, windows):
     if windows:
         text = text.replace("\r\n", "\n")

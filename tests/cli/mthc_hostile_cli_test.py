@@ -9,7 +9,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from cli_harness import Case, main  # noqa: E402
+from cli_harness import Case, into_a_full_device, main  # noqa: E402
 from mthc_cli_test import WORKED, literal_block, report  # noqa: E402
 
 def one_track_container(track):
@@ -66,6 +66,9 @@ def cases():
     worked = {"in.mthc": WORKED}
     big = {"big.mthc": BIG}
     c = [
+        Case("the report into a full device", ["-v", "in.mthc"], files=worked, runner=into_a_full_device,
+             status=1, stdout="", stderr="Error: failed writing to standard output\n", windows=LINUX_ONLY,
+             skip=HOST_SKIP),
         Case("extraction into a directory", ["in.mthc", "--extract-payload", "d"], files=worked,
              setup=make_directory("d"), status=1, stdout=report(WORKED),
              stderr="Error: cannot create 'd': Is a directory\n"),

@@ -12,7 +12,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from cli_harness import Case, main  # noqa: E402
+from cli_harness import Case, into_a_full_device, main  # noqa: E402
 from midi_builder import chunk, midi_file, tune_track, variable_length  # noqa: E402
 
 PACK_USAGE = (
@@ -363,6 +363,20 @@ def cases():
              only_files=["song.mid", "other.mid"], **PACK),
         Case("-o with -t", ["-t", "-o", "x", "song.mid"], 1, files=song, stdout="",
              stderr="Error: -o names an output, but -t and -l write none\n", **PACK),
+        Case("--json without -l", ["--json", "song.mid"], 1, files=song, stdout="",
+             stderr="Error: option '--json' goes with -l\n" + PACK_USAGE, only_files=["song.mid"], **PACK),
+        Case("-v without -l", ["-dv", "song.mid"], 1, files=song, stdout="",
+             stderr="Error: option '-v' goes with -l\n" + PACK_USAGE, only_files=["song.mid"], **PACK),
+        Case("-c with two inputs", ["-c", "song.mid", "other.mid"], 1, files={"song.mid": SONG, "other.mid": OTHER},
+             stdout="", stderr="Error: -c writes the output of one input (a container holds one song), but 2 are "
+             "given\n", **PACK),
+        Case("two inputs, one output", ["-f", "song.mid", "./song.kar"], 1,
+             files={"song.mid": SONG, "song.kar": OTHER}, stdout="",
+             stderr="Error: 'song.mid' and './song.kar' would both be written to './song.mthc'; nothing is "
+             "written\n", only_files=["song.mid", "song.kar"], **PACK),
+        Case("standard input twice", ["-", "-"], 1, stdin=SONG, stdout="",
+             stderr="Error: standard input and standard input would both be written to standard output; "
+             "nothing is written\n", only_files=[], **PACK),
 
         # Packing, file by file, beside each input.
         Case("pack one file", ["song.mid"], 0, files=song, stdout=packed_size_line("song.mid", "song.mthc"),
@@ -499,6 +513,37 @@ def cases():
         Case("a wildcard is expanded as a shell would", ["-q", "*.mid"], 0, files={"a.mid": SONG, "b.mid": OTHER},
              stdout="", stderr="", check=all_of(converts_back("a.mthc", SONG), converts_back("b.mthc", OTHER)),
              skip="the shell expands wildcards on Linux", windows={"skip": None}, **PACK),
+        Case("-l of containers and a MIDI file: the total counts the containers",
+             ["-l", "song.mthc", "a.mid", "other.mthc"], 0, files={"a.mid": SONG, "b.mid": OTHER},
+             setup=then(prepared(["-o", "song.mthc", "a.mid"]), prepared(["-o", "other.mthc", "b.mid"])),
+             stdout=re.compile(
+                 r"blocks     packed       midi  ratio tracks format division  name\n"
+                 r"     1 +(\d+) +%d +\d+\.\d%%      6      1      480  song\.mthc\n"
+                 r"  midi          - +%d      -      6      1      480  a\.mid\n"
+                 r"     1 +(\d+) +%d +\d+\.\d%%      2      1      480  other\.mthc\n"
+                 r"     2 +\d+ +%d +\d+\.\d%%      8      -        -  \(total\)\n"
+                 % (len(SONG), len(SONG), len(OTHER), len(SONG) + len(OTHER))), stderr="", **PACK),
+        Case("SMPTE time in the listing", ["-l", "-v", "smpte.mid"], 0,
+             files={"smpte.mid": midi_file([TEMPO], division=0xE728)},
+             stdout="smpte.mid: format 1, 25 frames per second, 40 ticks per frame, 1 track, 0:00.0 (0.0 s)\n"
+             "  %d bytes of MIDI\n"
+             "  track   notes      bytes  channels         programs         name\n"
+             "      0       0         11  -                -                \n" % (14 + 8 + len(TEMPO)),
+             stderr="", **PACK),
+        Case("SMPTE time in JSON", ["-l", "--json", "smpte.mid"], 0,
+             files={"smpte.mid": midi_file([TEMPO], division=0xE728)},
+             stdout='{"file":"smpte.mid","type":"midi","midi_bytes":%d,"format":1,"division":59176,'
+             '"frames_per_second":25,"ticks_per_frame":40,"track_count":1,"end_tick":0,"duration_seconds":0.000,'
+             '"tracks":[{"index":0,"name":"","channels":[],"programs":[],"notes":0,"events":2,"bytes":11,'
+             '"end_tick":0,"fault":null}]}\n' % (14 + 8 + len(TEMPO)), stderr="", **PACK),
+    ] + [
+        # What could not be written to standard output is a failure.
+        Case("a failed write to standard output: " + " ".join(args), args, 1, files={"orig.mid": SONG},
+             setup=prepared(["-o", "song.mthc", "orig.mid"]), runner=into_a_full_device, stdout="",
+             stderr="Error: failed writing to standard output\n", windows=LINUX_ONLY, **PACK)
+        for args in (["-l", "song.mthc"], ["-l", "--json", "song.mthc"], ["-t", "song.mthc"], ["--help"],
+                     ["-c", "orig.mid"])
+    ] + [
         Case("-l lists containers", ["-l", "song.mthc", "other.mthc"], 0, files={"a.mid": SONG, "b.mid": OTHER},
              setup=then(prepared(["-o", "song.mthc", "a.mid"]), prepared(["-o", "other.mthc", "b.mid"])),
              stdout=re.compile(

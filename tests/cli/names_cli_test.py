@@ -18,8 +18,66 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from cli_harness import Case, main  # noqa: E402
 from mthc_cli_test import WORKED, WORKED_MIDI, WORKED_REPORT  # noqa: E402
 from mthc_pack_cli_test import OTHER, SONG, all_of, converts_back, packed_size_line  # noqa: E402
+from midi_builder import midi_file, variable_length  # noqa: E402
 
 PACK = dict(program="mthc-pack")
+# Names that hold control characters or bytes that are not UTF-8 are Linux's
+# alone: Windows keeps names in UTF-16, without control characters.
+LINUX_NAMES = {"skip": "a name that Windows cannot hold"}
+
+
+def named_track(name):
+    return b"\x00\xff\x03" + variable_length(len(name)) + name + b"\x00\xff\x2f\x00"
+
+
+def readable(name):
+    """A track name as the listing's JSON gives it, worked out here: UTF-8
+    where Python's strict decoder takes it, other bytes as Latin-1, control
+    characters (C0, DEL, C1) left out."""
+    out, i = [], 0
+    while i < len(name):
+        for n in (1, 2, 3, 4):
+            try:
+                text = name[i:i + n].decode("utf-8")
+                break
+            except UnicodeDecodeError:
+                text = None
+        if text is None:
+            text, n = chr(name[i]), 1
+        if not (ord(text) < 0x20 or 0x7F <= ord(text) < 0xA0):
+            out.append(text)
+        i += n
+    return "".join(out)
+
+
+# Every lead byte above ASCII, alone, cut short, and before the continuation
+# bytes that make overlong forms, encoded surrogates and code points above
+# U+10FFFF; and the name of the page's garbled example.
+ENUMERATED = [b"a" + bytes([lead]) + tail for lead in range(0x80, 0x100)
+              for tail in (b"", b"\x80", b"\xbf", b"\x80\x80", b"\xa0\x80", b"\x90\x80\x80", b"\x8f\xbf\xbf")]
+ENUMERATED.append("Ünïcödé ♪ трек".encode())
+NAMED = midi_file([named_track(n) for n in ENUMERATED])
+
+
+def strict_json_names(text):
+    """Every line is JSON in well-formed UTF-8, and each track's name is the
+    readable form of the bytes stored."""
+    import json
+    if "\ufffd" in text:
+        return ["the output is not well-formed UTF-8"]
+    got = [track["name"] for track in json.loads(text)["tracks"]]
+    expected = [readable(n) for n in ENUMERATED]
+    return [] if got == expected else ["names differ: %s" % [(a, b) for a, b in zip(got, expected) if a != b][:5]]
+
+
+def json_files(expected):
+    """The "file" of each line, with "file_escaped" where it has one."""
+    def check(text):
+        import json
+        got = [{k: v for k, v in json.loads(line).items() if k in ("file", "file_escaped")}
+               for line in text.splitlines()]
+        return [] if got == expected else ["files %s, expected %s" % (got, expected)]
+    return check
 PROMPT = "Press Enter to close this window.\n"
 # More than the 260 characters of a classic Windows path, in directories of
 # 20 characters each (and of 38 bytes in UTF-8).
@@ -144,6 +202,37 @@ def cases():
              files={LONG + "/Müsik.mid": SONG}, setup=directories(LONG + "/d"), stdout="",
              stderr="Error: cannot create '%s/d': Is a directory\n" % LONG, only_files=[LONG + "/Müsik.mid"],
              **PACK),
+
+        # Names from files never reach a terminal raw: control characters and
+        # bytes that are not UTF-8 show as escapes.
+        Case("mthc: a missing file whose name would retitle the terminal", ["\x1b]2;owned\x07.mthc"], 1,
+             stdout="", stderr="Error: cannot open '\\x1b]2;owned\\x07.mthc': No such file or directory\n",
+             windows=LINUX_NAMES),
+        Case("mthc: an output named with a control character", ["in.mthc", "--decompress", "out\x07.mid"], 0,
+             files={"in.mthc": WORKED}, stdout=WORKED_REPORT + "Decompressed MThc to MIDI out\\x07.mid (46 bytes)\n",
+             stderr="", expect_files={"out\x07.mid": WORKED_MIDI}, windows=LINUX_NAMES),
+        Case("mthc-pack: names with escapes, C1 controls and bytes that are not UTF-8",
+             ["-t", "\x1b[31mred\u0085.mthc", "b\udcffd.mthc"], 0,
+             files={"\x1b[31mred\u0085.mthc": WORKED, "b\udcffd.mthc": WORKED},
+             stdout="\\x1b[31mred\\u0085.mthc: OK\nb\\xffd.mthc: OK\n", stderr="", windows=LINUX_NAMES, **PACK),
+        Case("mthc-pack: track names with escapes", ["-l", "-v", "t.mid"], 0,
+             files={"t.mid": midi_file([named_track(b"\x1b]2;x\x07"), named_track(b"caf\xe9"),
+                                        named_track(b"\xc2\x85"), named_track("Ünïcödé ♪ трек".encode())])},
+             stdout=re.compile(r".*\n.*\n.*\n"
+                               + "".join(r"  +%d +0 +\d+  - +- +%s\n" % (t, re.escape(n)) for t, n in enumerate(
+                                   ["\\x1b]2;x\\x07", "caf\\xe9", "\\u0085", "Ünïcödé ♪ трек"]))),
+             stderr="", **PACK),
+        # --json is JSON in well-formed UTF-8, whatever the names hold, and
+        # its "file" names the file losslessly.
+        Case("mthc-pack: --json of every kind of broken UTF-8", ["-l", "--json", "named.mid"], 0,
+             files={"named.mid": NAMED}, stdout=strict_json_names, stderr="", **PACK),
+        Case("mthc-pack: --json names files losslessly",
+             ["-l", "--json", "a\nb.mthc", "ab.mthc", "caf\udce9.mthc", "x\\y\udcff.mthc"], 0,
+             files={n: WORKED for n in ["a\nb.mthc", "ab.mthc", "caf\udce9.mthc", "x\\y\udcff.mthc"]},
+             stdout=json_files([{"file": "a\nb.mthc"}, {"file": "ab.mthc"},
+                                {"file": "caf\\xe9.mthc", "file_escaped": True},
+                                {"file": "x\\\\y\\xff.mthc", "file_escaped": True}]),
+             stderr="", windows=LINUX_NAMES, **PACK),
 
         # Files dropped on mthc-pack.
         Case("mthc-pack: a container and a MIDI file dropped together", [], 0, files=DROPPED,

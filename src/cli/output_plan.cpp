@@ -1,0 +1,104 @@
+#include "cli/output_plan.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "app/output_name.hpp"
+#include "cli/file_handle.hpp"
+#include "cli/file_identity.hpp"
+#include "cli/safe_output.hpp"
+#include "cli/shown_name.hpp"
+
+namespace mthc {
+
+namespace {
+
+constexpr char k_standard_output[] = "standard output";
+
+bool is_standard_stream(const char* path) {
+  return std::strcmp(path, "-") == 0;
+}
+
+// Whether the regular file at `path` begins with "MThc"; none for anything
+// else (it is read as the run goes).
+std::optional<bool> starts_as_container(const char* path) {
+  if (!is_existing_file(path)) return std::nullopt;
+  file_handle file(std::fopen(path, "rb"));
+  if (!file) return std::nullopt;
+  char tag[4] = {};
+  return std::fread(tag, 1, sizeof tag, file.get()) == sizeof tag &&
+         std::memcmp(tag, "MThc", sizeof tag) == 0;
+}
+
+std::string quoted(const char* input) {
+  return is_standard_stream(input) ? "standard input" : "'" + shown_name(input) + "'";
+}
+
+// One output, as the system sees it: its folder and its own name, so that
+// two spellings of one path ("a.mthc", "./a.mthc") are one output.
+struct output_key {
+  std::optional<file_identity> folder;
+  std::string path;  // the folder's path when it has no identity (yet)
+  std::string name;
+  bool operator==(const output_key&) const = default;
+};
+
+output_key key_of(const std::string& path) {
+#ifdef _WIN32
+  const std::size_t slash = path.find_last_of("/\\");
+#else
+  const std::size_t slash = path.find_last_of('/');
+#endif
+  output_key key;
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  key.name = slash == std::string::npos ? path : path.substr(slash + 1);
+#ifdef _WIN32
+  // Names differ only in case refer to one file on Windows.
+  for (char& c : key.name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+#endif
+  key.folder = identity_of(folder.c_str());
+  if (!key.folder) key.path = folder;
+  return key;
+}
+
+}  // namespace
+
+std::string shared_output_text(const pack_arguments& options) {
+  const bool writes = options.mode == pack_mode::automatic || options.mode == pack_mode::decompress;
+  if (!writes || options.output_path != nullptr || options.to_stdout) return {};
+  struct planned {
+    const char* input;
+    std::string shown;
+    output_key key;
+  };
+  std::vector<planned> outputs;
+  for (const char* input : options.inputs) {
+    planned next{input, {}, {}};
+    if (is_standard_stream(input)) {
+      next.shown = k_standard_output;
+      next.key.name = k_standard_output;
+    } else {
+      std::optional<bool> to_midi = true;
+      if (options.mode == pack_mode::automatic) to_midi = starts_as_container(input);
+      if (!to_midi) continue;
+      const std::string path = app::output_name(input, *to_midi);
+      next.shown = path;
+      next.key = key_of(path);
+    }
+    for (const planned& earlier : outputs) {
+      if (earlier.key == next.key) {
+        const std::string where =
+            is_standard_stream(input) ? next.shown : "'" + shown_name(next.shown) + "'";
+        return quoted(earlier.input) + " and " + quoted(input) + " would both be written to " +
+               where + "; nothing is written";
+      }
+    }
+    outputs.push_back(std::move(next));
+  }
+  return {};
+}
+
+}  // namespace mthc

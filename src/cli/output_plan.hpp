@@ -1,0 +1,17 @@
+// Before a run writes anything: two inputs that would be written to the same
+// file are refused (the second would replace the first's output).
+#pragma once
+
+#include <string>
+
+#include "cli/pack_options.hpp"
+
+namespace mthc {
+
+// The error line's text (without "Error: ") naming the first two inputs of
+// the run that would be written to the same file, or empty. Inputs whose kind
+// cannot be told without consuming them (a pipe, a FIFO) are left out: the
+// run checks those as it goes. Throws std::bad_alloc.
+std::string shared_output_text(const pack_arguments& options);
+
+}  // namespace mthc
