@@ -1,6 +1,9 @@
 // The conversion in memory: block walk, track regrouping and MIDI assembly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <mthc/messages.hpp>
+#include <mthc/unpack.hpp>
 #include <optional>
 
 #include "bit_writer.hpp"
@@ -405,6 +408,61 @@ TEST(RoundTrip, GeneratedSongsThroughLiteralContainers) {
       EXPECT_EQ(converted(container), test::midi_file(1, 480, tracks));
     }
   }
+}
+
+// The checked unpack: each stage's refusal, in the order of the checks, and
+// what as_is lets through (only the music) and keeps (the stored bytes).
+TEST(CheckedUnpack, RefusalsAndAsIs) {
+  const bytes note = from_hex("00 90 3c 40 60 80 3c 00 00 ff 2f 00");
+  const bytes cut_note = from_hex("00 90 3c 40 60 80 3c");  // ends inside an event
+  const std::vector<bytes> sound_records = {note};
+  const std::vector<bytes> broken_records = {cut_note};
+  bytes long_header = test::stream_header(1, 1, 96);
+  test::append(long_header, test::record_area(sound_records));
+  long_header[7] = 7;  // the header's length: 7, which no reader follows
+  const bytes missing_block = test::build_container(
+      std::vector<test::stored_block>{{16, test::literal_block(test::stream_header(1, 0, 96))}}, 2);
+  struct refusal {
+    const char* what;
+    bytes image;
+    unpack_error error;
+    const char* text;
+  };
+  const refusal cases[] = {
+      {"not a container", from_hex("4d 54 68 64 00 00 00 06 00 00 00 00 00 60 00 00"),
+       unpack_error::not_a_container, "file does not start with MThc"},
+      {"a declared block missing", missing_block, unpack_error::damaged,
+       "the container declares 2 blocks but the file holds only 1"},
+      {"a stream of its header alone", single_block(test::stream_header(1, 0, 96)),
+       unpack_error::conversion_failed, "the decoded data are too short or do not begin with MThp"},
+      {"a header of another length", single_block(long_header),
+       unpack_error::midi_header_unreadable, "the MIDI header declares a length of 7 bytes, not 6"},
+      {"a track cut inside an event", test::container_from_records(1, 1, 96, {&broken_records, 1}),
+       unpack_error::track_unreadable, "track 0: event runs past the end of the track at offset 4"},
+  };
+  for (const refusal& c : cases) {
+    SCOPED_TRACE(c.what);
+    const unpack_result refused = unpack_container(c.image);
+    EXPECT_EQ(refused.error, c.error);
+    EXPECT_EQ(error_text(refused), c.text);
+    EXPECT_TRUE(refused.midi_file.used().empty());
+    // As it is: only a fault of the music is let through, with the stored file.
+    const unpack_result as_is = unpack_container(c.image, {.as_is = true});
+    const bool music = c.error == unpack_error::midi_header_unreadable ||
+                       c.error == unpack_error::track_unreadable;
+    EXPECT_EQ(as_is.error, music ? unpack_error::none : c.error);
+    if (music) {
+      EXPECT_EQ(as_is.music_fault, c.error);
+      EXPECT_EQ(warning_text(as_is), c.text);
+      const auto stored = convert_to_midi(c.image);
+      EXPECT_TRUE(std::ranges::equal(as_is.midi_file.used(), stored.midi_file.used()));
+    }
+  }
+  const unpack_result sound =
+      unpack_container(test::container_from_records(1, 1, 96, {&sound_records, 1}));
+  EXPECT_EQ(sound.error, unpack_error::none);
+  EXPECT_EQ(sound.music_fault, unpack_error::none);
+  EXPECT_EQ(warning_text(sound), "");
 }
 
 }  // namespace
