@@ -12,7 +12,8 @@
 // web_convert() or web_pack_start() ... web_pack_finish() turns it into the
 // output, read back with web_output() and web_output_size(). An error leaves
 // no output and its text in web_error(); warnings are in web_warnings(), one
-// per line. web_clear() lets it all go.
+// per line; web_problems() has the same as facts for the page's own words
+// (problems.hpp). web_clear() lets it all go.
 #include "files.hpp"
 
 #include <emscripten/emscripten.h>
@@ -30,6 +31,7 @@
 #include "cli/checked_unpack.hpp"
 #include "cli/messages.hpp"
 #include "format/format.hpp"
+#include "problems.hpp"
 
 namespace mthc::web {
 
@@ -46,6 +48,7 @@ struct file_in_hand {
   std::size_t blocks = 0;
   std::string error;
   std::string warnings;
+  std::string problems = "{\"error\":null,\"warnings\":[]}";
 };
 
 file_in_hand file;
@@ -53,6 +56,24 @@ file_in_hand file;
 void add_warning(const std::string& text) {
   file.warnings += text;
   file.warnings += '\n';
+}
+
+int unpack(bool as_is) {
+  checked_unpack checked = unpack_checked(input());
+  file.blocks = checked.converted.check.blocks_declared;
+  const bool keep = checked.refusal.empty() || (as_is && checked.music_fault);
+  if (!checked.refusal.empty()) {
+    file.problems = unpack_problems(refusal_fact(input(), checked.converted), keep);
+  }
+  if (!keep) {
+    file.error = checked.music_fault ? checked.refusal + "; mthc --decompress converts it as it is"
+                                     : checked.refusal;
+    return 0;
+  }
+  if (!checked.refusal.empty()) add_warning(checked.refusal + "; unpacked as it is stored");
+  file.midi_file = std::move(checked.converted.midi_file);
+  file.output_is_midi = true;
+  return 1;
 }
 
 }  // namespace
@@ -84,6 +105,11 @@ EMSCRIPTEN_KEEPALIVE const char* web_size_error(double size) {
   return text.c_str();
 }
 
+// The most track data a container holds (as a double: a JavaScript number).
+EMSCRIPTEN_KEEPALIVE double web_max_track_data() {
+  return static_cast<double>(k_max_track_data);
+}
+
 // Room for a file of `size` bytes, to be filled by the caller (null when
 // memory runs out); whatever was in hand before is let go.
 EMSCRIPTEN_KEEPALIVE std::uint8_t* web_input(std::size_t size) {
@@ -100,16 +126,14 @@ EMSCRIPTEN_KEEPALIVE int web_is_container() {
 
 // Unpacks the container in hand; 1 when its MIDI file is the output.
 EMSCRIPTEN_KEEPALIVE int web_convert() {
-  checked_unpack checked = unpack_checked(input());
-  file.blocks = checked.converted.check.blocks_declared;
-  if (!checked.refusal.empty()) {
-    file.error = checked.music_fault ? checked.refusal + "; mthc --decompress converts it as it is"
-                                     : checked.refusal;
-    return 0;
-  }
-  file.midi_file = std::move(checked.converted.midi_file);
-  file.output_is_midi = true;
-  return 1;
+  return unpack(false);
+}
+
+// The same, but a container whose blocks and records are sound and whose
+// music does not read is converted as it is stored, with a warning that
+// names the fault, rather than refused.
+EMSCRIPTEN_KEEPALIVE int web_convert_as_is() {
+  return unpack(true);
 }
 
 // Starts packing the MIDI file in hand, refusing what would not come back
@@ -136,6 +160,7 @@ EMSCRIPTEN_KEEPALIVE double web_pack_total() {
 // Ends the packing; 1 when the container is the output.
 EMSCRIPTEN_KEEPALIVE int web_pack_finish() {
   pack_result packed = finish_packing(std::move(file.job));
+  file.problems = pack_problems(packed, input());
   if (packed.error != pack_error::none) {
     file.error = pack_error_text(packed);
     return 0;
@@ -162,6 +187,10 @@ EMSCRIPTEN_KEEPALIVE const char* web_error() {
 }
 EMSCRIPTEN_KEEPALIVE const char* web_warnings() {
   return file.warnings.c_str();
+}
+// The error and warnings as facts (problems.hpp), JSON.
+EMSCRIPTEN_KEEPALIVE const char* web_problems() {
+  return file.problems.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE void web_clear() {

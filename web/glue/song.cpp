@@ -3,17 +3,16 @@
 // its note-on to its note-off in seconds (following the tempo changes as the
 // summary does), at its pitch, in its track.
 //
-// web_describe() reads the MIDI file that the file in hand is or became (a
-// packed file is described as its container converts back); then
-// web_song() is the summary as JSON text, and web_note_*() are the notes,
-// web_note_count() of them, as parallel arrays.
+// web_describe() reads the MIDI file that the file in hand is or became;
+// then web_song() is the summary as JSON text, the object that
+// `mthc-pack -l --json` prints for the file less its "file", and
+// web_note_*() are the notes, web_note_count() of them, as parallel arrays.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <mthc/convert_to_midi.hpp>
 #include <mthc/summarize_music.hpp>
 #include <mthc/track_reader.hpp>
 #include <new>
@@ -24,6 +23,8 @@
 
 #include "files.hpp"
 #include "format/big_endian.hpp"
+#include "format/format.hpp"
+#include "json_text.hpp"
 #include "midi/read_midi_file.hpp"
 #include "midi/tempo_map.hpp"
 
@@ -77,25 +78,8 @@ void add_notes(std::span<const std::uint8_t> track, std::vector<note_ticks>& not
   }
 }
 
-void json_string(std::string& out, std::span<const std::uint8_t> bytes) {
-  out += '"';
-  for (const std::uint8_t c : bytes) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c >= 0x7F) {
-      // Names are bytes as stored: read as Latin-1, the usual guess.
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  out += '"';
-}
-
-void json_bits(std::string& out, std::span<const std::uint64_t> words, unsigned count) {
+// The members of a bit set, 0-based, as a JSON list.
+void append_json_members(std::string& out, std::span<const std::uint64_t> words, unsigned count) {
   out += '[';
   bool first = true;
   for (unsigned bit = 0; bit < count; ++bit) {
@@ -107,7 +91,15 @@ void json_bits(std::string& out, std::span<const std::uint64_t> words, unsigned 
   out += ']';
 }
 
-bool describe(std::span<const std::uint8_t> midi) {
+// What the file is, as the listing of mthc-pack -l --json gives it for the
+// file (less its name): the container's blocks and size when it is one.
+struct file_facts {
+  bool container = false;
+  std::size_t blocks = 0;
+  std::size_t packed_bytes = 0;
+};
+
+bool describe(std::span<const std::uint8_t> midi, const file_facts& facts) {
   const midi_read_result split = read_midi_file(midi);
   if (split.fault != midi_fault::none) return false;
   const auto& fields = split.file.header_fields;
@@ -146,27 +138,50 @@ bool describe(std::span<const std::uint8_t> midi) {
   }
 
   std::string& json = described.json;
-  json = "{\"format\":" + std::to_string(format) + ",\"division\":" + std::to_string(division) +
-         ",\"seconds\":" + std::to_string(summary.duration_seconds) + ",\"tracks\":[";
+  json = std::string("{\"type\":") + (facts.container ? "\"container\"" : "\"midi\"");
+  if (facts.container) {
+    append_json_number(json, "blocks", facts.blocks);
+    append_json_number(json, "packed_bytes", facts.packed_bytes);
+  }
+  append_json_number(json, "midi_bytes", midi.size());
+  append_json_number(json, "format", format);
+  append_json_number(json, "division", division);
+  if ((division & 0x8000U) != 0) {
+    // SMPTE time: the high byte is minus the frames per second (29 meaning
+    // 29.97), the low byte the ticks per frame.
+    const int frames = -static_cast<std::int8_t>(division >> 8);
+    json +=
+        ",\"frames_per_second\":" + (frames == 29 ? std::string("29.97") : std::to_string(frames));
+    append_json_number(json, "ticks_per_frame", division & 0xFFU);
+  }
+  append_json_number(json, "track_count", format::read_be16(&fields[6]));
+  append_json_number(json, "end_tick", summary.end_tick);
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.3f", summary.duration_seconds);
+  json += std::string(",\"duration_seconds\":") + seconds + ",\"tracks\":[";
   for (std::size_t t = 0; t < summary.tracks.size(); ++t) {
     const track_summary& track = summary.tracks[t];
-    if (t > 0) json += ',';
-    json += "{\"name\":";
-    json_string(json,
-                {reinterpret_cast<const std::uint8_t*>(track.name.data()), track.name.size()});
-    json += ",\"notes\":" + std::to_string(track.notes) + ",\"channels\":";
+    json += t > 0 ? ",{" : "{";
+    append_json_number(json, "index", t);
+    json += ",\"name\":";
+    append_json_string(json, track.name);
+    json += ",\"channels\":";
     const std::uint64_t channels[1] = {track.channels};
-    json_bits(json, channels, 16);
+    append_json_members(json, channels, 16);
     json += ",\"programs\":";
-    json_bits(json, track.programs, 128);
-    json += ",\"error\":\"";
-    if (track.error != track_error::none) {
-      json += track_error_text(track.error);
-      json += "\",\"errorOffset\":" + std::to_string(track.error_offset);
+    append_json_members(json, track.programs, 128);
+    append_json_number(json, "notes", track.notes);
+    append_json_number(json, "events", track.events);
+    append_json_number(json, "bytes", track.size);
+    append_json_number(json, "end_tick", track.end_tick);
+    if (track.error == track_error::none) {
+      json += ",\"fault\":null}";
     } else {
-      json += '"';
+      json += ",\"fault\":{\"text\":";
+      append_json_string(json, track_error_text(track.error));
+      append_json_number(json, "offset", track.error_offset);
+      json += "}}";
     }
-    json += '}';
   }
   json += "]}";
   return true;
@@ -181,13 +196,14 @@ using namespace mthc::web;
 
 extern "C" {
 
-// Describes the song of the file in hand; 1 when there is one.
+// Describes the song of the file in hand, the MIDI file given or the one
+// its container became; 1 when there is one.
 EMSCRIPTEN_KEEPALIVE int web_describe() {
   described = song{};
   try {
-    if (output_is_midi()) return describe(output()) ? 1 : 0;
-    const conversion_result back = convert_to_midi(output());
-    return back.error == conversion_error::none && describe(back.midi_file.used()) ? 1 : 0;
+    if (!output_is_midi()) return describe(input(), {}) ? 1 : 0;
+    const file_facts container{true, input()[format::k_block_count_offset], input().size()};
+    return describe(output(), container) ? 1 : 0;
   } catch (const std::bad_alloc&) {
     described = song{};
     return 0;
