@@ -13,13 +13,12 @@
 #include <mthc/track_reader.hpp>
 #include <new>
 #include <span>
-#include <utility>
 #include <vector>
 
 #include "files.hpp"
 #include "format/big_endian.hpp"
 #include "midi/read_midi_file.hpp"
-#include "midi/tempo_map.hpp"
+#include "song_clock.hpp"
 
 namespace mthc::web {
 
@@ -64,24 +63,12 @@ bool read_events(std::span<const std::uint8_t> midi) {
   const std::uint16_t division = format::read_be16(&split.file.header_fields[8]);
   const auto& tracks = split.file.tracks;
 
-  // Tracks played together share one tempo map; those of format 2, one
-  // after another, each have their own.
-  std::vector<tempo_change> shared;
-  if (format != 2) {
-    for (const auto& track : tracks)
-      add_tempo_changes(track, shared);
-  }
-  const tempo_map together = make_tempo_map(division, std::move(shared));
+  song_clock clock = start_clock(format, division, tracks);
   std::vector<timed_event> events;
-  double offset = 0;  // format 2: where the track begins
   for (std::size_t t = 0; t < tracks.size(); ++t) {
-    std::vector<tempo_change> own;
-    if (format == 2) add_tempo_changes(tracks[t], own);
-    const tempo_map track_map = make_tempo_map(division, std::move(own));
-    const tempo_map& time = format == 2 ? track_map : together;
+    const tempo_map& time = track_map(clock, tracks[t]);
     const auto index = static_cast<std::uint16_t>(std::min<std::size_t>(t, 0xFFFF));
-    const std::uint64_t end = add_events(tracks[t], index, time, offset, events);
-    if (format == 2) offset += seconds_at(time, end);
+    end_track(clock, add_events(tracks[t], index, time, clock.start, events));
   }
   // Each track is in time order already; of events at the same time, the
   // earlier track's come first, and a track's keep their order.

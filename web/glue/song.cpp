@@ -18,7 +18,6 @@
 #include <new>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "files.hpp"
@@ -26,7 +25,7 @@
 #include "format/format.hpp"
 #include "json_text.hpp"
 #include "midi/read_midi_file.hpp"
-#include "midi/tempo_map.hpp"
+#include "song_clock.hpp"
 
 namespace mthc::web {
 
@@ -109,32 +108,22 @@ bool describe(std::span<const std::uint8_t> midi, const file_facts& facts) {
   const music_summary summary = summarize_music(format, division, tracks);
   if (summary.error != summary_error::none) return false;
 
-  // Tracks played together share one tempo map; those of format 2, one
-  // after another, each have their own.
-  std::vector<tempo_change> shared;
-  if (format != 2) {
-    for (const auto& track : tracks)
-      add_tempo_changes(track, shared);
-  }
-  const tempo_map together = make_tempo_map(division, std::move(shared));
+  song_clock clock = start_clock(format, division, tracks);
   std::vector<note_ticks> notes;
   std::vector<std::uint8_t> pitches;
-  double offset = 0;  // format 2: where the track begins
   for (std::size_t t = 0; t < tracks.size(); ++t) {
-    std::vector<tempo_change> own;
-    if (format == 2) add_tempo_changes(tracks[t], own);
-    const tempo_map track_map = make_tempo_map(division, std::move(own));
-    const tempo_map& time = format == 2 ? track_map : together;
+    const tempo_map& time = track_map(clock, tracks[t]);
     notes.clear();
     pitches.clear();
     add_notes(tracks[t], notes, pitches);
     for (std::size_t n = 0; n < notes.size(); ++n) {
-      described.starts.push_back(static_cast<float>(offset + seconds_at(time, notes[n].start)));
-      described.ends.push_back(static_cast<float>(offset + seconds_at(time, notes[n].end)));
+      described.starts.push_back(
+          static_cast<float>(clock.start + seconds_at(time, notes[n].start)));
+      described.ends.push_back(static_cast<float>(clock.start + seconds_at(time, notes[n].end)));
       described.pitches.push_back(pitches[n]);
       described.tracks.push_back(static_cast<std::uint16_t>(std::min<std::size_t>(t, 0xFFFF)));
     }
-    if (format == 2) offset += seconds_at(time, summary.tracks[t].end_tick);
+    end_track(clock, summary.tracks[t].end_tick);
   }
 
   std::string& json = described.json;

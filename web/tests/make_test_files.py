@@ -1,8 +1,8 @@
 """Makes the files that the browser tests give the page, and what the
 command-line tools make of each: `mthc-pack -c FILE` (and with --strict),
-its standard output, its error lines and its exit status; and for the
-containers whose music does not read, what `mthc --decompress` makes of
-them as they are.
+its standard output, its error lines and its exit status; the listing of
+`mthc-pack -l --json FILE`; and for the containers whose music does not
+read, what `mthc --decompress` makes of them as they are.
 
     make_test_files.py OUT_DIR MTHC_PACK MTHC
 
@@ -95,7 +95,7 @@ def main(out_dir, pack_tool, unpack_tool):
         image = f.read()
     write("cut.mthc", image[:len(image) // 2])
 
-    expected = {"songs": songs, "files": {}, "as_is": {}}
+    expected = {"songs": songs, "files": {}, "as_is": {}, "listings": {}}
     for name in ["no-end.mthc"]:
         output = "as-is-" + name + ".out"
         subprocess.run([unpack_tool, "--decompress", os.path.join(expected_dir, output), name],
@@ -110,6 +110,11 @@ def main(out_dir, pack_tool, unpack_tool):
             output = "%03d%s.out" % (n, "-strict" if strict else "")
             with open(os.path.join(expected_dir, output), "wb") as f:
                 f.write(run.stdout)
+            if not strict:
+                listing = subprocess.run([pack_tool, "-l", "--json", name], cwd=inputs,
+                                         capture_output=True)
+                if listing.returncode == 0:
+                    expected["listings"][name] = json.loads(listing.stdout)
             expected["files"][("strict:" if strict else "") + name] = {
                 "status": run.returncode,
                 "lines": run.stderr.decode("utf-8").splitlines(),

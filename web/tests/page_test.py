@@ -237,9 +237,16 @@ class PageTest(unittest.TestCase):
 
         self.wait_for_rolls()
         rows = self.page.rows()
+        # The song's summary is what the listing of mthc-pack -l --json
+        # says of the file, less its name.
+        summaries = self.page.run("return Object.fromEntries([...rows.values()]"
+                                  ".filter((row) => row.song).map((row) => [row.file.name, row.song]))")
         for row in rows:
             if row["state"] == "done":
                 self.check_song(row)
+                listing = dict(self.expected["listings"][row["name"]])
+                del listing["file"]
+                self.assertEqual(summaries[row["name"]], listing)
 
         # Download all: one zip archive of every output.
         self.driver.find_element(By.ID, "download-all").click()
