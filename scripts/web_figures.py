@@ -197,8 +197,8 @@ def screenshots(address, driver, folder):
     with tempfile.TemporaryDirectory() as work:
         make_test_files.main(work, os.path.join(NATIVE, "mthc-pack"), os.path.join(NATIVE, "mthc"))
         inputs = os.path.join(work, "inputs")
-        names = ["trio.mid", "lenient.mid", "no-end.mthc", "doubled.mid", "cut.mthc", "names.mid"]
-        for width, name, height in [(1280, "web-page.png", 1500), (360, "web-page-narrow.png", 1600)]:
+        names = ["trio.mid", "lenient.mid", "no-end.mthc", "doubled.mid", "cut.mthc", "solo.mthc"]
+        for width, name, height in [(1280, "web-page.png", 1700), (360, "web-page-narrow.png", 1600)]:
             driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
                 "width": width, "height": height, "deviceScaleFactor": 1, "mobile": width < 400})
             page = browser.Page(driver, address)
@@ -211,7 +211,7 @@ def screenshots(address, driver, folder):
             page.run(page.row("trio.mid") + "row.querySelector('button.play').click()")
             page.run(page.row("lenient.mid") + "row.querySelector('button.solo').click()")
             page.run("document.getElementById('%s').scrollIntoView()"
-                     % ("results-title" if width < 400 else "choose"))
+                     % ("results-title" if width < 400 else "strict"))
             time.sleep(0.5)
             driver.save_screenshot(os.path.join(folder, name))
         driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})

@@ -93,7 +93,7 @@ function button(className, text, label) {
 
 const CONVERTERS = Math.max(1, (navigator.hardwareConcurrency || 2) - 1);
 const converters = [];
-const jobs = new Map();  // id -> {converter, size, done (for the player's songs)}
+const jobs = new Map();  // id -> {converter, size, events (of a song to play)}
 let troubleText = '';
 
 function whyNoConverter(error) {
@@ -144,12 +144,13 @@ function startConverters() {
 function converterFailed(converter, reason) {
   converter.broken = true;
   converter.worker.terminate();
+  const text = converter.ready ? failureText(reason) : whyNoConverter(reason);
   for (const [id, job] of jobs) {
     if (job.converter !== converter) continue;
     jobs.delete(id);
     if (job.events) job.events.reject(new Error(reason));
     const row = rows.get(id);
-    if (row) showFailure(row, failureText(reason));
+    if (row) showFailure(row, text);
   }
   const at = converters.indexOf(converter);
   if (!converter.ready) {
@@ -523,6 +524,8 @@ async function togglePlay(row) {
     showPosition(row, 0, false);
   } finally {
     row.play.disabled = false;
+    // Another song may have started meanwhile.
+    if (player.playing() !== row) row.play.textContent = 'Play';
   }
 }
 

@@ -69,7 +69,7 @@ function pixel(colour) {
 // they are first laid on a grid of a cell per pixel column and key, which is
 // then drawn row by row. A cell keeps the last two tracks that sound in it;
 // where two tracks sound the same note at the same time (a part doubled),
-// the cell is drawn in stripes of both colours, so that neither hides.
+// the cell is drawn in both colours, so that neither hides.
 // Returns how many cells show each track.
 function draw(roll) {
   const {canvas, notes, colours, width, height} = roll;
@@ -116,6 +116,11 @@ function draw(roll) {
   for (let pitch = low; pitch <= high; ++pitch) {
     const y0 = y(pitch);
     const y1 = Math.min(height, Math.max(y0 + 1, y(pitch - 1) - gap));
+    // Where two tracks sound together: the upper half of the bar in one
+    // colour and the lower half in the other, or, where bars are too thin
+    // for halves, diagonal stripes three pixels wide.
+    const split = y1 - y0 >= 4;
+    const middle = (y0 + y1) >> 1;
     if (pitch % 12 === 0) {
       const at = Math.min(height - 1, y(pitch - 1) - 1);
       pixels.fill(line, at * width, (at + 1) * width);
@@ -130,8 +135,7 @@ function draw(roll) {
       shown.set(first, (shown.get(first) || 0) + 1);
       if (second !== 0) shown.set(second, (shown.get(second) || 0) + 1);
       for (let row = y0; row < y1; ++row) {
-        // Diagonal stripes two pixels wide.
-        pixels[row * width + x] = ((x + row) & 2) === 0 ? a : b;
+        pixels[row * width + x] = (split ? row < middle : (x + row) % 6 < 3) ? a : b;
       }
     }
   }
