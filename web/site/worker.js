@@ -91,8 +91,10 @@ onmessage = (event) => {
   } else if (message.type === 'cancel') {
     cancel(message.id);
   } else {
+    // A song to play is read in one go, however large: never held back.
     const size = message.file.size;
-    waiting.push({message, id: message.id, size, left: size, large: size > LARGE, cancelled: false});
+    const large = message.type === 'file' && size > LARGE;
+    waiting.push({message, id: message.id, size, left: size, large, cancelled: false});
     run();
   }
 };
