@@ -71,6 +71,14 @@ struct container_check {
   bool sound() const noexcept { return blocks_complete() && !first_stray_record; }
 };
 
+// The first thing wrong with the blocks and records of a container, in the
+// order of the file: a block of another size than it declares, a record
+// outside its block or track, or the blocks missing after the last present
+// (what a check reports, and what messages.hpp puts in words).
+enum class check_problem { none, size_mismatch, stray_record, missing_blocks };
+
+check_problem first_problem(const container_check& check) noexcept;
+
 struct conversion_result {
   conversion_error error = conversion_error::none;
   // Where the error was found (stream_too_large in decompress, stream_invalid

@@ -1,8 +1,11 @@
-// Every note of a song, in seconds: what a piano roll draws.
+// Every note of a song, and every channel message, in seconds: what a piano
+// roll draws and a player plays.
 //
 //   mthc::midi_file f = mthc::read_midi_file(bytes);
 //   mthc::note_list n = mthc::list_notes(f.header, f.tracks);
 //   for (const mthc::note& x : n.notes) draw(x.track, x.key, x.start_seconds, x.end_seconds);
+//   mthc::channel_event_list e = mthc::list_channel_events(f.header, f.tracks);
+//   for (const mthc::channel_event& x : e.events) play_at(x.seconds, x.status, x.data);
 #pragma once
 
 #include <cstddef>
@@ -35,5 +38,25 @@ struct note_list {
 // summarize_music's do. Never throws.
 note_list list_notes(const midi_header& header,
                      std::span<const std::span<const std::uint8_t>> tracks) noexcept;
+
+struct channel_event {
+  double seconds = 0;
+  std::uint32_t track = 0;
+  std::uint8_t status = 0;     // 80-EF, running status applied
+  std::uint8_t data[2] = {};   // the data bytes (the second is 0 for Cn and Dn)
+  std::uint8_t data_size = 0;  // 1 or 2
+};
+
+struct channel_event_list {
+  summary_error error = summary_error::none;
+  // In time order across the tracks; of events at the same time, an earlier
+  // track's come first, and each track's keep their order.
+  std::vector<channel_event> events;
+};
+
+// The channel messages of every track, up to its end or its first fault, at
+// their times as list_notes gives them. Never throws.
+channel_event_list list_channel_events(
+    const midi_header& header, std::span<const std::span<const std::uint8_t>> tracks) noexcept;
 
 }  // namespace mthc

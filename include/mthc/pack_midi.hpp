@@ -37,6 +37,11 @@ namespace mthc {
 inline constexpr std::size_t k_max_track_data =
     std::size_t{255} * k_max_block_size - 16 - std::size_t{255} * (4 + 2);
 
+// The highest track (counted from 0) that can hold data at all: its block
+// must also carry a 2-byte record for every track before it, beside the
+// record area's 4-byte header and at least one byte of data.
+inline constexpr std::size_t k_max_track_with_data = (k_max_block_size - 4 - 1) / 2 - 1;
+
 enum class pack_error {
   none,
   // Neither "MThd" nor a RIFF "RMID" file at the start; or a RIFF file

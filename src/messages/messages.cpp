@@ -165,19 +165,21 @@ std::string size_mismatch_words(const container_check::size_mismatch& m) {
 }
 
 std::string check_words(const container_check& c) {
-  // The first problem in the order of the file.
-  const bool missing = c.blocks_present < c.blocks_declared;
-  if (c.first_size_mismatch && (!missing || c.first_size_mismatch->block < c.blocks_present)) {
-    return size_mismatch_words(*c.first_size_mismatch);
-  }
-  if (c.first_stray_record && (!missing || c.first_stray_record->block < c.blocks_present)) {
-    const container_check::stray_record& s = *c.first_stray_record;
-    if (s.crosses_block_end) {
-      return cat("record ", s.record, " of block ", s.block, " runs past the end of its block");
+  switch (first_problem(c)) {
+    case check_problem::none:
+      return {};
+    case check_problem::size_mismatch:
+      return size_mismatch_words(*c.first_size_mismatch);
+    case check_problem::stray_record: {
+      const container_check::stray_record& s = *c.first_stray_record;
+      if (s.crosses_block_end) {
+        return cat("record ", s.record, " of block ", s.block, " runs past the end of its block");
+      }
+      return cat("record ", s.record, " of block ", s.block, " holds data but belongs to no track");
     }
-    return cat("record ", s.record, " of block ", s.block, " holds data but belongs to no track");
+    case check_problem::missing_blocks:
+      return missing_blocks_words(c);
   }
-  if (missing) return missing_blocks_words(c);
   return {};
 }
 
@@ -270,11 +272,10 @@ std::string error_text(const container_check& check) noexcept {
 std::string incomplete_container_text(const container_check& c) noexcept {
   return guarded([&]() -> std::string {
     if (c.blocks_complete()) return {};
-    const bool missing = c.blocks_present < c.blocks_declared;
-    const std::string what =
-        c.first_size_mismatch && (!missing || c.first_size_mismatch->block < c.blocks_present)
-            ? size_mismatch_words(*c.first_size_mismatch)
-            : missing_blocks_words(c);
+    // Stray records aside: they lose no block.
+    const std::string what = first_problem(c) == check_problem::size_mismatch
+                                 ? size_mismatch_words(*c.first_size_mismatch)
+                                 : missing_blocks_words(c);
     return what + "; the MIDI file is incomplete";
   });
 }

@@ -68,4 +68,16 @@ conversion_result convert_to_midi(std::span<const std::uint8_t> image) noexcept 
   return result;
 }
 
+check_problem first_problem(const container_check& c) noexcept {
+  // A block that is present comes before the ones that are missing.
+  const bool missing = c.blocks_present < c.blocks_declared;
+  if (c.first_size_mismatch && (!missing || c.first_size_mismatch->block < c.blocks_present)) {
+    return check_problem::size_mismatch;
+  }
+  if (c.first_stray_record && (!missing || c.first_stray_record->block < c.blocks_present)) {
+    return check_problem::stray_record;
+  }
+  return missing ? check_problem::missing_blocks : check_problem::none;
+}
+
 }  // namespace mthc

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <mthc/list_notes.hpp>
 #include <new>
 
@@ -46,26 +47,66 @@ std::uint64_t read_notes(std::span<const std::uint8_t> track, std::uint32_t inde
   return tick;
 }
 
-void list(const midi_header& header, std::span<const std::span<const std::uint8_t>> tracks,
-          note_list& result) {
+// The clock of a song, its tracks read again for their tempo changes.
+song_clock clock_of(const midi_header& header,
+                    std::span<const std::span<const std::uint8_t>> tracks,
+                    std::span<const std::uint64_t> end_ticks) {
   std::vector<std::vector<tempo_change>> tempos(tracks.size());
+  for (std::size_t t = 0; t < tracks.size(); ++t)
+    add_tempo_changes(tracks[t], tempos[t]);
+  return make_song_clock(header.format, header.division, std::move(tempos), end_ticks);
+}
+
+void add_notes(const midi_header& header, std::span<const std::span<const std::uint8_t>> tracks,
+               note_list& result) {
   std::vector<std::uint64_t> end_ticks(tracks.size());
   std::vector<note_ticks> ticks;
-  std::vector<std::size_t> first(tracks.size() + 1);
-  for (std::size_t t = 0; t < tracks.size(); ++t) {
-    add_tempo_changes(tracks[t], tempos[t]);
-    first[t] = ticks.size();
+  for (std::size_t t = 0; t < tracks.size(); ++t)
     end_ticks[t] = read_notes(tracks[t], static_cast<std::uint32_t>(t), ticks, result.notes);
+  const song_clock clock = clock_of(header, tracks, end_ticks);
+  for (std::size_t n = 0; n < ticks.size(); ++n) {
+    note& x = result.notes[n];
+    x.start_seconds = seconds_at(clock, x.track, ticks[n].start);
+    x.end_seconds = seconds_at(clock, x.track, ticks[n].end);
   }
-  first[tracks.size()] = ticks.size();
-  const song_clock clock =
-      make_song_clock(header.format, header.division, std::move(tempos), end_ticks);
+}
+
+struct event_ticks {
+  std::uint64_t tick = 0;
+  channel_event event;
+};
+
+void add_events(const midi_header& header, std::span<const std::span<const std::uint8_t>> tracks,
+                channel_event_list& result) {
+  std::vector<event_ticks> read;
+  std::vector<std::uint64_t> end_ticks(tracks.size());
   for (std::size_t t = 0; t < tracks.size(); ++t) {
-    for (std::size_t n = first[t]; n < first[t + 1]; ++n) {
-      result.notes[n].start_seconds = seconds_at(clock, t, ticks[n].start);
-      result.notes[n].end_seconds = seconds_at(clock, t, ticks[n].end);
+    track_reader reader{tracks[t]};
+    track_event event;
+    std::uint64_t tick = 0;
+    while (next_event(reader, event)) {
+      tick += event.delta;
+      if (event.kind != event_kind::channel) continue;
+      channel_event out;
+      out.track = static_cast<std::uint32_t>(t);
+      out.status = event.status;
+      out.data_size = static_cast<std::uint8_t>(std::min<std::size_t>(event.data.size(), 2));
+      std::copy_n(event.data.begin(), out.data_size, out.data);
+      read.push_back({tick, out});
     }
+    end_ticks[t] = tick;
   }
+  const song_clock clock = clock_of(header, tracks, end_ticks);
+  result.events.reserve(read.size());
+  for (event_ticks& e : read) {
+    e.event.seconds = seconds_at(clock, e.event.track, e.tick);
+    result.events.push_back(e.event);
+  }
+  // Each track is in time order already: a stable sort keeps the order of
+  // a track's events, and puts an earlier track's first at the same time.
+  std::stable_sort(
+      result.events.begin(), result.events.end(),
+      [](const channel_event& a, const channel_event& b) { return a.seconds < b.seconds; });
 }
 
 }  // namespace
@@ -74,9 +115,21 @@ note_list list_notes(const midi_header& header,
                      std::span<const std::span<const std::uint8_t>> tracks) noexcept {
   note_list result;
   try {
-    list(header, tracks, result);
+    add_notes(header, tracks, result);
   } catch (const std::bad_alloc&) {
     result = note_list{};
+    result.error = summary_error::out_of_memory;
+  }
+  return result;
+}
+
+channel_event_list list_channel_events(
+    const midi_header& header, std::span<const std::span<const std::uint8_t>> tracks) noexcept {
+  channel_event_list result;
+  try {
+    add_events(header, tracks, result);
+  } catch (const std::bad_alloc&) {
+    result = channel_event_list{};
     result.error = summary_error::out_of_memory;
   }
   return result;

@@ -20,6 +20,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mthc/pack_midi.hpp>
 #include <optional>
 #include <span>
 #include <vector>
@@ -28,10 +29,10 @@
 
 namespace mthc {
 
-// The highest track index that can hold data at all: its block must also
-// carry one record per lower track, 2 bytes each, and at least one data byte.
-inline constexpr std::size_t k_max_track_with_data =
-    (k_max_block_size - format::k_record_area_header_size - 1) / format::k_record_header_size - 1;
+static_assert(k_max_track_with_data == (k_max_block_size - format::k_record_area_header_size - 1) /
+                                               format::k_record_header_size -
+                                           1,
+              "a block holds a record per lower track, 2 bytes each, and one byte of data");
 
 // A place in the sequence of all track data: byte `offset` of track `track`.
 // A block begins at a byte of data (or at the end, past the last track).

@@ -1,18 +1,17 @@
 // What the page's worker calls to turn one file into another, by the rules
-// of `mthc-pack` without options (cli/run_pack.cpp): a file that starts with
-// "MThc" is a container, unpacked into its MIDI file and refused when its
-// check finds anything wrong, in its blocks or in its music; any other file
-// is a MIDI file, packed at the best level, with a warning for each thing
-// that will not come back as it was.
-// The words of every warning and error are the command-line tools' own
-// (mthc/messages.hpp).
+// of `mthc-pack` without options: a file that starts with "MThc" is a
+// container, unpacked into its MIDI file and refused when its check finds
+// anything wrong, in its blocks or in its music (or, asked to, converted as
+// it is when only its music is at fault); any other file is a MIDI file,
+// packed at the best level.
 //
 // The worker handles one file at a time, so there is one file in hand here:
 // web_input() makes room for it, the worker copies it in, and one of
-// web_convert() or web_pack_start() ... web_pack_finish() turns it into the
-// output, read back with web_output() and web_output_size(). An error leaves
-// no output and its text in web_error(); warnings are in web_warnings(), one
-// per line. web_clear() lets it all go.
+// web_convert(), web_convert_as_is() or web_pack_start() ...
+// web_pack_finish() turns it into the output, read back with web_output()
+// and web_output_size(). What went wrong or was changed is in
+// web_problems(), as facts for the page's own words (problems.hpp).
+// web_clear() lets it all go.
 #include "files.hpp"
 
 #include <emscripten/emscripten.h>
@@ -21,7 +20,6 @@
 #include <cstdint>
 #include <memory>
 #include <mthc/container.hpp>
-#include <mthc/messages.hpp>
 #include <mthc/pack_midi.hpp>
 #include <mthc/unpack.hpp>
 #include <new>
@@ -30,6 +28,8 @@
 #include <vector>
 
 #include "app/input_limit.hpp"
+#include "app/output_name.hpp"
+#include "problems.hpp"
 
 namespace mthc::web {
 
@@ -44,15 +44,19 @@ struct file_in_hand {
   std::vector<std::uint8_t> container;
   bool output_is_midi = false;
   std::size_t blocks = 0;
-  std::string error;
-  std::string warnings;
+  std::string problems = "{\"error\":null,\"warnings\":[]}";
 };
 
 file_in_hand file;
 
-void add_warning(const std::string& text) {
-  file.warnings += text;
-  file.warnings += '\n';
+int unpack(bool as_is) {
+  unpack_result unpacked = unpack_container(input(), {.as_is = as_is});
+  file.blocks = unpacked.check.blocks_declared;
+  file.problems = unpack_problems(unpacked);
+  if (unpacked.error != unpack_error::none) return 0;
+  file.midi_file = std::move(unpacked.midi_file);
+  file.output_is_midi = true;
+  return 1;
 }
 
 }  // namespace
@@ -77,11 +81,25 @@ using namespace mthc::web;
 
 extern "C" {
 
-// The error for a file of `size` bytes that is too large to read, or "".
-EMSCRIPTEN_KEEPALIVE const char* web_size_error(double size) {
+// Whether a file of `size` bytes is too large to read (1) or not (0).
+EMSCRIPTEN_KEEPALIVE int web_too_large(double size) {
+  return size > static_cast<double>(app::k_max_input_size) ? 1 : 0;
+}
+
+// The most track data a container holds (as a double: a JavaScript number).
+EMSCRIPTEN_KEEPALIVE double web_max_track_data() {
+  return static_cast<double>(k_max_track_data);
+}
+
+// The name of the output of the file `name`, as mthc-pack names the file
+// it writes beside its input: to_midi for a container.
+EMSCRIPTEN_KEEPALIVE const char* web_output_name(const char* name, int to_midi) {
   static std::string text;
-  text = size > static_cast<double>(app::k_max_input_size) ? app::input_too_large_text()
-                                                           : std::string();
+  try {
+    text = app::output_name(name, to_midi != 0);
+  } catch (const std::bad_alloc&) {
+    text.clear();
+  }
   return text.c_str();
 }
 
@@ -101,17 +119,14 @@ EMSCRIPTEN_KEEPALIVE int web_is_container() {
 
 // Unpacks the container in hand; 1 when its MIDI file is the output.
 EMSCRIPTEN_KEEPALIVE int web_convert() {
-  unpack_result unpacked = unpack_container(input());
-  file.blocks = unpacked.check.blocks_declared;
-  if (unpacked.error != unpack_error::none) {
-    file.error = error_text(unpacked);
-    if (unpacked.music_fault != unpack_error::none)
-      file.error += "; mthc --decompress converts it as it is";
-    return 0;
-  }
-  file.midi_file = std::move(unpacked.midi_file);
-  file.output_is_midi = true;
-  return 1;
+  return unpack(false);
+}
+
+// The same, but a container whose blocks and records are sound and whose
+// music does not read is converted as it is stored, with a warning that
+// names the fault, rather than refused.
+EMSCRIPTEN_KEEPALIVE int web_convert_as_is() {
+  return unpack(true);
 }
 
 // Starts packing the MIDI file in hand, refusing what would not come back
@@ -138,16 +153,8 @@ EMSCRIPTEN_KEEPALIVE double web_pack_total() {
 // Ends the packing; 1 when the container is the output.
 EMSCRIPTEN_KEEPALIVE int web_pack_finish() {
   pack_result packed = finish_packing(std::move(file.job));
-  if (packed.error != pack_error::none) {
-    file.error = error_text(packed);
-    return 0;
-  }
-  for (const midi_change& change : packed.changes)
-    add_warning(change_text(change));
-  if (!packed.empty_tracks.empty()) add_warning(empty_tracks_text(packed.empty_tracks));
-  if (packed.unreadable_track) {
-    add_warning(track_fault_text(*packed.unreadable_track) + "; mthc-pack -t will report it");
-  }
+  file.problems = pack_problems(packed);
+  if (packed.error != pack_error::none) return 0;
   file.container = std::move(packed.container);
   file.blocks = packed.block_count;
   file.output_is_midi = false;
@@ -163,11 +170,9 @@ EMSCRIPTEN_KEEPALIVE std::size_t web_output_size() {
 EMSCRIPTEN_KEEPALIVE std::size_t web_blocks() {
   return file.blocks;
 }
-EMSCRIPTEN_KEEPALIVE const char* web_error() {
-  return file.error.c_str();
-}
-EMSCRIPTEN_KEEPALIVE const char* web_warnings() {
-  return file.warnings.c_str();
+// The error and warnings as facts (problems.hpp), JSON.
+EMSCRIPTEN_KEEPALIVE const char* web_problems() {
+  return file.problems.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE void web_clear() {

@@ -5,6 +5,7 @@ import base64
 import contextlib
 import functools
 import http.server
+import json
 import os
 import shutil
 import tempfile
@@ -50,7 +51,10 @@ def chromium(width=1100, height=900):
                      "--no-first-run", "--disable-background-networking",
                      "--disable-component-update", "--disable-sync",
                      "--disable-dev-shm-usage", "--user-data-dir=" + profile,
-                     "--window-size=%d,%d" % (width, height)):
+                     "--window-size=%d,%d" % (width, height),
+                     # Sound without a click first, and the heap to the byte.
+                     "--autoplay-policy=no-user-gesture-required",
+                     "--enable-precise-memory-info"):
         options.add_argument(argument)
     # What the page has the browser download lands in the profile.
     downloads = os.path.join(profile, "downloads")
@@ -72,6 +76,8 @@ class Page:
     def __init__(self, driver, address):
         self.driver = driver
         driver.get(address)
+        self.wait_until("return document.body.dataset.ready === 'yes' ||"
+                        " !document.getElementById('trouble').hidden", 60)
 
     def run(self, script, *args):
         return self.driver.execute_script(script, *args)
@@ -97,13 +103,19 @@ class Page:
             time.sleep(0.05)
 
     def wait_for_rows(self, count, timeout=300):
-        """Waits until `count` rows are done or failed; returns them in order."""
+        """Waits until `count` rows are done, failed or cancelled; returns
+        them in order."""
         self.wait_until(
             "const rows = document.querySelectorAll('#results > li');"
             "return rows.length >= arguments[0] &&"
-            " [...rows].every(r => r.dataset.state !== 'working');",
+            " [...rows].every(r => !['waiting', 'working'].includes(r.dataset.state));",
             timeout, count)
         return self.rows()
+
+    def row(self, name):
+        """The script of the row of file `name`, for run()."""
+        return ("const row = [...document.querySelectorAll('#results > li')]"
+                ".find(r => r.dataset.name === %s);" % json.dumps(name))
 
     def rows(self):
         return self.run("""
@@ -112,6 +124,7 @@ class Page:
             const link = r.querySelector('a.download');
             return {
               name: r.dataset.name, state: r.dataset.state, progress: r.dataset.progress || null,
+              status: text('.status'), asIs: !!r.querySelector('button.as-is'),
               tracks: text('.tracks'), duration: text('.duration'), notes: text('.notes'),
               errors: [...r.querySelectorAll('.messages .error')].map(n => n.textContent),
               warnings: [...r.querySelectorAll('.messages .warning')].map(n => n.textContent),

@@ -1,8 +1,10 @@
 """Makes the files that the browser tests give the page, and what the
 command-line tools make of each: `mthc-pack -c FILE` (and with --strict),
-its standard output, its error lines and its exit status.
+its standard output, its error lines and its exit status; the listing of
+`mthc-pack -l --json FILE`; and for the containers whose music does not
+read, what `mthc --decompress` makes of them as they are.
 
-    make_test_files.py OUT_DIR MTHC_PACK
+    make_test_files.py OUT_DIR MTHC_PACK MTHC
 
 OUT_DIR/inputs/ gets the files, OUT_DIR/expected.json what the tools said
 and what a listing of each song shows (tracks, notes, seconds), and
@@ -17,7 +19,15 @@ import sys
 import midi_files as midi
 
 
-def main(out_dir, pack_tool):
+# Names as people write them: accents, another script, and one far longer
+# than a line.
+TRACK_NAMES = ["Flûte à bec", "ピアノ", "Ö" * 3000]
+LONG_FILE_NAME = "a-very-long-name-" * 14 + "end.mid"  # 245 characters
+# Legal on Linux; a path on Windows.
+PATH_LIKE_NAME = "..\\..\\Windows\\evil.mid"
+
+
+def main(out_dir, pack_tool, unpack_tool):
     inputs = os.path.join(out_dir, "inputs")
     expected_dir = os.path.join(out_dir, "expected")
     os.makedirs(inputs, exist_ok=True)
@@ -56,6 +66,19 @@ def main(out_dir, pack_tool):
     body, made = midi.melody(5, 20)
     write("no-end.mid", midi.midi_file([body], fmt=0))
     songs["no-end.mid"] = {"tracks": 1, "notes": 20, "seconds": made[-1][1] * 500000 / 480 / 1e6}
+    # A part doubled: a second track with the same notes at the same times.
+    lead, made = midi.melody(6, 40, channel=0)
+    again, _ = midi.melody(6, 40, channel=1)
+    write("doubled.mid", midi.midi_file([midi.track("Lead", lead, 0, 0, tempo=600000),
+                                         midi.track("Lead doubled", again, 40, 1)]))
+    songs["doubled.mid"] = {"tracks": 2, "notes": 80, "seconds": made[-1][1] * 600000 / 480 / 1e6}
+    names, songs["names.mid"] = midi.song([(name, 8 + i, 20, i, 0) for i, name in
+                                           enumerate(TRACK_NAMES)])
+    write("names.mid", names)
+    write(LONG_FILE_NAME, trio)
+    songs[LONG_FILE_NAME] = songs["trio.mid"]
+    write(PATH_LIKE_NAME, solo)
+    songs[PATH_LIKE_NAME] = songs["solo.midi"]
 
     # Containers, made by the tools.
     pack("trio.mid", "trio.mthc")
@@ -72,15 +95,26 @@ def main(out_dir, pack_tool):
         image = f.read()
     write("cut.mthc", image[:len(image) // 2])
 
-    expected = {"songs": songs, "files": {}}
-    for name in sorted(os.listdir(inputs)):
+    expected = {"songs": songs, "files": {}, "as_is": {}, "listings": {}}
+    for name in ["no-end.mthc"]:
+        output = "as-is-" + name + ".out"
+        subprocess.run([unpack_tool, "--decompress", os.path.join(expected_dir, output), name],
+                       cwd=inputs, check=True, capture_output=True)
+        expected["as_is"][name] = output
+    for n, name in enumerate(sorted(os.listdir(inputs))):
         for strict in (False, True):
             options = ["--strict"] if strict else []
             run = subprocess.run([pack_tool, *options, "-c", name], cwd=inputs,
                                  capture_output=True)
-            output = ("strict-" if strict else "") + name + ".out"
+            # Numbered: some names are as long as a name can be.
+            output = "%03d%s.out" % (n, "-strict" if strict else "")
             with open(os.path.join(expected_dir, output), "wb") as f:
                 f.write(run.stdout)
+            if not strict:
+                listing = subprocess.run([pack_tool, "-l", "--json", name], cwd=inputs,
+                                         capture_output=True)
+                if listing.returncode == 0:
+                    expected["listings"][name] = json.loads(listing.stdout)
             expected["files"][("strict:" if strict else "") + name] = {
                 "status": run.returncode,
                 "lines": run.stderr.decode("utf-8").splitlines(),

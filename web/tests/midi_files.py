@@ -42,7 +42,7 @@ def melody(seed, count, channel=0, low=48, span=24, step=120):
 
 
 def track(name, body, program=None, channel=0, tempo=None):
-    data = meta(0x03, name.encode("latin-1"))
+    data = meta(0x03, name.encode("utf-8"))
     if tempo is not None:
         data += meta(0x51, struct.pack(">I", tempo)[1:])
     if program is not None:
@@ -52,8 +52,9 @@ def track(name, body, program=None, channel=0, tempo=None):
 
 def song(parts, division=480, fmt=1, tempo=600000):
     """A MIDI file of one track per part (name, seed, notes, channel, program),
-    the first with the tempo (microseconds a quarter note). Returns the file
-    and what a listing of it says: tracks, notes, seconds."""
+    the first with the tempo (microseconds a quarter note). Names are written
+    in UTF-8. Returns the file and what a listing of it says: tracks, notes,
+    seconds."""
     tracks = []
     count = 0
     end = 0

@@ -1,0 +1,255 @@
+#include "problems.hpp"
+
+#include <cstddef>
+#include <string_view>
+
+#include "app/text.hpp"
+
+namespace mthc::web {
+
+namespace {
+
+// {"kind":"<kind>"
+std::string object(const char* kind) {
+  return std::string("{\"kind\":\"") + kind + '"';
+}
+
+void add_number(std::string& out, const char* key, std::size_t value) {
+  out += ",\"";
+  out += key;
+  out += "\":";
+  out += std::to_string(value);
+}
+
+void add_text(std::string& out, const char* key, std::string_view text) {
+  out += ",\"";
+  out += key;
+  out += "\":";
+  app::append_json_string(out, app::readable_name(text));
+}
+
+void add_flag(std::string& out, const char* key, bool value) {
+  out += ",\"";
+  out += key;
+  out += value ? "\":true" : "\":false";
+}
+
+std::string track_fault_fact(const track_fault& fault) {
+  std::string out = object("track_fault");
+  add_number(out, "track", fault.track);
+  out += ",\"fault\":{\"text\":";
+  app::append_json_string(out, track_error_text(fault.check.error));
+  add_number(out, "offset", fault.check.offset);
+  return out + "}}";
+}
+
+const char* pack_error_name(pack_error error) {
+  switch (error) {
+    case pack_error::none:
+      return "none";
+    case pack_error::not_midi:
+      return "not_midi";
+    case pack_error::header_too_short:
+      return "header_too_short";
+    case pack_error::chunk_past_end:
+      return "chunk_past_end";
+    case pack_error::too_many_tracks:
+      return "too_many_tracks";
+    case pack_error::too_much_data:
+      return "too_much_data";
+    case pack_error::out_of_memory:
+      return "out_of_memory";
+    case pack_error::riff_wrapper:
+      return "riff_wrapper";
+    case pack_error::header_length:
+      return "header_length";
+    case pack_error::foreign_chunk:
+      return "foreign_chunk";
+    case pack_error::trailing_bytes:
+      return "trailing_bytes";
+    case pack_error::track_count_mismatch:
+      return "track_count_mismatch";
+  }
+  return "unknown";
+}
+
+const char* change_name(midi_change_kind kind) {
+  switch (kind) {
+    case midi_change_kind::riff_unwrapped:
+      return "riff_unwrapped";
+    case midi_change_kind::header_bytes_dropped:
+      return "header_bytes_dropped";
+    case midi_change_kind::chunk_dropped:
+      return "chunk_dropped";
+    case midi_change_kind::trailing_bytes_ignored:
+      return "trailing_bytes_ignored";
+    case midi_change_kind::track_count_corrected:
+      return "track_count_corrected";
+  }
+  return "unknown";
+}
+
+const char* conversion_error_name(conversion_error error) {
+  switch (error) {
+    case conversion_error::none:
+      return "none";
+    case conversion_error::stream_too_large:
+      return "stream_too_large";
+    case conversion_error::stream_invalid:
+      return "stream_invalid";
+    case conversion_error::tracks_too_large:
+      return "tracks_too_large";
+    case conversion_error::out_of_memory:
+      return "out_of_memory";
+  }
+  return "unknown";
+}
+
+const char* container_fault_name(container_fault fault) {
+  switch (fault) {
+    case container_fault::none:
+      return "none";
+    case container_fault::too_small:
+      return "too_small";
+    case container_fault::not_mthc:
+      return "not_mthc";
+    case container_fault::missing_mthp_tag:
+      return "missing_mthp_tag";
+  }
+  return "unknown";
+}
+
+// The details that a pack error or a change carries; the kind says which
+// of them count.
+void add_details(std::string& out, std::size_t offset, std::size_t value, std::size_t chunk_count,
+                 const std::array<char, 4>& tag) {
+  add_number(out, "offset", offset);
+  add_number(out, "value", value);
+  add_number(out, "chunk_count", chunk_count);
+  add_text(out, "tag", {tag.data(), tag.size()});
+}
+
+std::string pack_error_fact(const pack_result& packed) {
+  std::string out = object("pack");
+  out += ",\"error\":\"";
+  out += pack_error_name(packed.error);
+  out += '"';
+  add_details(out, packed.offset, packed.value, packed.chunk_count, packed.tag);
+  // The limits that the errors name.
+  add_number(out, "max_track_count", 0xFFFF);
+  add_number(out, "max_track_with_data", k_max_track_with_data);
+  add_number(out, "max_track_data", k_max_track_data);
+  return out + "}";
+}
+
+std::string check_fact(const container_check& c) {
+  switch (first_problem(c)) {
+    case check_problem::none:
+      return {};
+    case check_problem::size_mismatch: {
+      std::string out = object("size_mismatch");
+      add_number(out, "block", c.first_size_mismatch->block);
+      add_number(out, "declared", c.first_size_mismatch->declared);
+      add_number(out, "decoded", c.first_size_mismatch->decoded);
+      return out + "}";
+    }
+    case check_problem::stray_record: {
+      std::string out = object("stray_record");
+      add_number(out, "block", c.first_stray_record->block);
+      add_number(out, "record", c.first_stray_record->record);
+      add_flag(out, "crosses_block_end", c.first_stray_record->crosses_block_end);
+      return out + "}";
+    }
+    case check_problem::missing_blocks: {
+      std::string out = object("missing_blocks");
+      add_number(out, "declared", c.blocks_declared);
+      add_number(out, "present", c.blocks_present);
+      add_flag(out, "cut_short", c.next_block_cut_short);
+      return out + "}";
+    }
+  }
+  return {};
+}
+
+// The music's fault (the blocks and records being sound).
+std::string music_fact(const unpack_result& r) {
+  std::string out;
+  if (r.music_fault == unpack_error::midi_header_unreadable) {
+    out = object("midi_header");
+    const bool length = r.header_length != 6;
+    out += length ? ",\"problem\":\"length\"" : ",\"problem\":\"format\"";
+    add_number(out, "value", length ? r.header_length : r.format);
+    out += '}';
+  } else {
+    out = track_fault_fact(r.track);
+  }
+  return out.insert(out.size() - 1, ",\"music\":true");
+}
+
+std::string refusal_fact(const unpack_result& r) {
+  switch (r.error) {
+    case unpack_error::none:
+      return {};
+    case unpack_error::not_a_container: {
+      std::string out = object("container_fault");
+      out += ",\"fault\":\"";
+      out += container_fault_name(r.container);
+      return out + "\"}";
+    }
+    case unpack_error::damaged:
+      return check_fact(r.check);
+    case unpack_error::conversion_failed:
+    case unpack_error::out_of_memory: {
+      std::string out = object("conversion");
+      out += ",\"error\":\"";
+      out += conversion_error_name(
+          r.error == unpack_error::out_of_memory ? conversion_error::out_of_memory : r.conversion);
+      return out + "\"}";
+    }
+    case unpack_error::midi_header_unreadable:
+    case unpack_error::track_unreadable:
+      return music_fact(r);
+  }
+  return {};
+}
+
+std::string problems(const std::string& error, const std::string& warnings) {
+  return "{\"error\":" + (error.empty() ? std::string("null") : error) + ",\"warnings\":[" +
+         warnings + "]}";
+}
+
+void add_warning(std::string& warnings, const std::string& fact) {
+  if (!warnings.empty()) warnings += ',';
+  warnings += fact;
+}
+
+}  // namespace
+
+std::string pack_problems(const pack_result& packed) {
+  if (packed.error != pack_error::none) return problems(pack_error_fact(packed), {});
+  std::string warnings;
+  for (const midi_change& change : packed.changes) {
+    std::string out = object(change_name(change.kind));
+    add_details(out, change.offset, change.value, change.chunk_count, change.tag);
+    add_warning(warnings, out + "}");
+  }
+  if (!packed.empty_tracks.empty()) {
+    std::string out = object("empty_tracks");
+    add_number(out, "count", packed.empty_tracks.size());
+    // The first few, as the tools name them; a file may have thousands.
+    out += ",\"tracks\":[";
+    for (std::size_t i = 0; i < packed.empty_tracks.size() && i < 5; ++i)
+      out += (i == 0 ? "" : ",") + std::to_string(packed.empty_tracks[i]);
+    add_warning(warnings, out + "]}");
+  }
+  if (packed.unreadable_track) add_warning(warnings, track_fault_fact(*packed.unreadable_track));
+  return problems({}, warnings);
+}
+
+std::string unpack_problems(const unpack_result& unpacked) {
+  if (unpacked.error != unpack_error::none) return problems(refusal_fact(unpacked), {});
+  if (unpacked.music_fault == unpack_error::none) return problems({}, {});
+  return problems({}, object("unpacked_as_is") + ",\"fault\":" + music_fact(unpacked) + "}");
+}
+
+}  // namespace mthc::web

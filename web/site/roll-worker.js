@@ -1,0 +1,144 @@
+// The piano rolls, drawn here rather than on the page: a large song has
+// millions of notes and takes a tenth of a second or more to draw, which
+// would stall the page at every change of the window's size. The page hands
+// each roll's canvas over (transferControlToOffscreen) with its notes, and
+// then only says when its size changes; a roll is drawn again only for the
+// size it has last.
+//
+// Messages in:  {type: 'add', id, canvas, notes: {start, end, pitch, track}, end,
+//                colours: [[track, '#rrggbb'], ...], width, height}
+//               {type: 'size', id, width, height}
+//               {type: 'forget', id}
+// Messages out: {type: 'drawn', id, width, height, shown: [[track, cells], ...]}
+'use strict';
+
+const BACKGROUND = '#ffffff';
+const C_LINE = '#e4e4e4';
+
+const rolls = new Map();  // id -> roll
+const pending = new Set();  // ids to draw
+let drawing = false;
+
+onmessage = (event) => {
+  const message = event.data;
+  if (message.type === 'add') {
+    const {id, canvas, notes, end, colours, width, height} = message;
+    rolls.set(id, {canvas, notes, end, colours, width, height, drawnWidth: 0, drawnHeight: 0});
+  } else if (message.type === 'size') {
+    const roll = rolls.get(message.id);
+    if (!roll) return;
+    roll.width = message.width;
+    roll.height = message.height;
+  } else if (message.type === 'forget') {
+    rolls.delete(message.id);
+    pending.delete(message.id);
+    return;
+  }
+  pending.add(message.id);
+  drawPending();
+};
+
+// A turn of the event loop, so that sizes that came meanwhile count.
+function turn() {
+  return new Promise((resolve) => setTimeout(resolve, 0));
+}
+
+async function drawPending() {
+  if (drawing) return;
+  drawing = true;
+  while (pending.size > 0) {
+    await turn();
+    const [id] = pending;
+    pending.delete(id);
+    const roll = rolls.get(id);
+    if (!roll || (roll.width === roll.drawnWidth && roll.height === roll.drawnHeight)) continue;
+    const shown = draw(roll);
+    postMessage({type: 'drawn', id, width: roll.width, height: roll.height, shown});
+  }
+  drawing = false;
+}
+
+// A CSS colour #rrggbb as the 32-bit pixel of an ImageData (bytes r, g, b, a).
+function pixel(colour) {
+  const value = parseInt(colour.slice(1), 16);
+  return ((255 << 24) | ((value & 0xff) << 16) | (value & 0xff00) | (value >> 16)) >>> 0;
+}
+
+// Notes as bars: time from left to right, pitch from bottom to top, a light
+// line at every C. Most notes of a large song are narrower than a pixel:
+// they are first laid on a grid of a cell per pixel column and key, which is
+// then drawn row by row. A cell keeps the last two tracks that sound in it;
+// where two tracks sound the same note at the same time (a part doubled),
+// the cell is drawn in both colours, so that neither hides.
+// Returns how many cells show each track.
+function draw(roll) {
+  const {canvas, notes, colours, width, height} = roll;
+  canvas.width = width;
+  canvas.height = height;
+  roll.drawnWidth = width;
+  roll.drawnHeight = height;
+
+  let low = 127;
+  let high = 0;
+  const count = notes.start.length;
+  for (let n = 0; n < count; ++n) {
+    low = Math.min(low, notes.pitch[n]);
+    high = Math.max(high, notes.pitch[n]);
+  }
+  const xScale = roll.end > 0 ? width / roll.end : 0;
+
+  // Tracks are numbered from 1 in the grid: 0 is an empty cell.
+  const top = new Uint32Array(width * 128);
+  const under = new Uint32Array(width * 128);
+  for (let n = 0; n < count; ++n) {
+    const x0 = Math.min(width - 1, Math.floor(notes.start[n] * xScale));
+    const x1 = Math.min(width, Math.max(x0 + 1, Math.floor(notes.end[n] * xScale)));
+    const track = notes.track[n] + 1;
+    const at = notes.pitch[n] * width;
+    for (let x = at + x0; x < at + x1; ++x) {
+      if (top[x] !== track) {
+        under[x] = top[x];
+        top[x] = track;
+      }
+    }
+  }
+
+  const colourOf = new Map();
+  for (const [track, colour] of colours) colourOf.set(track + 1, pixel(colour));
+  const shown = new Map();
+  const image = new ImageData(width, height);
+  const pixels = new Uint32Array(image.data.buffer);
+  pixels.fill(pixel(BACKGROUND));
+  const rowHeight = height / (high - low + 1);
+  const gap = rowHeight >= 4 ? 1 : 0;
+  const y = (pitch) => Math.floor((high - pitch) * rowHeight);
+  const line = pixel(C_LINE);
+  for (let pitch = low; pitch <= high; ++pitch) {
+    const y0 = y(pitch);
+    const y1 = Math.min(height, Math.max(y0 + 1, y(pitch - 1) - gap));
+    // Where two tracks sound together: the upper half of the bar in one
+    // colour and the lower half in the other, or, where bars are too thin
+    // for halves, diagonal stripes three pixels wide.
+    const split = y1 - y0 >= 4;
+    const middle = (y0 + y1) >> 1;
+    if (pitch % 12 === 0) {
+      const at = Math.min(height - 1, y(pitch - 1) - 1);
+      pixels.fill(line, at * width, (at + 1) * width);
+    }
+    const base = pitch * width;
+    for (let x = 0; x < width; ++x) {
+      const first = top[base + x];
+      if (first === 0) continue;
+      const second = under[base + x];
+      const a = colourOf.get(first);
+      const b = second === 0 ? a : colourOf.get(second);
+      shown.set(first, (shown.get(first) || 0) + 1);
+      if (second !== 0) shown.set(second, (shown.get(second) || 0) + 1);
+      for (let row = y0; row < y1; ++row) {
+        pixels[row * width + x] = (split ? row < middle : (x + row) % 6 < 3) ? a : b;
+      }
+    }
+  }
+  canvas.getContext('2d').putImageData(image, 0, 0);
+  return [...shown].map(([track, cells]) => [track - 1, cells]);
+}

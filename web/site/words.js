@@ -1,0 +1,168 @@
+// What the page says about a file, in words for people who have only the
+// page: the same facts as the command-line tools' lines (which track, which
+// block, which byte, how many), without their command lines and terms. The
+// facts come from the library (glue/problems.hpp); each kind has a sentence.
+'use strict';
+
+function count(n) {
+  return Number(n).toLocaleString('en-US');
+}
+
+function bytesText(n) {
+  return count(n) + (n === 1 ? ' byte' : ' bytes');
+}
+
+function list(numbers) {
+  return numbers.map(count).join(', ');
+}
+
+const STRICT = ' It is refused because “Strict” is on; without it, the file is packed and this is left out.';
+
+// A track's fault, as the library names it (track_error_text).
+const TRACK_FAULTS = {
+  'delta time longer than 4 bytes': 'a time step is longer than the 4 bytes a MIDI file allows',
+  'SysEx or meta event length longer than 4 bytes':
+      'a length is longer than the 4 bytes a MIDI file allows',
+  'data byte with its top bit set': 'a note or setting has a value out of range',
+  'data byte without a status before it': 'a value stands where a message should begin',
+  'undefined status byte': 'a message of a kind that does not exist',
+  'event runs past the end of the track': 'the last message runs past the end of the track',
+  'no end-of-track event': 'the track has no end mark',
+  'bytes after the end-of-track event': 'more bytes follow the track’s end mark',
+  'meta event too short for its type, or a key signature of no key':
+      'a text or setting message is too short to read, or names no key',
+};
+
+function faultText(fault) {
+  return TRACK_FAULTS[fault.text] || fault.text;
+}
+
+function trackFaultText(fact) {
+  return 'track ' + fact.track + ' is damaged at byte ' + count(fact.fault.offset) + ': ' +
+         faultText(fact.fault);
+}
+
+function tagText(tag) {
+  return '“' + tag + '”';
+}
+
+const PACK_ERRORS = {
+  not_midi: () => 'This is neither a MIDI file nor an MThc container, so there is nothing to convert.',
+  header_too_short: (f) => 'This MIDI file is damaged: its header is ' + bytesText(f.value) +
+      ' long, shorter than the 6 bytes it needs.',
+  chunk_past_end: (f) => f.offset === 0
+      ? 'This MIDI file is cut short: it ends inside its header.'
+      : 'This MIDI file is cut short: the track that starts at byte ' + count(f.offset) +
+        ' runs past the end of the file.',
+  too_many_tracks: (f) => f.chunk_count > f.max_track_count
+      ? 'This MIDI file has too many tracks: ' + count(f.chunk_count) + ', more than the ' +
+        count(f.max_track_count) + ' a MIDI file can count.'
+      : 'This MIDI file has too many tracks for a container: track ' + count(f.value) +
+        ' holds music, but a container keeps music only in tracks 0 to ' +
+        count(f.max_track_with_data) + '.',
+  too_much_data: (f) => 'This MIDI file is too large for a container: its ' + bytesText(f.value) +
+      ' of music do not fit in 255 blocks. A container holds at most ' +
+      bytesText(f.max_track_data) + ' of music, less when the music does not compress well.',
+  out_of_memory: () => 'The browser ran out of memory while packing this file.',
+  riff_wrapper: () => 'This MIDI file is wrapped in a RIFF (RMID) file, which a container ' +
+      'does not keep: it would not come back as it is.' + STRICT,
+  header_length: (f) => 'This MIDI file’s header is ' + bytesText(f.value) + ' long instead ' +
+      'of 6: the extra bytes would not come back.' + STRICT,
+  foreign_chunk: (f) => 'This MIDI file holds a section that is not a track (' + tagText(f.tag) +
+      ', at byte ' + count(f.offset) + '), which a container does not keep.' + STRICT,
+  trailing_bytes: (f) => 'This MIDI file has ' + bytesText(f.value) + ' after its last ' +
+      'section (from byte ' + count(f.offset) + '), which would not come back.' + STRICT,
+  track_count_mismatch: (f) => 'This MIDI file’s header says it has ' + count(f.value) +
+      ' tracks, but it holds ' + count(f.chunk_count) + '.' + STRICT,
+};
+
+const CHANGES = {
+  riff_unwrapped: () => 'The MIDI file is taken out of its RIFF (RMID) wrapper: the container ' +
+      'keeps only the MIDI file inside.',
+  header_bytes_dropped: (f) => 'The file’s header is longer than usual: its last ' +
+      bytesText(f.value) + ' are left out.',
+  chunk_dropped: (f) => 'A section that is not a track (' + tagText(f.tag) + ', ' +
+      bytesText(f.value) + ' at byte ' + count(f.offset) + ') is left out: a container keeps ' +
+      'only the tracks.',
+  trailing_bytes_ignored: (f) => 'The ' + bytesText(f.value) + ' after the last section (from ' +
+      'byte ' + count(f.offset) + ') are left out.',
+  track_count_corrected: (f) => 'The file’s header says it has ' + count(f.value) + ' tracks, ' +
+      'but it holds ' + count(f.chunk_count) + ': the container counts ' + count(f.chunk_count) +
+      '.',
+};
+
+const CONTAINER_FAULTS = {
+  too_small: 'This file is too small to be an MThc container.',
+  not_mthc: 'This is not an MThc container.',
+  missing_mthp_tag: 'This file starts like an MThc container but is not one: the mark that ' +
+      'every container has at byte 10 is missing.',
+};
+
+const CONVERSION_ERRORS = {
+  stream_too_large: 'This container is damaged: its blocks unpack to more than 64 MiB, more ' +
+      'than any container holds.',
+  stream_invalid: 'This container is damaged: what its blocks unpack to is too short, or does ' +
+      'not start as it should.',
+  tracks_too_large: 'This container is damaged: its tracks add up to more than 64 MiB, more ' +
+      'than any container holds.',
+  out_of_memory: 'The browser ran out of memory while unpacking this container.',
+};
+
+// What is wrong with the music of a container whose blocks are sound.
+function musicText(f) {
+  if (f.kind === 'track_fault') return 'In the music of this container, ' + trackFaultText(f) + '.';
+  if (f.problem === 'length') {
+    return 'The MIDI file in this container gives its header a length of ' + bytesText(f.value) +
+           ' instead of 6, which players cannot follow.';
+  }
+  return 'The MIDI file in this container is of format ' + f.value + '; only formats 0, 1 and 2 ' +
+         'exist.';
+}
+
+// The sentence for one fact (an error or a warning).
+function problemText(f) {
+  switch (f.kind) {
+    case 'pack':
+      return (PACK_ERRORS[f.error] || (() => 'This file could not be packed (' + f.error + ').'))(f);
+    case 'empty_tracks':
+      return f.count === 1
+          ? 'Track ' + f.tracks[0] + ' is empty; it will come back holding only its end mark.'
+          : count(f.count) + ' tracks are empty (' + list(f.tracks) +
+            (f.count > f.tracks.length ? ', …' : '') +
+            '); they will come back holding only their end marks.';
+    case 'track_fault':
+      if (f.music) return musicText(f) + ' Players may stop there.';
+      return 'In this MIDI file, ' + trackFaultText(f) + '. It is packed as it is; the ' +
+             'container will show the same fault when it is unpacked.';
+    case 'midi_header':
+      return musicText(f);
+    case 'unpacked_as_is':
+      return 'Converted as it is stored. ' + musicText(f.fault);
+    case 'container_fault':
+      return CONTAINER_FAULTS[f.fault] || CONTAINER_FAULTS.not_mthc;
+    case 'size_mismatch':
+      return 'This container is damaged: block ' + f.block + ' unpacks to ' + bytesText(f.decoded) +
+             ', but should hold ' + bytesText(f.declared) + '.';
+    case 'stray_record':
+      return 'This container is damaged: piece ' + f.record + ' of block ' + f.block +
+             (f.crosses_block_end ? ' runs past the end of its block.'
+                                  : ' holds music for a track that does not exist.');
+    case 'missing_blocks':
+      return f.cut_short
+          ? 'This container is cut short: it should have ' + count(f.declared) + ' blocks, but ' +
+            'the file ends inside block ' + f.present + '.'
+          : 'This container is incomplete: it should have ' + count(f.declared) + ' blocks, but ' +
+            'holds only ' + count(f.present) + '.';
+    case 'conversion':
+      return CONVERSION_ERRORS[f.error] || 'This container could not be unpacked.';
+    case 'too_large':
+      return 'This file is too large (' + bytesText(f.size) + ') to be a container or a MIDI ' +
+             'file that fits one: a container holds at most ' +
+             bytesText(f.max_track_data) + ' of music.';
+    case 'out_of_memory_reading':
+      return 'The browser ran out of memory while reading this file.';
+    default:
+      if (CHANGES[f.kind]) return CHANGES[f.kind](f);
+      return 'Something went wrong (' + f.kind + ').';
+  }
+}
