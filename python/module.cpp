@@ -53,9 +53,8 @@ py::str python_text(const std::string& text) {
 // frame of their own. A filter that turns warnings into errors raises here.
 void warn(PyObject* category, const std::string& text) {
   const py::str message = python_text(text);
-  if (PyErr_WarnEx(category, PyUnicode_AsUTF8(message.ptr()), 1) != 0) {
-    throw py::error_already_set();
-  }
+  const char* utf8 = PyUnicode_AsUTF8(message.ptr());
+  if (utf8 == nullptr || PyErr_WarnEx(category, utf8, 1) != 0) throw py::error_already_set();
 }
 
 // The bytes of `data`, refused as mthc-pack refuses a file of that size.
@@ -77,7 +76,7 @@ encode_level level_named(std::string_view level) {
   throw py::value_error("level must be 'best' or 'fast', not '" + std::string(level) + "'");
 }
 
-py::bytes pack(py::handle data, std::string_view level, bool strict) {
+py::bytes pack(const py::object& data, std::string_view level, bool strict) {
   const pack_options options{level_named(level), strict};
   const input_view input(data);
   const std::span<const std::uint8_t> smf = input_bytes(input);
@@ -110,19 +109,19 @@ unpack_result unpack_checked(py::handle data, bool as_is) {
   return result;
 }
 
-py::bytes unpack(py::handle data, bool as_is) {
+py::bytes unpack(const py::object& data, bool as_is) {
   const unpack_result result = unpack_checked(data, as_is);
   if (result.music_fault != unpack_error::none) warn(unpack_warning_class, warning_text(result));
   return python_bytes(result.midi_file.used());
 }
 
-void check(py::handle data) {
+void check(const py::object& data) {
   unpack_checked(data, false);
 }
 
 // The object of `mthc-pack -l --json` from its one writer, read by Python's
 // own JSON reader, so that the two cannot differ.
-py::object summary(py::handle data) {
+py::object summary(const py::object& data) {
   const input_view input(data);
   const std::span<const std::uint8_t> bytes = input_bytes(input);
   file_summary result;
@@ -172,9 +171,9 @@ Pack a Standard MIDI File into an MThc container and return the container.
 
 data is any bytes-like object (bytes, bytearray, memoryview, ...), read in
 place. level is "best" (smallest, slower) or "fast". MIDI files as players
-take them are packed with their odd parts changed (a RIFF wrapper, a long
-header, chunks other than tracks, bytes after the last chunk, a wrong track
-count): each change, as each empty or unreadable track, is issued as an
+take them are packed with what would not come back as it is changed (a RIFF
+wrapper, chunks other than tracks, bytes after the last chunk, ...): each
+change, like each empty or unreadable track, is issued as an
 mthc.PackWarning with mthc-pack's text. With strict=True such a change
 raises mthc.Error instead.
 

@@ -194,9 +194,12 @@ def damaged_containers():
     }
 
 
-@pytest.mark.parametrize("case", damaged_containers())
+DAMAGED = damaged_containers()
+
+
+@pytest.mark.parametrize("case", DAMAGED)
 def test_damaged_containers_are_refused_as_by_test_mode(tmp_path, case):
-    data = damaged_containers()[case]
+    data = DAMAGED[case]
     tool = Tool(tmp_path, data, "-t")
     assert tool.errors
     for function in (mthc.unpack, mthc.check):
@@ -212,29 +215,21 @@ def test_check_passes_what_test_mode_passes(tmp_path):
 
 
 def test_as_is_gives_the_stored_file_with_a_warning(tmp_path):
-    damaged = damaged_containers()
-    container = damaged["a track that does not read"]
+    container = DAMAGED["a track that does not read"]
     midi, error, said = module_run(mthc.unpack, container, as_is=True)
     assert error is None and midi == ODD_FILES["cut_track"]
     assert_same_warnings(said, mthc.UnpackWarning, Tool(tmp_path, container, "-t").errors)
     # Damaged blocks are refused all the same.
     with pytest.raises(mthc.Error):
-        mthc.unpack(damaged["cut short"], as_is=True)
+        mthc.unpack(DAMAGED["cut short"], as_is=True)
 
 
 # ---- Listing ----
 
-@pytest.mark.parametrize("case", ["container", "midi", "tune", "track fault", "cut short",
-                                  "not midi"])
+@pytest.mark.parametrize("case", ["container", "midi", "tune", "a track that does not read",
+                                  "block missing", "cut short"])
 def test_summary_is_the_json_listing(tmp_path, case):
-    data = {
-        "container": mthc.pack(SMF),
-        "midi": SMF,
-        "tune": TUNE.read_bytes(),
-        "track fault": damaged_containers()["a track that does not read"],
-        "cut short": damaged_containers()["cut short"],
-        "not midi": b"RIFF....WAVE",
-    }[case]
+    data = {**DAMAGED, "container": mthc.pack(SMF), "midi": SMF, "tune": TUNE.read_bytes()}[case]
     tool = Tool(tmp_path, data, "-l", "--json")
     listed, error, said = module_run(mthc.summary, data)
     if tool.errors:
@@ -336,17 +331,15 @@ def test_a_thread_pool_packs_a_folder(capsys):
     serial_seconds = time.perf_counter() - start
     threads = os.cpu_count()
     with concurrent.futures.ThreadPoolExecutor(max_workers=threads) as pool:
-        start, start_cpu = time.perf_counter(), time.process_time()
+        start = time.perf_counter()
         parallel = list(pool.map(mthc.pack, songs))
-        seconds, cpu_seconds = time.perf_counter() - start, time.process_time() - start_cpu
+        seconds = time.perf_counter() - start
         assert parallel == serial
         assert list(pool.map(mthc.unpack, parallel)) == songs
-    # Figures, not checks: the machine may be busy with other work. CPU time
-    # above the time taken means threads packed at the same time.
+    # A figure, not a check: the machine may be busy with other work.
     with capsys.disabled():
         print(f"\npacking 4 songs: {serial_seconds:.3f} s in one thread, {seconds:.3f} s in"
-              f" {threads} ({serial_seconds / seconds:.2f} times as fast), using"
-              f" {cpu_seconds / seconds:.2f} CPUs")
+              f" {threads} ({serial_seconds / seconds:.2f} times as fast)")
 
 
 # ---- The package ----
