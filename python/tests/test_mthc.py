@@ -1,0 +1,374 @@
+"""The Python module against the tool it mirrors: for the same file, mthc's
+functions give the bytes, errors, warnings and listings that mthc-pack gives.
+
+Run by CTest (the python preset), which sets PYTHONPATH to the package in the
+build tree, MTHC_PACK to the mthc-pack built beside it, MTHC_TUNE to the
+example tune's MIDI file, and MTHC_CMAKE, MTHC_BUILD_DIR and
+MTHC_PYTHON_INSTALL_DIR for installing the package.
+"""
+
+import array
+import ast
+import concurrent.futures
+import io
+import json
+import os
+import pathlib
+import random
+import struct
+import subprocess
+import sys
+import threading
+import time
+import warnings
+
+import mido
+import pytest
+
+import mthc
+
+MTHC_PACK = os.environ["MTHC_PACK"]
+TUNE = pathlib.Path(os.environ["MTHC_TUNE"])
+
+
+def song(seed=0, parts=3, notes=150):
+    """A MIDI file made with mido: a conductor track and parts playing motifs."""
+    rng = random.Random(seed)
+    midi = mido.MidiFile(type=1, ticks_per_beat=480)
+    midi.tracks.append(mido.MidiTrack([
+        mido.MetaMessage("track_name", name="Conductor"),
+        mido.MetaMessage("set_tempo", tempo=rng.randrange(400000, 700000))]))
+    for channel in range(parts):
+        track = mido.MidiTrack([
+            mido.MetaMessage("track_name", name=f"Part {channel}"),
+            mido.Message("program_change", channel=channel, program=rng.randrange(128))])
+        motif = [(rng.randrange(40, 80), rng.choice([120, 240, 480])) for _ in range(8)]
+        for i in range(notes):
+            pitch, length = motif[i % 8]
+            pitch += rng.choice([0, 0, 0, 12, -12])
+            velocity = rng.randrange(60, 100)
+            track.append(mido.Message("note_on", channel=channel, note=pitch, velocity=velocity,
+                                      time=0))
+            track.append(mido.Message("note_off", channel=channel, note=pitch, time=length))
+        midi.tracks.append(track)
+    out = io.BytesIO()
+    midi.save(file=out)
+    return out.getvalue()
+
+
+def chunk(tag, data):
+    return tag + struct.pack(">I", len(data)) + data
+
+
+def with_track_count(smf, count):
+    return smf[:10] + struct.pack(">H", count) + smf[12:]
+
+
+SMF = song()
+TRACKS = struct.unpack(">H", SMF[10:12])[0]
+# A track that ends inside a note-on event: packed as it is, with a warning.
+CUT_TRACK = chunk(b"MTrk", b"\x00\x90\x40")
+
+# MIDI files that lenient packing changes (or packs with a warning).
+ODD_FILES = {
+    "riff": b"RIFF" + struct.pack("<I", 12 + len(SMF)) + b"RMID" + b"data"
+            + struct.pack("<I", len(SMF)) + SMF,
+    "trailing": SMF + b"\x00\x01junk",
+    "foreign_chunk": SMF[:14] + chunk(b"XFIH", b"abc") + SMF[14:],
+    "track_count": with_track_count(SMF, TRACKS + 2),
+    "long_header": b"MThd\x00\x00\x00\x08" + SMF[8:14] + b"\x00\x00" + SMF[14:],
+    "empty_tracks": with_track_count(SMF + chunk(b"MTrk", b"") * 2, TRACKS + 2),
+    "cut_track": with_track_count(SMF + CUT_TRACK, TRACKS + 1),
+    "several": SMF[:14] + chunk(b"XFIH", b"abc") + SMF[14:] + chunk(b"MTrk", b"") + b"junk",
+}
+
+
+class Tool:
+    """mthc-pack run on one file; the texts of its lines for that file."""
+
+    def __init__(self, folder, data, *options, name="song"):
+        (folder / name).write_bytes(data)
+        run = subprocess.run([MTHC_PACK, *options, name], cwd=folder, capture_output=True,
+                             check=False)
+        self.stdout = run.stdout
+        lines = run.stderr.decode().splitlines()
+        self.errors = [line[len(f"Error: {name}: "):] for line in lines
+                       if line.startswith(f"Error: {name}: ")]
+        self.warnings = [line[len(f"Warning: {name}: "):] for line in lines
+                         if line.startswith(f"Warning: {name}: ")]
+        assert len(self.errors) + len(self.warnings) == len(lines), lines
+        assert (run.returncode == 0) == (not self.errors)
+
+
+def module_run(function, *arguments, **options):
+    """(result, error text or None, [(category, text)] of the warnings)."""
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        try:
+            result, error = function(*arguments, **options), None
+        except mthc.Error as raised:
+            result, error = None, str(raised)
+    return result, error, [(w.category, str(w.message)) for w in caught]
+
+
+def assert_same_warnings(module_warnings, category, tool_lines):
+    """The module's texts, in order, are the tool's (which may add a pointer to
+    what to do next after "; ")."""
+    assert [c for c, _ in module_warnings] == [category] * len(module_warnings)
+    texts = [text for _, text in module_warnings]
+    assert len(texts) == len(tool_lines), (texts, tool_lines)
+    for text, line in zip(texts, tool_lines):
+        assert line == text or line.startswith(text + "; "), (text, line)
+
+
+# ---- Packing and unpacking ----
+
+@pytest.mark.parametrize("level,option", [("best", "-9"), ("fast", "-1")])
+def test_round_trip_through_mido(tmp_path, level, option):
+    container = mthc.pack(SMF, level=level)
+    assert container == Tool(tmp_path, SMF, "-c", option).stdout
+    midi = mthc.unpack(container)
+    assert midi == SMF
+    original = mido.MidiFile(file=io.BytesIO(SMF))
+    back = mido.MidiFile(file=io.BytesIO(midi))
+    assert back.ticks_per_beat == original.ticks_per_beat
+    assert [list(t) for t in back.tracks] == [list(t) for t in original.tracks]
+
+
+def test_bytes_like_inputs_are_read_in_place():
+    container = mthc.pack(SMF)
+    inputs = {
+        "bytearray": lambda b: bytearray(b),
+        "memoryview of bytearray": lambda b: memoryview(bytearray(b)),
+        "slice of a larger buffer": lambda b: memoryview(bytearray(b"xx" + b + b"yy"))[2:-2],
+        "array": lambda b: array.array("B", b),
+    }
+    for make in inputs.values():
+        assert mthc.pack(make(SMF)) == container
+        assert mthc.unpack(make(container)) == SMF
+        assert mthc.check(make(container)) is None
+        assert mthc.summary(make(container)) == mthc.summary(container)
+    held = bytearray(SMF)
+    mthc.pack(held)
+    held.extend(b"more")  # a bytearray still held by the module could not grow
+    with pytest.raises(TypeError):
+        mthc.pack("MThd")
+    with pytest.raises(BufferError):
+        mthc.pack(memoryview(SMF)[::2])
+    with pytest.raises(ValueError, match="level"):
+        mthc.pack(SMF, level="medium")
+
+
+@pytest.mark.parametrize("case", ODD_FILES)
+@pytest.mark.parametrize("strict", [False, True])
+def test_lenient_packing_says_what_mthc_pack_says(tmp_path, case, strict):
+    data = ODD_FILES[case]
+    tool = Tool(tmp_path, data, "-c", *(["--strict"] if strict else []))
+    container, error, said = module_run(mthc.pack, data, strict=strict)
+    if tool.errors:
+        assert error == tool.errors[0]
+        assert not said
+        return
+    assert error is None and container == tool.stdout
+    assert said, "every file here is changed or warned about"
+    assert_same_warnings(said, mthc.PackWarning, tool.warnings)
+
+
+def test_strict_refuses_a_riff_wrapper():
+    with pytest.raises(mthc.Error):
+        mthc.pack(ODD_FILES["riff"], strict=True)
+    assert issubclass(mthc.Error, ValueError)
+
+
+def damaged_containers():
+    good = mthc.pack(SMF)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", mthc.PackWarning)
+        cut_track = mthc.pack(ODD_FILES["cut_track"])
+    return {
+        "cut short": good[:-7],
+        "block missing": good[:4] + bytes([good[4] + 1]) + good[5:],
+        "no MThp tag": good[:10] + b"MThx" + good[14:],
+        "a MIDI file": SMF,
+        "a track that does not read": cut_track,
+    }
+
+
+DAMAGED = damaged_containers()
+
+
+@pytest.mark.parametrize("case", DAMAGED)
+def test_damaged_containers_are_refused_as_by_test_mode(tmp_path, case):
+    data = DAMAGED[case]
+    tool = Tool(tmp_path, data, "-t")
+    assert tool.errors
+    for function in (mthc.unpack, mthc.check):
+        with pytest.raises(mthc.Error) as raised:
+            function(data)
+        assert str(raised.value) == tool.errors[0]
+
+
+def test_check_passes_what_test_mode_passes(tmp_path):
+    container = mthc.pack(SMF)
+    assert Tool(tmp_path, container, "-t").stdout == b"song: OK\n"
+    assert mthc.check(container) is None
+
+
+def test_as_is_gives_the_stored_file_with_a_warning(tmp_path):
+    container = DAMAGED["a track that does not read"]
+    midi, error, said = module_run(mthc.unpack, container, as_is=True)
+    assert error is None and midi == ODD_FILES["cut_track"]
+    assert_same_warnings(said, mthc.UnpackWarning, Tool(tmp_path, container, "-t").errors)
+    # Damaged blocks are refused all the same.
+    with pytest.raises(mthc.Error):
+        mthc.unpack(DAMAGED["cut short"], as_is=True)
+
+
+# ---- Listing ----
+
+@pytest.mark.parametrize("case", ["container", "midi", "tune", "a track that does not read",
+                                  "block missing", "cut short"])
+def test_summary_is_the_json_listing(tmp_path, case):
+    data = {**DAMAGED, "container": mthc.pack(SMF), "midi": SMF, "tune": TUNE.read_bytes()}[case]
+    tool = Tool(tmp_path, data, "-l", "--json")
+    listed, error, said = module_run(mthc.summary, data)
+    if tool.errors:
+        assert error == tool.errors[0]
+        return
+    expected = json.loads(tool.stdout)
+    del expected["file"]
+    assert error is None and listed == expected
+    assert_same_warnings(said, mthc.UnpackWarning, tool.warnings)
+
+
+# ---- Limits ----
+
+def test_too_large_an_input_is_refused_as_by_the_tool(tmp_path):
+    size = (64 << 20) + 1
+    with open(tmp_path / "song", "wb") as sparse:
+        sparse.truncate(size)
+    tool = subprocess.run([MTHC_PACK, "-c", "song"], cwd=tmp_path, capture_output=True,
+                          check=False)
+    text = tool.stderr.decode().removeprefix("Error: song: ").rstrip("\n")
+    large = bytearray(size)
+    for function in (mthc.pack, mthc.unpack, mthc.check, mthc.summary):
+        with pytest.raises(mthc.Error) as raised:
+            function(large)
+        assert str(raised.value) == text
+
+
+def long_song(notes):
+    """A MIDI file of one track playing one note over and over: fast to make,
+    and many megabytes of MIDI from a small container."""
+    track = b"\x00\x90\x40\x40\x10\x80\x40\x40" * notes + b"\x00\xff\x2f\x00"
+    return chunk(b"MThd", struct.pack(">HHH", 0, 1, 480)) + chunk(b"MTrk", track)
+
+
+# In a process of its own, with little address space left: the library runs
+# out of memory, and the module says so with MemoryError.
+OUT_OF_MEMORY = """
+import resource, sys, mthc
+data = open(sys.argv[2], "rb").read()
+size = int(open("/proc/self/statm").read().split()[0]) * resource.getpagesize()
+resource.setrlimit(resource.RLIMIT_AS, (size + (2 << 20), resource.RLIM_INFINITY))
+try:
+    getattr(mthc, sys.argv[1])(data)
+except MemoryError as error:
+    print("MemoryError:", error)
+"""
+
+
+@pytest.mark.parametrize("function", ["pack", "unpack", "check", "summary"])
+def test_running_out_of_memory_is_a_memory_error(tmp_path, function):
+    smf = long_song(1 << 20)  # 8 MiB of MIDI
+    (tmp_path / "input").write_bytes(smf if function == "pack" else mthc.pack(smf, "fast"))
+    run = subprocess.run([sys.executable, "-c", OUT_OF_MEMORY, function, tmp_path / "input"],
+                         capture_output=True, check=True, text=True)
+    assert run.stdout.startswith("MemoryError: out of memory"), run.stdout + run.stderr
+
+
+# ---- Threads ----
+
+LONG_CONTAINER = mthc.pack(long_song(1 << 19), "fast")
+
+
+@pytest.mark.parametrize("function,data", [
+    (mthc.pack, SMF), (mthc.unpack, LONG_CONTAINER), (mthc.check, LONG_CONTAINER),
+    (mthc.summary, LONG_CONTAINER)], ids=["pack", "unpack", "check", "summary"])
+def test_the_gil_is_released_while_the_library_works(function, data):
+    # With a switch interval this long, the worker gives the interpreter up
+    # only where it waits or lets go of the GIL. So the main thread runs
+    # while the call (some 50 ms) is in progress only if the call let go of
+    # it; if it did, the main thread, woken then, is all but sure to run in
+    # one of a few tries.
+    def runs_meanwhile():
+        started, finished = threading.Event(), threading.Event()
+
+        def work():
+            started.set()
+            function(data)
+            finished.set()
+
+        worker = threading.Thread(target=work)
+        worker.start()
+        started.wait()
+        ran = not finished.is_set()
+        worker.join()
+        return ran
+
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1000)
+    try:
+        assert any(runs_meanwhile() for _ in range(10))
+    finally:
+        sys.setswitchinterval(interval)
+
+
+def test_a_thread_pool_packs_a_folder(capsys):
+    songs = [song(seed, parts=8, notes=500) for seed in range(4)]
+    start = time.perf_counter()
+    serial = [mthc.pack(s) for s in songs]
+    serial_seconds = time.perf_counter() - start
+    threads = os.cpu_count()
+    with concurrent.futures.ThreadPoolExecutor(max_workers=threads) as pool:
+        start = time.perf_counter()
+        parallel = list(pool.map(mthc.pack, songs))
+        seconds = time.perf_counter() - start
+        assert parallel == serial
+        assert list(pool.map(mthc.unpack, parallel)) == songs
+    # A figure, not a check: the machine may be busy with other work.
+    with capsys.disabled():
+        print(f"\npacking 4 songs: {serial_seconds:.3f} s in one thread, {seconds:.3f} s in"
+              f" {threads} ({serial_seconds / seconds:.2f} times as fast)")
+
+
+# ---- The package ----
+
+def test_version_is_the_tools():
+    tool = subprocess.run([MTHC_PACK, "--version"], capture_output=True, text=True, check=True)
+    assert tool.stdout == f"mthc-pack {mthc.__version__}\n"
+
+
+def test_stubs_and_docstrings_cover_the_package():
+    stub = ast.parse((pathlib.Path(mthc.__file__).parent / "__init__.pyi").read_text())
+    names = {node.name for node in stub.body if isinstance(node, (ast.FunctionDef, ast.ClassDef))}
+    assert names == set(mthc.__all__)
+    assert (pathlib.Path(mthc.__file__).parent / "py.typed").exists()
+    for name in mthc.__all__:
+        doc = getattr(mthc, name).__doc__
+        assert doc and (isinstance(getattr(mthc, name), type) or doc.startswith(name + "(")), name
+
+
+def test_the_installed_package_imports(tmp_path):
+    folder = os.environ["MTHC_PYTHON_INSTALL_DIR"]
+    subprocess.run([os.environ["MTHC_CMAKE"], "--install", os.environ["MTHC_BUILD_DIR"],
+                    "--component", "python", "--prefix", tmp_path], check=True, capture_output=True)
+    package = tmp_path / folder / "mthc"
+    assert sorted(p.name for p in package.iterdir() if not p.name.startswith("_mthc.")) == [
+        "__init__.py", "__init__.pyi", "py.typed"]
+    run = subprocess.run(
+        [sys.executable, "-c", "import mthc, sys; sys.stdout.buffer.write(mthc.unpack(mthc.pack("
+                               "sys.stdin.buffer.read())) + mthc.__file__.encode())"],
+        input=SMF, capture_output=True, check=True, cwd=tmp_path,
+        env={"PYTHONPATH": str(tmp_path / folder)})
+    assert run.stdout == SMF + str(package / "__init__.py").encode()
