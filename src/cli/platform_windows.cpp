@@ -307,7 +307,11 @@ BOOL WINAPI remove_temporary_and_end(DWORD /*event*/) {
   AcquireSRWLockExclusive(&g_temporary_lock);
   if (g_temporary_exists) DeleteFileW(g_temporary);
   g_temporary_exists = false;
-  return FALSE;  // on to the system's handler, which ends the process
+  // Ended with the status the system's own handler gives (wine's gives 0, as
+  // if the run had succeeded), and at once, as a signal ends a POSIX program:
+  // the other thread may hold the runtime's locks.
+  TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+  return TRUE;
 }
 
 // The longest name a file may have, in UTF-16 units (NTFS, FAT's long names).
