@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 
 #include "cli/file_handle.hpp"
 #include "cli/system_error.hpp"
