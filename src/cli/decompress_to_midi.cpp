@@ -9,7 +9,8 @@
 
 namespace mthc {
 
-int decompress_to_midi(std::span<const std::uint8_t> image, const char* path) noexcept {
+int decompress_to_midi(std::span<const std::uint8_t> image, const char* path,
+                       const output_rules& rules) noexcept {
   const conversion_result converted = convert_to_midi(image);
   if (converted.error != conversion_error::none) {
     // One line for each step, whatever went wrong in it.
@@ -21,7 +22,7 @@ int decompress_to_midi(std::span<const std::uint8_t> image, const char* path) no
     return 1;
   }
   const auto midi = converted.midi_file.used();
-  if (write_output_file(path, midi) != 0) return 1;
+  if (write_output_file(path, midi, rules) != 0) return 1;
   // A container cut short or damaged still converts, into what there is: say
   // so, as the success line alone would hide it.
   if (!converted.check.blocks_complete()) {

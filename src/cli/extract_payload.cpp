@@ -8,8 +8,9 @@
 
 namespace mthc {
 
-int extract_payload(std::span<const std::uint8_t> image, const char* path) noexcept {
-  if (write_output_file(path, container_payload(image)) != 0) return 1;
+int extract_payload(std::span<const std::uint8_t> image, const char* path,
+                    const output_rules& rules) noexcept {
+  if (write_output_file(path, container_payload(image), rules) != 0) return 1;
   std::printf("Extracted payload to %s\n", printable_name(path).c_str());
   return 0;
 }

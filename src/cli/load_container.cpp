@@ -3,25 +3,12 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "cli/platform.hpp"
 #include "cli/print_report.hpp"
 #include "cli/read_input_file.hpp"
 #include "cli/system_error.hpp"
 
 namespace mthc {
-
-namespace {
-
-// The errno for a file too large to count: what POSIX's ftell reports for a
-// position its type cannot hold. msvcrt.dll's strerror knows only the classic
-// errno values and says "Unknown error" for EOVERFLOW, so on Windows the older
-// EFBIG ("File too large") says it instead.
-#ifdef _WIN32
-constexpr int k_too_large_errno = EFBIG;
-#else
-constexpr int k_too_large_errno = EOVERFLOW;
-#endif
-
-}  // namespace
 
 bool load_container(const char* path, byte_buffer& image) noexcept {
   const read_result read = read_input_file(path, k_max_container_size, image);
@@ -31,7 +18,7 @@ bool load_container(const char* path, byte_buffer& image) noexcept {
     case read_status::failed:
       return false;
     case read_status::too_large:
-      errno = k_too_large_errno;
+      errno = too_large_errno();
       print_system_error("cannot determine size of", path);
       return false;
     case read_status::empty:

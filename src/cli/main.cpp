@@ -1,12 +1,8 @@
+#include "cli/platform.hpp"
 #include "cli/run.hpp"
 
-#ifdef _WIN32
-#include "cli/windows_console.hpp"
-#endif
-
 int main(int argc, char** argv) {
-#ifdef _WIN32
   mthc::use_utf8_console();
-#endif
+  mthc::remove_temporary_on_signals();
   return mthc::run(argc, argv);
 }

@@ -7,8 +7,7 @@
 
 #include "app/output_name.hpp"
 #include "cli/file_handle.hpp"
-#include "cli/file_identity.hpp"
-#include "cli/safe_output.hpp"
+#include "cli/platform.hpp"
 #include "cli/shown_name.hpp"
 
 namespace mthc {
@@ -24,8 +23,11 @@ bool is_standard_stream(const char* path) {
 // Whether the regular file at `path` begins with "MThc"; none for anything
 // else (it is read as the run goes).
 std::optional<bool> starts_as_container(const char* path) {
-  if (!is_existing_file(path)) return std::nullopt;
-  file_handle file(std::fopen(path, "rb"));
+  file_status status;
+  if (!look_up(path, links::followed, status) || status.kind != path_kind::regular) {
+    return std::nullopt;
+  }
+  file_handle file(open_for_reading(path));
   if (!file) return std::nullopt;
   char tag[4] = {};
   return std::fread(tag, 1, sizeof tag, file.get()) == sizeof tag &&

@@ -1,8 +1,7 @@
+#include "cli/platform.hpp"
 #include "cli/run_pack.hpp"
 
 #ifdef _WIN32
-#include "cli/windows_console.hpp"
-
 // The Windows command prompt passes "*.mid" as it is, where a POSIX shell
 // would list the files; the start-up code of the runtime expands it, for
 // the packer (mthc takes its arguments exactly as they are given).
@@ -12,13 +11,10 @@ int _dowildcard = -1;  // NOLINT: the name the runtime's start-up code looks for
 #endif
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
   mthc::use_utf8_console();
+  mthc::remove_temporary_on_signals();
   const int status = mthc::run_pack(argc, argv);
-  // Files dropped on the program start it in a window of its own.
+  // Files dropped on the program start it in a console window of its own.
   mthc::wait_for_enter_in_own_console();
   return status;
-#else
-  return mthc::run_pack(argc, argv);
-#endif
 }

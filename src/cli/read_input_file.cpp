@@ -3,31 +3,11 @@
 #include <cstdio>
 
 #include "cli/file_handle.hpp"
+#include "cli/platform.hpp"
+#include "cli/shown_name.hpp"
 #include "cli/system_error.hpp"
 
 namespace mthc {
-
-namespace {
-
-// 64-bit position calls, so that a file of 2 GiB or more is seen as such
-// rather than as a wrapped 32-bit position (long is 32 bits on Windows).
-int seek(std::FILE* file, int origin) noexcept {
-#ifdef _WIN32
-  return _fseeki64(file, 0, origin);
-#else
-  return fseeko(file, 0, origin);
-#endif
-}
-
-std::int64_t tell(std::FILE* file) noexcept {
-#ifdef _WIN32
-  return _ftelli64(file);
-#else
-  return static_cast<std::int64_t>(ftello(file));
-#endif
-}
-
-}  // namespace
 
 read_result read_stream(std::FILE* file, const char* name, std::int64_t max_size,
                         byte_buffer& bytes) noexcept {
@@ -71,12 +51,12 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
                             stream_input streams) noexcept {
   bytes = byte_buffer{};
   read_result result;
-  file_handle file(std::fopen(path, "rb"));
+  file_handle file(open_for_reading(path));
   if (!file) {
     print_system_error("cannot open", path);
     return result;
   }
-  if (seek(file.get(), SEEK_END) != 0) {
+  if (seek_to(file.get(), SEEK_END) != 0) {
     if (streams == stream_input::read) return read_stream(file.get(), path, max_size, bytes);
     print_system_error("cannot seek", path);
     return result;
@@ -86,16 +66,16 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
   // taken, and such a path is refused as unopenable with the system's reason.
   // This comes after the first seek so that a pipe, which cannot seek, is
   // refused before anything waits for its data.
-  if (seek(file.get(), SEEK_SET) == 0 && std::fgetc(file.get()) == EOF &&
+  if (seek_to(file.get(), SEEK_SET) == 0 && std::fgetc(file.get()) == EOF &&
       std::ferror(file.get()) != 0) {
     print_system_error("cannot open", path);
     return result;
   }
-  if (seek(file.get(), SEEK_END) != 0) {
+  if (seek_to(file.get(), SEEK_END) != 0) {
     print_system_error("cannot seek", path);
     return result;
   }
-  result.size = tell(file.get());
+  result.size = position_of(file.get());
   if (result.size < 0) {
     print_system_error("cannot determine size of", path);
     return result;
@@ -104,7 +84,7 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
     result.status = read_status::too_large;
     return result;
   }
-  if (seek(file.get(), SEEK_SET) != 0) {
+  if (seek_to(file.get(), SEEK_SET) != 0) {
     print_system_error("cannot rewind", path);
     return result;
   }
@@ -117,7 +97,7 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
     return result;
   }
   if (std::fread(bytes.data.get(), 1, bytes.capacity, file.get()) != bytes.capacity) {
-    std::fprintf(stderr, "Error: failed reading '%s'\n", path);
+    std::fprintf(stderr, "Error: failed reading '%s'\n", printable_name(path).c_str());
     bytes = byte_buffer{};
     return result;
   }

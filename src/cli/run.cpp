@@ -8,6 +8,7 @@
 #include "cli/extract_payload.hpp"
 #include "cli/load_container.hpp"
 #include "cli/options.hpp"
+#include "cli/platform.hpp"
 #include "cli/print_report.hpp"
 #include "cli/report.hpp"
 #include "cli/shown_name.hpp"
@@ -52,10 +53,18 @@ int run_steps(int argc, const char* const* argv) noexcept {
 
   print_report(read_container_header(bytes));
   if (options.verbose) print_payload_preview(container_payload(bytes));
-  if (options.extract_path != nullptr && extract_payload(bytes, options.extract_path) != 0) {
+  // Both outputs are named by the user and replace what is there; a new one
+  // is as private as the container.
+  file_status container;
+  const bool container_known = look_up(options.input_path, links::followed, container);
+  const output_rules rules{output_program::mthc, true, true,
+                           container_known ? &container : nullptr};
+  if (options.extract_path != nullptr && extract_payload(bytes, options.extract_path, rules) != 0) {
     return 1;
   }
-  if (options.decompress_path != nullptr) return decompress_to_midi(bytes, options.decompress_path);
+  if (options.decompress_path != nullptr) {
+    return decompress_to_midi(bytes, options.decompress_path, rules);
+  }
   return 0;
 }
 

@@ -19,15 +19,14 @@
 #include "app/output_name.hpp"
 #include "app/summary_json.hpp"
 #include "app/text.hpp"
-#include "cli/file_identity.hpp"
 #include "cli/listing.hpp"
 #include "cli/output_plan.hpp"
 #include "cli/pack_options.hpp"
+#include "cli/platform.hpp"
 #include "cli/read_input_file.hpp"
 #include "cli/report.hpp"
-#include "cli/safe_output.hpp"
 #include "cli/shown_name.hpp"
-#include "cli/terminal.hpp"
+#include "cli/write_output_file.hpp"
 
 namespace mthc {
 
@@ -118,19 +117,17 @@ struct pack_run {
                    shown(path).c_str());
       return false;
     }
-    if (identity) {
-      // Refused before the work rather than after it (the write checks
-      // again).
-      if (!options.force && is_existing_file(path.c_str())) {
-        std::fprintf(stderr, "Error: '%s' already exists; use -f to overwrite it\n",
-                     shown(path).c_str());
-        return false;
-      }
-    }
-    return true;
+    // Refused before the work rather than after it (the write checks again).
+    return output_allowed(path.c_str(), output_rules_for(nullptr));
   }
 
-  bool write(const std::string& path, std::span<const std::uint8_t> bytes) const {
+  // A name beside the input is the program's choice; -o's is the user's.
+  output_rules output_rules_for(const file_status* input_status) const {
+    return {output_program::mthc_pack, options.output_path != nullptr, options.force, input_status};
+  }
+
+  bool write(const char* input, const std::string& path,
+             std::span<const std::uint8_t> bytes) const {
     if (path.empty()) {
       if ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) ||
           std::fflush(stdout) != 0) {
@@ -140,7 +137,10 @@ struct pack_run {
       }
       return true;
     }
-    return write_output_safely(path.c_str(), bytes, options.force) == 0;
+    // The output gets the input's permission bits and times.
+    file_status status;
+    const bool known = !is_standard_stream(input) && look_up(input, links::followed, status);
+    return write_output_file(path.c_str(), bytes, output_rules_for(known ? &status : nullptr)) == 0;
   }
 
   static std::string output_display(const std::string& path) {
@@ -194,7 +194,7 @@ struct pack_run {
     if (packed.unreadable_track) {
       warning(name, track_fault_text(*packed.unreadable_track) + "; mthc-pack -t will report it");
     }
-    if (!write(path, packed.container)) return false;
+    if (!write(input, path, packed.container)) return false;
     // Nothing is said beside data on standard output.
     if (!options.quiet && !path.empty()) {
       std::printf("Packed MIDI %s into MThc %s (%lu bytes, %lu block%s)\n", name.c_str(),
@@ -225,7 +225,7 @@ struct pack_run {
     unpack_result unpacked;
     if (!convert_checked(name, image, unpacked)) return false;
     const auto midi = unpacked.midi_file.used();
-    if (!write(path, midi)) return false;
+    if (!write(input, path, midi)) return false;
     if (!options.quiet && !path.empty()) {
       std::printf("Unpacked MThc %s into MIDI %s (%lu bytes)\n", name.c_str(),
                   output_display(path).c_str(), static_cast<unsigned long>(midi.size()));
@@ -327,7 +327,6 @@ int run_files(pack_arguments options) {
   if (options.inputs.empty()) options.inputs.push_back("-");
   if (!check_combinations(options)) return 1;
   use_binary_standard_streams();
-  prepare_safe_output();
 
   pack_run run{options, {}, {}};
   for (const char* input : options.inputs) {

@@ -1,13 +1,59 @@
+// Writing an output file: the one writer of both programs, so that a user's
+// file is never lost.
+//
+// The bytes go to a temporary file created beside the target, which is
+// flushed to the disk and then renamed over the target in one step: a
+// failed or interrupted run leaves the previous file as it was and no
+// partial one. The target's own name is never opened for writing, so a link
+// found there, or swapped in meanwhile, cannot redirect the write: the link
+// itself is replaced. Only a device or FIFO that the user named (or a link
+// the user named that leads to one) is written as it is, as /dev/null or a
+// pipe has nothing to replace.
 #pragma once
 
 #include <cstdint>
 #include <span>
 
+#include "cli/platform.hpp"
+
 namespace mthc {
 
-// Writes `bytes` to a new (or truncated) file at `path`. Returns 0, or 1
-// after printing one error line. Prints no success line and removes nothing
-// that a failed write left behind.
-int write_output_file(const char* path, std::span<const std::uint8_t> bytes) noexcept;
+enum class output_program {
+  // The report tool: its error lines are the design's, it always replaces
+  // the file it is told to write, and it does not replace a read-only file
+  // ("cannot create ...: Permission denied", as opening it would say). A
+  // file it replaces keeps its permission bits; a new one gets those of the
+  // container, less the umask (as cp gives a new copy).
+  mthc,
+  // The packer: an existing file is replaced only with -f, and every output
+  // gets the input's permission bits and times (as gzip does).
+  mthc_pack,
+};
+
+struct output_rules {
+  output_program program = output_program::mthc;
+  // Whose choice the name is. A name the program chose itself (beside an
+  // input) is only ever a regular file that the run creates, or replaces:
+  // a FIFO, device or socket there is refused, even with -f. A name the
+  // user gave may be a device or FIFO.
+  bool named_by_user = true;
+  // Whether an existing file (or link) at the target is replaced; without,
+  // the write is refused: "'<path>' already exists; use -f to overwrite it".
+  bool replace = true;
+  // The input the output is made from; null for standard input (the output
+  // then gets 0666 less the umask, as a new file would).
+  const file_status* input = nullptr;
+};
+
+// Whether `path` may be written under `rules`, checked before the work is
+// done (the write checks again): false after the error line that the write
+// would print ("already exists", a FIFO, device or socket, a folder).
+bool output_allowed(const char* path, const output_rules& rules) noexcept;
+
+// Writes `bytes` to `path`. Returns 0, or 1 after printing one error line:
+// a refusal of output_allowed, or a failed create, write, flush or rename,
+// with the system's reason where it has one. Prints no success line.
+int write_output_file(const char* path, std::span<const std::uint8_t> bytes,
+                      const output_rules& rules) noexcept;
 
 }  // namespace mthc

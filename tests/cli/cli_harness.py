@@ -186,6 +186,8 @@ def main(cases):
     parser.add_argument("--emulator", default="", help="command that runs the executables, e.g. wine")
     parser.add_argument("--windows", action="store_true", help="normalise Windows console output")
     parser.add_argument("--filter", default="")
+    # A suite that uses it reads it itself, before it makes its cases.
+    parser.add_argument("--hold-library", help="tests/cli/hold_in_fsync.cpp, built")
     options = parser.parse_args()
 
     # Standard input, which every tool started here inherits unless a case

@@ -101,6 +101,16 @@ def cases():
              ["in.mthc", "--extract-payload", "/dev/full", "--decompress", "out.mid"], files=worked,
              status=1, stdout=report(WORKED),
              stderr="Error: failed closing '/dev/full': No space left on device\n", absent=["out.mid"]),
+        # Beyond the file-size limit: the temporary file is cut short, the
+        # previous file stays as it was, and nothing else is left.
+        Case("a failed write keeps the previous MIDI file", ["in.mthc", "--decompress", "out.mid"],
+             files={**worked, "out.mid": b"old"}, file_size_limit=40, status=1, stdout=report(WORKED),
+             stderr="Error: failed writing 'out.mid'\n", expect_files={"out.mid": b"old"},
+             only_files=["in.mthc", "out.mid"]),
+        Case("a failed write keeps the previous payload", ["in.mthc", "--extract-payload", "p.bin"],
+             files={**worked, "p.bin": b"old"}, file_size_limit=20, status=1, stdout=report(WORKED),
+             stderr="Error: failed writing 'p.bin'\n", expect_files={"p.bin": b"old"},
+             only_files=["in.mthc", "p.bin"]),
         Case("input is a FIFO", ["in.fifo"], setup=make_fifo_with_writer, status=1, stdout="",
              stderr="Error: cannot seek 'in.fifo': Illegal seek\n"),
         Case("input is /dev/null", ["/dev/null"], status=1, stdout="",

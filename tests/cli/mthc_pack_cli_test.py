@@ -5,7 +5,10 @@ standard input and output, checking and listing containers."""
 import argparse
 import os
 import re
+import resource
 import signal
+import socket
+import stat
 import struct
 import subprocess
 import sys
@@ -14,6 +17,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from cli_harness import Case, into_a_full_device, main  # noqa: E402
 from midi_builder import chunk, midi_file, tune_track, variable_length  # noqa: E402
+from mthc_cli_test import WORKED, WORKED_MIDI, WORKED_REPORT  # noqa: E402
 
 PACK_USAGE = (
     "MThc packer\n"
@@ -552,16 +556,266 @@ def cases():
                  r"     1 +\d+ +%d +\d+\.\d%%      2      1      480  other\.mthc\n"
                  r"     2 +\d+ +%d +\d+\.\d%%      8      -        -  \(total\)\n"
                  % (len(SONG), len(OTHER), len(SONG) + len(OTHER))), stderr="", **PACK),
+    ] + output_cases()
+
+
+# ---- Outputs, for the writer of both programs: what is found at the
+# output's name, a race for it, signals while it is written, what the output
+# keeps of the input, and a name as long as a name may be.
+
+UNIX_NODES = {"skip": "Unix links, FIFOs, devices and sockets (which wine shows as files)"}
+VICTIM = b"someone else's file"
+UNPACKED = "Unpacked MThc song.mthc into MIDI song.mid (%d bytes)\n" % len(WORKED_MIDI)
+DECOMPRESSED = WORKED_REPORT + "Decompressed MThc to MIDI song.mid (%d bytes)\n" % len(WORKED_MIDI)
+KIND_OF_MODE = {stat.S_IFLNK: "link", stat.S_IFIFO: "FIFO", stat.S_IFCHR: "device", stat.S_IFSOCK: "socket",
+                stat.S_IFREG: "file"}
+
+
+def plant(kind):
+    """A setup step: `kind` at song.mid, and elsewhere/ a file and a FIFO that are not the run's."""
+    def setup(directory):
+        elsewhere = os.path.join(directory, "elsewhere")
+        os.makedirs(elsewhere)
+        with open(os.path.join(elsewhere, "victim"), "wb") as f:
+            f.write(VICTIM)
+        os.mkfifo(os.path.join(elsewhere, "fifo"))
+        name = os.path.join(directory, "song.mid")
+        if kind.startswith("link to "):
+            os.symlink({"/dev/null": "/dev/null", "a FIFO": os.path.join(elsewhere, "fifo"),
+                        "another file": os.path.join(elsewhere, "victim")}[kind[8:]], name)
+        elif kind == "FIFO":
+            os.mkfifo(name)
+        elif kind == "device":
+            os.mknod(name, stat.S_IFCHR | 0o666, os.makedev(1, 3))  # /dev/null's numbers
+        elif kind == "socket":
+            with socket.socket(socket.AF_UNIX) as s:
+                s.bind(name)
+    return setup
+
+
+def left(kind):
+    """A check: song.mid is `kind` afterwards ("file": the MIDI file), and elsewhere/victim untouched."""
+    def check(directory, tools):
+        problems = []
+        with open(os.path.join(directory, "elsewhere", "victim"), "rb") as f:
+            if f.read() != VICTIM:
+                problems.append("the file elsewhere was written through the link")
+        name = os.path.join(directory, "song.mid")
+        found = KIND_OF_MODE.get(stat.S_IFMT(os.lstat(name).st_mode), "something else")
+        if found != kind:
+            problems.append("song.mid is a %s, expected a %s" % (found, kind))
+        elif kind == "file":
+            with open(name, "rb") as f:
+                if f.read() != WORKED_MIDI:
+                    problems.append("song.mid is not the MIDI file")
+        return problems
+    return check
+
+
+def attack_cases():
+    """What is found at the output's name, planted before the run: a name the
+    program chose is only ever a regular file it creates or replaces, a link
+    is replaced and never followed, and a device or FIFO is written only when
+    the user named it."""
+    unpack = ["-d", "song.mthc"]
+    exists = "Error: 'song.mid' already exists; use -f to overwrite it\n"
+    rows = []  # (planted, program, arguments, status, stdout, stderr, what song.mid is afterwards)
+    for planted in ("link to /dev/null", "link to a FIFO", "link to another file"):
+        rows.append((planted, "mthc-pack", unpack, 1, "", exists, "link"))
+        rows.append((planted, "mthc-pack", ["-f"] + unpack, 0, UNPACKED, "", "file"))
+    for planted in ("FIFO", "device", "socket"):
+        refused = "Error: 'song.mid' is a %s, not a regular file; it is not overwritten\n" % planted
+        rows.append((planted, "mthc-pack", unpack, 1, "", refused, planted))
+        rows.append((planted, "mthc-pack", ["-f"] + unpack, 1, "", refused, planted))
+    rows += [
+        ("link to another file", "mthc", ["--decompress", "song.mid", "song.mthc"], 0, DECOMPRESSED, "", "file"),
+        # Named by the user: the device a link leads to is written.
+        ("link to /dev/null", "mthc", ["--decompress", "song.mid", "song.mthc"], 0, DECOMPRESSED, "", "link"),
+        ("link to /dev/null", "mthc-pack", ["-o", "song.mid"] + unpack, 0, UNPACKED, "", "link"),
     ]
+    no_mknod = None if os.geteuid() == 0 else "making a device needs root"
+    return [Case("%s with %s at the output: %s" % (" ".join([program] + arguments), planted,
+                                                   "exit %d" % status), arguments, status,
+                 files={"song.mthc": WORKED}, setup=plant(planted), stdout=stdout, stderr=stderr,
+                 check=left(after), program=program, windows=UNIX_NODES,
+                 skip=no_mknod if planted == "device" else None)
+            for planted, program, arguments, status, stdout, stderr, after in rows]
+
+
+FLIPPER = """
+import os, sys
+name, targets = sys.argv[1], sys.argv[2:]
+n = 0
+while True:
+    if os.path.lexists(name + ".new"):
+        os.remove(name + ".new")
+    os.symlink(targets[n % 2], name + ".new")
+    os.replace(name + ".new", name)
+    n += 1
+"""
+
+
+def race(runs):
+    """A helper process flips song.mid between a link to /dev/null and a link
+    to a file elsewhere, as fast as it can, while both programs write
+    song.mid `runs` times each; stops at the first run that wrote the file
+    elsewhere."""
+    def runner(directory, command):
+        victim = os.path.join(directory, "elsewhere", "victim")
+        flipper = subprocess.Popen([sys.executable, "-c", FLIPPER, os.path.join(directory, "song.mid"),
+                                    "/dev/null", victim])
+        try:
+            for n in range(runs):
+                for label, tool in (("mthc-pack -d -f", command + ["-d", "-f", "song.mthc"]),
+                                    ("mthc --decompress", TOOLS["mthc"] + ["--decompress", "song.mid", "song.mthc"])):
+                    subprocess.run(tool, cwd=directory, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                    with open(victim, "rb") as f:
+                        if f.read() != VICTIM:
+                            return 1, b"", ("run %d of %s wrote through the link\n" % (n + 1, label)).encode()
+        finally:
+            flipper.kill()
+            flipper.wait()
+        return 0, b"", b""
+    return runner
+
+
+# Signals from outside that end a run: each removes the temporary file.
+ENDING_SIGNALS = ["SIGINT", "SIGTERM", "SIGHUP", "SIGQUIT", "SIGPIPE", "SIGALRM", "SIGUSR1", "SIGUSR2"]
+# Windows ends a program with this status when Ctrl-C is pressed; wine
+# reports its low byte to Linux. Wine delivers Ctrl-C to a program as a
+# terminal does, by SIGINT to its process, which wine passes on to the
+# program's console handlers as the console event.
+STATUS_CONTROL_C_EXIT = 0xC000013A & 0xFF
+
+
+def held(signal_number, ignored=None):
+    """Runs the case's command held in the middle of writing its output (by
+    hold_in_fsync, preloaded), signals it then, and lets it go on. With
+    `ignored`, the run starts with that signal ignored, as under nohup."""
+    def runner(directory, command):
+        marker = os.path.join(directory, "held")
+        environment = dict(os.environ, LD_PRELOAD=TOOLS["hold"], MTHC_TEST_HOLD=marker,
+                           ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+
+        def start():
+            resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+            if ignored:
+                signal.signal(ignored, signal.SIG_IGN)
+        run = subprocess.Popen(command, cwd=directory, env=environment, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, preexec_fn=start)
+        deadline = time.monotonic() + 120
+        while not os.path.exists(marker) and run.poll() is None and time.monotonic() < deadline:
+            time.sleep(0.01)
+        note = b"" if os.path.exists(marker) else b"[never held]\n"
+        if run.poll() is None:
+            os.kill(run.pid, signal_number)
+        time.sleep(0.3)
+        if ignored and run.poll() is not None:
+            note += b"[ended by the ignored signal]\n"
+        if os.path.exists(marker):
+            os.remove(marker)
+        out, err = run.communicate(timeout=60)
+        return run.returncode, out, err + note
+    return runner
+
+
+def signal_cases():
+    old = {"song.mid": SONG, "song.mthc": b"old"}
+    no_hold = None if TOOLS.get("hold") else "needs tests/cli/hold_in_fsync.cpp, built"
+    c = [Case("%s while the output is written keeps the previous file" % name, ["-f", "song.mid"],
+              -getattr(signal, name), files=old, runner=held(getattr(signal, name)), stdout="", stderr="",
+              expect_files=old, only_files=list(old), skip=no_hold, windows=dict(
+                  skip=no_hold, status=STATUS_CONTROL_C_EXIT) if name == "SIGINT" else {
+                  "skip": "no such signal on Windows"}, **PACK)
+         for name in ENDING_SIGNALS]
+    c += [
+        Case("mthc: SIGINT while the MIDI file is written keeps the previous one",
+             ["--decompress", "song.mid", "song.mthc"], -signal.SIGINT, files={"song.mthc": WORKED, "song.mid": b"old"},
+             # The report, buffered for a pipe, goes with the process (msvcrt
+             # has written it already).
+             runner=held(signal.SIGINT), stdout="", stderr="",
+             expect_files={"song.mid": b"old"}, only_files=["song.mthc", "song.mid"], skip=no_hold,
+             windows=dict(skip=no_hold, status=STATUS_CONTROL_C_EXIT, stdout=WORKED_REPORT)),
+        Case("SIGHUP inherited as ignored is left ignored", ["-f", "song.mid"], 0, files=old,
+             runner=held(signal.SIGHUP, ignored=signal.SIGHUP), stdout=packed_size_line("song.mid", "song.mthc"),
+             stderr="", check=converts_back("song.mthc", SONG), only_files=list(old), skip=no_hold,
+             windows={"skip": "no such signal on Windows"}, **PACK),
+    ]
+    return c
+
+
+def same_metadata(output, permissions, times_of=None):
+    """A check: `output` has `permissions` (unless None) and the modification
+    time of the file `times_of` (when given)."""
+    def check(directory, tools):
+        problems = []
+        got = os.stat(os.path.join(directory, output))
+        if permissions is not None and got.st_mode & 0o777 != permissions:
+            problems.append("%s has permissions %o, expected %o" % (output, got.st_mode & 0o777, permissions))
+        if times_of is not None:
+            expected = os.stat(os.path.join(directory, times_of)).st_mtime_ns
+            # Windows keeps times in steps of 100 ns.
+            if abs(got.st_mtime_ns - expected) >= 100:
+                problems.append("%s was modified at %d, expected %d" % (output, got.st_mtime_ns, expected))
+        return problems
+    return check
+
+
+def with_metadata(name, permissions, modified=None):
+    def setup(directory):
+        path = os.path.join(directory, name)
+        os.chmod(path, permissions)
+        if modified is not None:
+            os.utime(path, ns=(modified, modified))
+    return setup
+
+
+def metadata_cases():
+    umask = os.umask(0)
+    os.umask(umask)
+    a_time = 981173106123456700  # 2001-02-03, in a step of 100 ns
+    long_name = "a" * 246 + ".mid"  # 250 bytes: with ".mthc", 251
+    return [
+        Case("a packed file keeps the input's permissions and time", ["song.mid"], 0, files=song,
+             setup=with_metadata("song.mid", 0o640, a_time), stdout=packed_size_line("song.mid", "song.mthc"),
+             stderr="", check=same_metadata("song.mthc", 0o640, "song.mid"),
+             windows={"check": same_metadata("song.mthc", None, "song.mid")}, **PACK),
+        Case("an unpacked file keeps the container's", ["-d", "song.mthc"], 0, files={"song.mthc": WORKED},
+             setup=with_metadata("song.mthc", 0o600, a_time), stdout=UNPACKED, stderr="",
+             check=same_metadata("song.mid", 0o600, "song.mthc"),
+             windows={"check": same_metadata("song.mid", None, "song.mthc")}, **PACK),
+        Case("mthc: a new file is as private as the container", ["--decompress", "song.mid", "song.mthc"], 0,
+             files={"song.mthc": WORKED}, setup=with_metadata("song.mthc", 0o600), stdout=DECOMPRESSED, stderr="",
+             check=same_metadata("song.mid", 0o600 & ~umask), windows=LINUX_ONLY),
+        Case("mthc: a replaced file keeps its permissions", ["--decompress", "song.mid", "song.mthc"], 0,
+             files={"song.mthc": WORKED, "song.mid": b"old"}, setup=with_metadata("song.mid", 0o640),
+             stdout=DECOMPRESSED, stderr="", check=same_metadata("song.mid", 0o640), windows=LINUX_ONLY),
+        Case("a name of 250 bytes packs beside itself", [long_name], 0, files={long_name: SONG},
+             stdout=packed_size_line(long_name, long_name[:-4] + ".mthc"), stderr="",
+             check=converts_back(long_name[:-4] + ".mthc", SONG), only_files=[long_name, long_name[:-4] + ".mthc"],
+             **PACK),
+    ]
+
+
+def output_cases():
+    return attack_cases() + [
+        Case("a race for the output's name never writes through a link", [], 0,
+             files={"song.mthc": WORKED, "elsewhere/victim": VICTIM}, runner=race(100), stdout="", stderr="",
+             windows=UNIX_NODES, **PACK),
+    ] + signal_cases() + metadata_cases()
 
 
 TOOLS = {}
 
 if __name__ == "__main__":
     known = argparse.ArgumentParser(add_help=False)
+    known.add_argument("--mthc")
     known.add_argument("--mthc-pack")
     known.add_argument("--emulator", default="")
+    known.add_argument("--hold-library")
     seen, _ = known.parse_known_args()
     emulator = seen.emulator.split() if seen.emulator else []
     TOOLS["mthc-pack"] = emulator + [os.path.abspath(seen.mthc_pack)]
+    TOOLS["mthc"] = emulator + [os.path.abspath(seen.mthc)]
+    TOOLS["hold"] = seen.hold_library and os.path.abspath(seen.hold_library)
     sys.exit(main(cases()))

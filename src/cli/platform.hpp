@@ -1,0 +1,158 @@
+// The operating system, for both programs: every call that opens, looks up,
+// renames, links or removes a file, asks about or sets up the console, or
+// sets up signals goes through here, and nothing else in the programs knows
+// which system it runs on. platform_posix.cpp and platform_windows.cpp hold
+// the two halves; the build takes one.
+//
+// Paths are UTF-8 on every system. On Windows each call converts its path
+// to UTF-16 and calls the wide function, which takes a path of any length
+// and any language (the narrow functions of some runtimes copy a path into
+// 260 characters on its way there). Failures set errno, with the C
+// library's numbers on every system, so that one message form fits all.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <span>
+
+namespace mthc {
+
+// ---- The console and the standard streams ------------------------------
+
+bool is_terminal(std::FILE* stream) noexcept;
+
+// Standard input and output carry bytes as they are (Windows would otherwise
+// translate line ends in them).
+void use_binary_standard_streams() noexcept;
+
+// Windows: makes the console show the programs' output as UTF-8, which is
+// what they print (names as they were given, in any language), until the
+// program ends; the console's previous code page is then restored for
+// whatever runs in it next. Nothing happens without a console, or elsewhere.
+void use_utf8_console() noexcept;
+
+// Windows: when the program has a console window of its own, as when files
+// are dropped on it in the file manager, the window would close with the
+// program before anyone could read what it printed: this asks for Enter
+// first, on standard error, and reads a line from the console. It does
+// nothing when the program shares its console (started from a command
+// prompt), when standard input is not the console, and on other systems.
+void wait_for_enter_in_own_console() noexcept;
+
+// ---- Looking up files ---------------------------------------------------
+
+enum class path_kind { regular, directory, link, fifo, device, socket, other };
+
+// Tells whether two paths name the same file (another spelling, a link, a
+// case-insensitive name): the device and the file number (on Windows the
+// volume and the file index).
+struct file_identity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  bool operator==(const file_identity&) const = default;
+};
+
+struct file_status {
+  path_kind kind = path_kind::other;
+  file_identity identity;
+  // The permission bits (0777). Windows has only "read-only" (0444; 0666
+  // otherwise), and the programs set none there.
+  std::uint32_t permissions = 0;
+  // Nanoseconds since 1970-01-01 UTC.
+  std::int64_t accessed_ns = 0;
+  std::int64_t modified_ns = 0;
+};
+
+enum class links { followed, not_followed };
+
+// What is at `path`: the file a link leads to, or the link itself. False
+// with errno set (ENOENT when there is nothing) when it cannot be told.
+bool look_up(const char* path, links how, file_status& status) noexcept;
+
+// The identity of the existing file at `path`, links followed; none when
+// there is none.
+std::optional<file_identity> identity_of(const char* path) noexcept;
+
+// Whether this process may write the file at `path` (not whether its folder
+// lets it be replaced).
+bool may_write(const char* path) noexcept;
+
+// The permission bits that new files do not get (the umask; 0 on Windows).
+std::uint32_t creation_mask() noexcept;
+
+// ---- Reading ------------------------------------------------------------
+
+// fopen(path, "rb"), with the path in UTF-8 on every system.
+std::FILE* open_for_reading(const char* path) noexcept;
+
+// Seeks to offset 0 from `origin` (SEEK_SET or SEEK_END); 0 on success.
+// Positions are 64-bit on every system, so a file of 2 GiB or more is seen
+// as such rather than as a wrapped 32-bit position (long is 32 bits on
+// Windows).
+int seek_to(std::FILE* file, int origin) noexcept;
+std::int64_t position_of(std::FILE* file) noexcept;
+
+// The errno for a file too large to count: what POSIX's ftell reports for a
+// position its type cannot hold (EOVERFLOW). msvcrt.dll's strerror knows
+// only the classic errno values and says "Unknown error" for that one, so
+// on Windows the older EFBIG ("File too large") says it instead.
+int too_large_errno() noexcept;
+
+// ---- Writing ------------------------------------------------------------
+
+// Opens the existing file at `path` (links followed) for writing as it is,
+// without creating or truncating anything, and sets `kind` to what was
+// opened, as the opened file says (not as a lookup before said). Returns a
+// binary stream only for a FIFO, a device or a socket; for anything else
+// the file is closed again untouched and null returned with errno EISDIR (a
+// folder) or EINVAL. Null with errno set and `kind` path_kind::other when it
+// cannot be opened.
+std::FILE* open_device_for_writing(const char* path, path_kind& kind) noexcept;
+
+// The temporary file of an output: one at a time, created beside its target
+// (so that the rename stays within one file system) under a new name, and
+// removed by a signal that ends the run while it exists (see
+// remove_temporary_on_signals). The name is "." + the target's name + "." +
+// the process id + "-" + a count + ".tmp", so that a leftover says what it
+// was, or ".mthc-<pid>-<count>.tmp" where that would be longer than a file
+// name may be.
+//
+// Creates it, exclusively (never an existing file, never through a link),
+// and checks that what was opened is a new regular file. False with errno
+// set.
+bool create_temporary_beside(const char* target) noexcept;
+
+// Writes all of `bytes` to the temporary file. False with errno set.
+bool write_temporary(std::span<const std::uint8_t> bytes) noexcept;
+
+// Gives the temporary file its permission bits, and its access and
+// modification times when `times` is given. Where the system or the file
+// system refuses, the file keeps what it had (permission 0600 on POSIX).
+void set_temporary_metadata(std::uint32_t permissions, const file_status* times) noexcept;
+
+// Flushes the temporary file to the disk and closes it. False with errno
+// set (its data may then not be on the disk).
+bool finish_temporary() noexcept;
+
+// Renames the finished temporary file to its target. With `replace`, an
+// existing file, or a link, at the target is replaced (the link itself,
+// never what it leads to); without, nothing that exists there is touched
+// (the check and the rename are one step where the system allows it) and
+// errno is EEXIST. False with errno set; the temporary file then still
+// exists.
+bool move_temporary_into_place(bool replace) noexcept;
+
+// Closes and removes the temporary file, if there is one.
+void remove_temporary() noexcept;
+
+// Called once at the start of a program: every signal that would end the
+// run (POSIX: HUP, INT, QUIT, TERM, PIPE, ALRM, USR1, USR2, VTALRM, PROF,
+// XCPU and, on Linux, POLL, PWR, STKFLT and the real-time signals; Windows:
+// every console event) first removes the temporary file, then ends the run
+// as it would have. A signal that the process inherited as ignored is left
+// ignored (a run under nohup survives its terminal). A write beyond the
+// file-size limit fails with EFBIG instead of ending the process.
+void remove_temporary_on_signals() noexcept;
+
+}  // namespace mthc

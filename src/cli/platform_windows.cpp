@@ -1,0 +1,492 @@
+// The Windows half of platform.hpp.
+//
+// The programs hold every path as UTF-8: their manifest makes UTF-8 the
+// process code page, so argv arrives in UTF-8. Every call that takes a path
+// converts it to UTF-16 here, into fixed storage (no allocation, so running
+// out of memory cannot fail a path), and calls the wide function, which
+// takes a path of any length.
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cwchar>
+
+#include "cli/platform.hpp"
+
+namespace mthc {
+
+namespace {
+
+// The longest path the wide functions take, with its terminating null.
+constexpr std::size_t k_wide_path_capacity = 32768;
+using wide_path = wchar_t[k_wide_path_capacity];
+
+// `path` (UTF-8) in UTF-16 into `wide`. False, with errno set, when it is
+// not UTF-8 or too long.
+bool to_wide(const char* path, wchar_t* wide) noexcept {
+  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide,
+                                         static_cast<int>(k_wide_path_capacity));
+  if (length > 0) return true;
+  errno = GetLastError() == ERROR_INSUFFICIENT_BUFFER ? ENAMETOOLONG : EINVAL;
+  return false;
+}
+
+// The errno for a failed system call, as the C runtime maps them.
+int errno_of(DWORD error) noexcept {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_NAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENOENT;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return ENOMEM;
+    case ERROR_NOT_SAME_DEVICE:
+      return EXDEV;
+    case ERROR_DIRECTORY:
+      return ENOTDIR;
+    case ERROR_INVALID_PARAMETER:
+      return EINVAL;
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA:
+      return EPIPE;
+    default:
+      return EACCES;  // access denied, sharing and lock violations, write protection, ...
+  }
+}
+
+void set_errno_from_system() noexcept {
+  errno = errno_of(GetLastError());
+}
+
+// FILETIME counts 100-nanosecond steps since 1601-01-01.
+constexpr std::int64_t k_1601_to_1970 = 116444736000000000;
+
+std::int64_t nanoseconds(const FILETIME& time) noexcept {
+  const auto ticks =
+      static_cast<std::int64_t>(std::uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime);
+  return (ticks - k_1601_to_1970) * 100;
+}
+
+FILETIME filetime_of(std::int64_t ns) noexcept {
+  const auto ticks = static_cast<std::uint64_t>(ns / 100 + k_1601_to_1970);
+  FILETIME time{};
+  time.dwLowDateTime = static_cast<DWORD>(ticks);
+  time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return time;
+}
+
+constexpr DWORD k_share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+}  // namespace
+
+// ---- The console and the standard streams ------------------------------
+
+bool is_terminal(std::FILE* stream) noexcept {
+  return _isatty(_fileno(stream)) != 0;
+}
+
+void use_binary_standard_streams() noexcept {
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+}
+
+namespace {
+
+UINT g_previous_output_code_page = 0;
+
+extern "C" void restore_output_code_page() {
+  // What is still buffered goes out in the code page it was written for.
+  std::fflush(stdout);
+  std::fflush(stderr);
+  SetConsoleOutputCP(g_previous_output_code_page);
+}
+
+}  // namespace
+
+void use_utf8_console() noexcept {
+  const UINT previous = GetConsoleOutputCP();  // 0 without a console
+  if (previous == 0 || previous == CP_UTF8) return;
+  if (SetConsoleOutputCP(CP_UTF8) == 0) return;
+  g_previous_output_code_page = previous;
+  std::atexit(restore_output_code_page);
+}
+
+void wait_for_enter_in_own_console() noexcept {
+  // A console made for this program alone: a command prompt, or any program
+  // that started this one in its console, would be in the list too.
+  DWORD processes[2];
+  if (GetConsoleProcessList(processes, 2) != 1) return;
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (GetConsoleMode(input, &mode) == 0) return;  // standard input is not the console
+
+  // Keys pressed while the program ran do not count.
+  FlushConsoleInputBuffer(input);
+  std::fflush(stdout);
+  std::fputs("Press Enter to close this window.\n", stderr);
+  std::fflush(stderr);
+  wchar_t line[64];
+  for (;;) {
+    DWORD count = 0;
+    if (ReadConsoleW(input, line, 64, &count, nullptr) == 0 || count == 0) return;
+    // A line longer than the buffer comes in pieces: up to the one with Enter.
+    if (std::wmemchr(line, L'\r', count) != nullptr ||
+        std::wmemchr(line, L'\n', count) != nullptr) {
+      return;
+    }
+  }
+}
+
+// ---- Looking up files ---------------------------------------------------
+
+bool look_up(const char* path, links how, file_status& status) noexcept {
+  wide_path wide;
+  if (!to_wide(path, wide)) return false;
+  // Attributes only: such a handle is allowed whatever others share, and
+  // opens folders (backup semantics) and, not followed, links themselves.
+  DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
+  if (how == links::not_followed) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+  const HANDLE handle =
+      CreateFileW(wide, FILE_READ_ATTRIBUTES, k_share_all, nullptr, OPEN_EXISTING, flags, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    set_errno_from_system();
+    return false;
+  }
+  status = file_status{};
+  switch (GetFileType(handle)) {
+    case FILE_TYPE_CHAR:
+      status.kind = path_kind::device;
+      break;
+    case FILE_TYPE_PIPE:
+      status.kind = path_kind::fifo;
+      break;
+    case FILE_TYPE_DISK: {
+      BY_HANDLE_FILE_INFORMATION information{};
+      if (GetFileInformationByHandle(handle, &information) == 0) {
+        set_errno_from_system();
+        CloseHandle(handle);
+        return false;
+      }
+      const DWORD attributes = information.dwFileAttributes;
+      if (how == links::not_followed && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        status.kind = path_kind::link;
+      } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        status.kind = path_kind::directory;
+      } else {
+        status.kind = path_kind::regular;
+      }
+      // What Windows has for a device and an inode (its stat gives no inode).
+      status.identity = {
+          information.dwVolumeSerialNumber,
+          std::uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow};
+      status.permissions = (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+      status.accessed_ns = nanoseconds(information.ftLastAccessTime);
+      status.modified_ns = nanoseconds(information.ftLastWriteTime);
+      break;
+    }
+    default:
+      status.kind = path_kind::other;
+      break;
+  }
+  CloseHandle(handle);
+  return true;
+}
+
+std::optional<file_identity> identity_of(const char* path) noexcept {
+  file_status status;
+  // Devices have no volume and index to tell them apart.
+  if (!look_up(path, links::followed, status) ||
+      (status.kind != path_kind::regular && status.kind != path_kind::directory)) {
+    return std::nullopt;
+  }
+  return status.identity;
+}
+
+bool may_write(const char* path) noexcept {
+  wide_path wide;
+  if (!to_wide(path, wide)) return false;
+  const DWORD attributes = GetFileAttributesW(wide);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
+std::uint32_t creation_mask() noexcept {
+  return 0;
+}
+
+// ---- Reading ------------------------------------------------------------
+
+std::FILE* open_for_reading(const char* path) noexcept {
+  wide_path wide;
+  if (!to_wide(path, wide)) return nullptr;
+  return _wfopen(wide, L"rb");
+}
+
+int seek_to(std::FILE* file, int origin) noexcept {
+  return _fseeki64(file, 0, origin);
+}
+
+std::int64_t position_of(std::FILE* file) noexcept {
+  return _ftelli64(file);
+}
+
+int too_large_errno() noexcept {
+  return EFBIG;
+}
+
+// ---- Writing ------------------------------------------------------------
+
+std::FILE* open_device_for_writing(const char* path, path_kind& kind) noexcept {
+  kind = path_kind::other;
+  wide_path wide;
+  if (!to_wide(path, wide)) return nullptr;
+  // OPEN_EXISTING: nothing is created or truncated, and a file that took the
+  // device's place meanwhile is left untouched.
+  const HANDLE handle = CreateFileW(wide, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    set_errno_from_system();
+    return nullptr;
+  }
+  const DWORD type = GetFileType(handle);
+  if (type != FILE_TYPE_CHAR && type != FILE_TYPE_PIPE) {
+    kind = type == FILE_TYPE_DISK ? path_kind::regular : path_kind::other;
+    CloseHandle(handle);
+    errno = EINVAL;
+    return nullptr;
+  }
+  kind = type == FILE_TYPE_CHAR ? path_kind::device : path_kind::fifo;
+  const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_WRONLY);
+  if (descriptor < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  _setmode(descriptor, _O_BINARY);
+  std::FILE* file = _fdopen(descriptor, "wb");
+  if (file == nullptr) _close(descriptor);
+  return file;
+}
+
+namespace {
+
+// The temporary file, in fixed storage, as the console handler, which runs
+// on a thread of its own, uses it too. The lock keeps the handler out while
+// the file is created, renamed or removed, so that it removes exactly the
+// file that exists under the temporary name.
+wide_path g_target;
+wide_path g_temporary;
+HANDLE g_temporary_handle = INVALID_HANDLE_VALUE;
+bool g_temporary_exists = false;
+SRWLOCK g_temporary_lock = SRWLOCK_INIT;
+
+struct temporary_locked {
+  temporary_locked() noexcept { AcquireSRWLockExclusive(&g_temporary_lock); }
+  ~temporary_locked() { ReleaseSRWLockExclusive(&g_temporary_lock); }
+  temporary_locked(const temporary_locked&) = delete;
+  temporary_locked& operator=(const temporary_locked&) = delete;
+};
+
+BOOL WINAPI remove_temporary_and_end(DWORD /*event*/) {
+  // The lock stays taken: the run ends, and the writer must not rename the
+  // file meanwhile. The file is still open, which its sharing allows: it is
+  // gone once the process has ended.
+  AcquireSRWLockExclusive(&g_temporary_lock);
+  if (g_temporary_exists) DeleteFileW(g_temporary);
+  g_temporary_exists = false;
+  // Ended with the status the system's own handler gives (wine's gives 0, as
+  // if the run had succeeded), and at once, as a signal ends a POSIX program:
+  // the other thread may hold the runtime's locks.
+  TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+  return TRUE;
+}
+
+// The longest name a file may have, in UTF-16 units (NTFS, FAT's long names).
+constexpr std::size_t k_name_max = 255;
+
+// Appends `text` at `at` in g_temporary; false when it does not fit.
+bool append(std::size_t& at, const wchar_t* text) noexcept {
+  const std::size_t n = std::wcslen(text);
+  if (at + n >= k_wide_path_capacity) return false;
+  std::wmemcpy(g_temporary + at, text, n + 1);
+  at += n;
+  return true;
+}
+
+bool append_number(std::size_t& at, unsigned long value) noexcept {
+  wchar_t digits[24];
+  std::size_t i = sizeof digits / sizeof digits[0] - 1;
+  digits[i] = L'\0';
+  do {
+    digits[--i] = static_cast<wchar_t>(L'0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return append(at, digits + i);
+}
+
+// Names the temporary file in g_temporary: the target's folder, then the
+// name; false when the name would be longer than a name may be.
+bool name_temporary(std::size_t folder_length, const wchar_t* target_name, bool short_form,
+                    int attempt) noexcept {
+  std::wmemcpy(g_temporary, g_target, folder_length);
+  std::size_t at = folder_length;
+  g_temporary[at] = L'\0';
+  const bool fits = short_form ? append(at, L".mthc-")
+                               : append(at, L".") && append(at, target_name) && append(at, L".");
+  if (!fits || !append_number(at, static_cast<unsigned long>(_getpid())) || !append(at, L"-") ||
+      !append_number(at, static_cast<unsigned long>(attempt)) || !append(at, L".tmp")) {
+    return false;
+  }
+  return at - folder_length <= k_name_max;
+}
+
+}  // namespace
+
+void remove_temporary_on_signals() noexcept {
+  // Ctrl-C, Ctrl-Break, closing the console window, logging off and shutting
+  // down. Ctrl-C inherited as ignored never reaches a handler.
+  SetConsoleCtrlHandler(remove_temporary_and_end, TRUE);
+}
+
+bool create_temporary_beside(const char* target) noexcept {
+  remove_temporary();
+  if (!to_wide(target, g_target)) return false;
+  // The folder ends at the last separator, or after a drive ("C:name").
+  std::size_t folder_length = 0;
+  for (std::size_t i = 0; g_target[i] != L'\0'; ++i) {
+    if (g_target[i] == L'\\' || g_target[i] == L'/' || (i == 1 && g_target[i] == L':')) {
+      folder_length = i + 1;
+    }
+  }
+  const wchar_t* name = g_target + folder_length;
+  if (*name == L'\0') {
+    errno = folder_length == 0 ? ENOENT : EISDIR;
+    return false;
+  }
+  bool short_form = false;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (!short_form && !name_temporary(folder_length, name, false, attempt)) short_form = true;
+    if (short_form && !name_temporary(folder_length, name, true, attempt)) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    const temporary_locked locked;
+    // CREATE_NEW: never an existing file, nor a link under this name.
+    // Deletion is shared, so that the console handler can remove the file
+    // while it is open.
+    const HANDLE handle =
+        CreateFileW(g_temporary, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      g_temporary_handle = handle;
+      g_temporary_exists = true;
+      // What was opened: a new regular file, with this one name.
+      BY_HANDLE_FILE_INFORMATION information{};
+      if (GetFileType(handle) != FILE_TYPE_DISK ||
+          GetFileInformationByHandle(handle, &information) == 0 ||
+          (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+          information.nNumberOfLinks != 1) {
+        CloseHandle(g_temporary_handle);
+        g_temporary_handle = INVALID_HANDLE_VALUE;
+        DeleteFileW(g_temporary);
+        g_temporary_exists = false;
+        errno = EEXIST;
+        return false;
+      }
+      return true;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILENAME_EXCED_RANGE && !short_form) {
+      short_form = true;
+      --attempt;
+      continue;
+    }
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      errno = errno_of(error);
+      return false;
+    }
+  }
+  errno = EEXIST;
+  return false;
+}
+
+bool write_temporary(std::span<const std::uint8_t> bytes) noexcept {
+  while (!bytes.empty()) {
+    const DWORD chunk =
+        bytes.size() < (DWORD{1} << 30) ? static_cast<DWORD>(bytes.size()) : (DWORD{1} << 30);
+    DWORD written = 0;
+    if (WriteFile(g_temporary_handle, bytes.data(), chunk, &written, nullptr) == 0) {
+      set_errno_from_system();
+      return false;
+    }
+    if (written == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    bytes = bytes.subspan(written);
+  }
+  return true;
+}
+
+void set_temporary_metadata(std::uint32_t /*permissions*/, const file_status* times) noexcept {
+  // Windows files have no permission bits; their access comes from the
+  // folder they are in, as it does for a file any program creates there.
+  if (times == nullptr) return;
+  const FILETIME accessed = filetime_of(times->accessed_ns);
+  const FILETIME modified = filetime_of(times->modified_ns);
+  SetFileTime(g_temporary_handle, nullptr, &accessed, &modified);
+}
+
+bool finish_temporary() noexcept {
+  const bool flushed = FlushFileBuffers(g_temporary_handle) != 0;
+  const DWORD flush_error = GetLastError();
+  const bool closed = CloseHandle(g_temporary_handle) != 0;
+  const DWORD close_error = GetLastError();
+  g_temporary_handle = INVALID_HANDLE_VALUE;
+  if (!flushed) {
+    errno = errno_of(flush_error);
+  } else if (!closed) {
+    errno = errno_of(close_error);
+  }
+  return flushed && closed;
+}
+
+bool move_temporary_into_place(bool replace) noexcept {
+  const temporary_locked locked;
+  // Without MOVEFILE_REPLACE_EXISTING the rename fails where anything exists:
+  // the check and the rename are one step.
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (MoveFileExW(g_temporary, g_target, flags) == 0) {
+    set_errno_from_system();
+    return false;
+  }
+  g_temporary_exists = false;  // it is the output now
+  return true;
+}
+
+void remove_temporary() noexcept {
+  const temporary_locked locked;
+  const int error = errno;
+  if (g_temporary_handle != INVALID_HANDLE_VALUE) {
+    CloseHandle(g_temporary_handle);
+    g_temporary_handle = INVALID_HANDLE_VALUE;
+  }
+  if (g_temporary_exists) DeleteFileW(g_temporary);
+  g_temporary_exists = false;
+  errno = error;
+}
+
+}  // namespace mthc
