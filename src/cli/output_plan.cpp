@@ -57,19 +57,14 @@ struct output_key {
 };
 
 output_key key_of(const std::string& path) {
-#ifdef _WIN32
-  const std::size_t slash = path.find_last_of("/\\");
-#else
-  const std::size_t slash = path.find_last_of('/');
-#endif
+  const std::size_t slash = path.find_last_of(path_separators());
   output_key key;
   const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   key.name = slash == std::string::npos ? path : path.substr(slash + 1);
-#ifdef _WIN32
-  // Names differ only in case refer to one file on Windows.
-  for (char& c : key.name)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-#endif
+  if (names_ignore_case()) {
+    for (char& c : key.name)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
   key.folder = identity_of(folder.c_str());
   if (!key.folder) key.path = folder;
   return key;

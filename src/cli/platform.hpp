@@ -40,6 +40,16 @@ void use_utf8_console() noexcept;
 // prompt), when standard input is not the console, and on other systems.
 void wait_for_enter_in_own_console() noexcept;
 
+// ---- Paths ----------------------------------------------------------------
+
+// The characters that end a folder's name in a path: '/', and on Windows
+// '\\' too.
+const char* path_separators() noexcept;
+
+// Whether two names that differ only in the case of their letters name one
+// file (Windows' file systems).
+bool names_ignore_case() noexcept;
+
 // ---- Looking up files ---------------------------------------------------
 
 enum class path_kind { regular, directory, link, fifo, device, socket, other };

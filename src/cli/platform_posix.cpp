@@ -15,6 +15,14 @@ namespace mthc {
 
 // ---- The console and the standard streams ------------------------------
 
+const char* path_separators() noexcept {
+  return "/";
+}
+
+bool names_ignore_case() noexcept {
+  return false;
+}
+
 bool is_terminal(std::FILE* stream) noexcept {
   return isatty(fileno(stream)) != 0;
 }

@@ -96,6 +96,14 @@ constexpr DWORD k_share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DE
 
 // ---- The console and the standard streams ------------------------------
 
+const char* path_separators() noexcept {
+  return "/\\";
+}
+
+bool names_ignore_case() noexcept {
+  return true;
+}
+
 bool is_terminal(std::FILE* stream) noexcept {
   return _isatty(_fileno(stream)) != 0;
 }
