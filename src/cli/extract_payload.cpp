@@ -8,11 +8,12 @@
 
 namespace mthc {
 
-int extract_payload(std::span<const std::uint8_t> image, const char* path,
-                    const output_rules& rules) noexcept {
-  if (write_output_file(path, container_payload(image), rules) != 0) return 1;
+failure extract_payload(std::span<const std::uint8_t> image, const char* path,
+                        const output_rules& rules) noexcept {
+  const failure failed = write_output_file(path, container_payload(image), rules);
+  if (failed.failed()) return failed;
   std::printf("Extracted payload to %s\n", printable_name(path).c_str());
-  return 0;
+  return {};
 }
 
 }  // namespace mthc

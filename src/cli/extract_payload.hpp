@@ -8,8 +8,8 @@
 namespace mthc {
 
 // Writes the payload (every byte from offset 16) to `path` and prints the
-// success line. Returns 0, or 1 after the writer's error line.
-int extract_payload(std::span<const std::uint8_t> image, const char* path,
-                    const output_rules& rules) noexcept;
+// success line, or says why not.
+failure extract_payload(std::span<const std::uint8_t> image, const char* path,
+                        const output_rules& rules) noexcept;
 
 }  // namespace mthc

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <mthc/messages.hpp>
 
 namespace mthc {
 
@@ -34,11 +33,6 @@ void print_payload_preview(std::span<const std::uint8_t> payload) noexcept {
     }
     std::printf("\n");
   }
-}
-
-void print_container_fault(container_fault fault) noexcept {
-  if (fault != container_fault::none)
-    std::fprintf(stderr, "Error: %s\n", error_text(fault).c_str());
 }
 
 }  // namespace mthc

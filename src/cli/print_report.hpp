@@ -1,4 +1,4 @@
-// The container report, the payload preview and the container's error lines.
+// The container report and the payload preview.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +14,5 @@ void print_report(const container_header& header) noexcept;
 // A hex dump of the first 96 payload bytes at most, 16 to a line, offsets
 // counted within the payload, on standard output.
 void print_payload_preview(std::span<const std::uint8_t> payload) noexcept;
-
-// The error line of a fault on standard error (none prints nothing).
-void print_container_fault(container_fault fault) noexcept;
 
 }  // namespace mthc

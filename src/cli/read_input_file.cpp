@@ -5,7 +5,6 @@
 #include "cli/file_handle.hpp"
 #include "cli/platform.hpp"
 #include "cli/shown_name.hpp"
-#include "cli/system_error.hpp"
 
 namespace mthc {
 
@@ -33,7 +32,7 @@ read_result read_stream(std::FILE* file, const char* name, std::int64_t max_size
     if (n == 0) break;
   }
   if (std::ferror(file) != 0) {
-    print_system_error("failed reading", name);
+    result.why = system_failure("failed reading", name);
     bytes = byte_buffer{};
     return result;
   }
@@ -53,12 +52,12 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
   read_result result;
   file_handle file(open_for_reading(path));
   if (!file) {
-    print_system_error("cannot open", path);
+    result.why = system_failure("cannot open", path);
     return result;
   }
   if (seek_to(file.get(), SEEK_END) != 0) {
     if (streams == stream_input::read) return read_stream(file.get(), path, max_size, bytes);
-    print_system_error("cannot seek", path);
+    result.why = system_failure("cannot seek", path);
     return result;
   }
   // Some systems open a directory for reading, give it a meaningless size and
@@ -68,16 +67,16 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
   // refused before anything waits for its data.
   if (seek_to(file.get(), SEEK_SET) == 0 && std::fgetc(file.get()) == EOF &&
       std::ferror(file.get()) != 0) {
-    print_system_error("cannot open", path);
+    result.why = system_failure("cannot open", path);
     return result;
   }
   if (seek_to(file.get(), SEEK_END) != 0) {
-    print_system_error("cannot seek", path);
+    result.why = system_failure("cannot seek", path);
     return result;
   }
   result.size = position_of(file.get());
   if (result.size < 0) {
-    print_system_error("cannot determine size of", path);
+    result.why = system_failure("cannot determine size of", path);
     return result;
   }
   if (result.size > max_size) {
@@ -85,7 +84,7 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
     return result;
   }
   if (seek_to(file.get(), SEEK_SET) != 0) {
-    print_system_error("cannot rewind", path);
+    result.why = system_failure("cannot rewind", path);
     return result;
   }
   if (result.size == 0) {
@@ -97,7 +96,7 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
     return result;
   }
   if (std::fread(bytes.data.get(), 1, bytes.capacity, file.get()) != bytes.capacity) {
-    std::fprintf(stderr, "Error: failed reading '%s'\n", printable_name(path).c_str());
+    result.why = failure_of("failed reading '%s'", printable_name(path).c_str());
     bytes = byte_buffer{};
     return result;
   }

@@ -2,13 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <mthc/byte_buffer.hpp>
+
+#include "cli/report.hpp"
 
 namespace mthc {
 
 enum class read_status {
   ok,
-  failed,         // an error line has been printed
+  failed,         // `why` says why
   too_large,      // larger than the limit given; nothing printed, nothing read
   empty,          // the file holds no bytes; nothing printed
   out_of_memory,  // no buffer of the file's size; nothing printed
@@ -19,14 +22,16 @@ struct read_result {
   // The file's size as its position query gave it (also when too large or
   // when no buffer could be had).
   std::int64_t size = 0;
+  failure why;
 };
 
 // Whether a file that cannot seek (a pipe, a FIFO, a terminal) is read to its
 // end or refused.
 enum class stream_input { refused, read };
 
-// Reads the file at `path` into `bytes` (length = file size). The steps, and
-// the error lines printed for them: "cannot open" (also for a directory),
+// Reads the file at `path` into `bytes` (length = file size). Nothing is
+// printed. The steps, and the failures they give: "cannot open" (also for a
+// directory),
 // "cannot seek" (unless streams are read), "cannot determine size of",
 // "cannot rewind", each with the system's text; "failed reading" without.
 // Positions are 64-bit on every system. `bytes` is empty unless the result
@@ -35,8 +40,8 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
                             stream_input streams = stream_input::refused) noexcept;
 
 // Reads `file` from where it is to its end, at most `max_size` bytes
-// (`size` is then max_size + 1 and the result too_large). A read error
-// prints "failed reading '<name>'" with the system's text.
+// (`size` is then max_size + 1 and the result too_large). A read error is
+// "failed reading '<name>'" with the system's text.
 read_result read_stream(std::FILE* file, const char* name, std::int64_t max_size,
                         byte_buffer& bytes) noexcept;
 

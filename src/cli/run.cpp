@@ -1,7 +1,7 @@
 #include "cli/run.hpp"
 
-#include <cstdio>
 #include <mthc/container.hpp>
+#include <mthc/messages.hpp>
 #include <span>
 
 #include "cli/decompress_to_midi.hpp"
@@ -33,8 +33,8 @@ int run_steps(int argc, const char* const* argv) noexcept {
       print_usage(program_name);
       return 0;
     case parse_action::unexpected_argument:
-      std::fprintf(stderr, "Error: unexpected argument '%s'\n",
-                   printable_name(parsed.unexpected).c_str());
+      report_error(
+          failure_of("unexpected argument '%s'", printable_name(parsed.unexpected).c_str()));
       print_usage(program_name);
       return 1;
     case parse_action::usage_error:
@@ -44,10 +44,13 @@ int run_steps(int argc, const char* const* argv) noexcept {
   const run_options& options = parsed.options;
 
   byte_buffer image;
-  if (!load_container(options.input_path, image)) return 1;
+  if (const failure failed = load_container(options.input_path, image); failed.failed()) {
+    report_error(failed);
+    return 1;
+  }
   const std::span<const std::uint8_t> bytes = image.used();
   if (const container_fault fault = check_container(bytes); fault != container_fault::none) {
-    print_container_fault(fault);
+    report_error(error_text(fault));
     return 1;
   }
 
@@ -59,13 +62,15 @@ int run_steps(int argc, const char* const* argv) noexcept {
   const bool container_known = look_up(options.input_path, links::followed, container);
   const output_rules rules{output_program::mthc, true, true,
                            container_known ? &container : nullptr};
-  if (options.extract_path != nullptr && extract_payload(bytes, options.extract_path, rules) != 0) {
-    return 1;
+  failure failed;
+  if (options.extract_path != nullptr) failed = extract_payload(bytes, options.extract_path, rules);
+  // A failed extraction means no conversion.
+  if (!failed.failed() && options.decompress_path != nullptr) {
+    failed = decompress_to_midi(bytes, options.decompress_path, rules);
   }
-  if (options.decompress_path != nullptr) {
-    return decompress_to_midi(bytes, options.decompress_path, rules);
-  }
-  return 0;
+  if (!failed.failed()) return 0;
+  report_error(failed);
+  return 1;
 }
 
 }  // namespace

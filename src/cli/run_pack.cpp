@@ -56,10 +56,10 @@ struct pack_run {
   listing_totals totals;
 
   void error(const std::string& name, const std::string& text) const {
-    std::fprintf(stderr, "Error: %s: %s\n", name.c_str(), text.c_str());
+    report_file_error(name, text);
   }
   void warning(const std::string& name, const std::string& text) const {
-    if (!options.quiet) std::fprintf(stderr, "Warning: %s: %s\n", name.c_str(), text.c_str());
+    if (!options.quiet) report_file_warning(name, text);
   }
 
   // Reads an input whole; false after an error line.
@@ -81,6 +81,7 @@ struct pack_run {
       case read_status::empty:
         return true;
       case read_status::failed:
+        report_error(read.why);
         return false;
       case read_status::too_large:
         error(display_name(input), app::input_too_large_text());
@@ -118,7 +119,9 @@ struct pack_run {
       return false;
     }
     // Refused before the work rather than after it (the write checks again).
-    return output_allowed(path.c_str(), output_rules_for(nullptr));
+    const failure refused = output_allowed(path.c_str(), output_rules_for(nullptr));
+    if (refused.failed()) report_error(refused);
+    return !refused.failed();
   }
 
   // A name beside the input is the program's choice; -o's is the user's.
@@ -140,7 +143,10 @@ struct pack_run {
     // The output gets the input's permission bits and times.
     file_status status;
     const bool known = !is_standard_stream(input) && look_up(input, links::followed, status);
-    return write_output_file(path.c_str(), bytes, output_rules_for(known ? &status : nullptr)) == 0;
+    const failure failed =
+        write_output_file(path.c_str(), bytes, output_rules_for(known ? &status : nullptr));
+    if (failed.failed()) report_error(failed);
+    return !failed.failed();
   }
 
   static std::string output_display(const std::string& path) {

@@ -6,14 +6,13 @@
 
 #include "cli/file_handle.hpp"
 #include "cli/shown_name.hpp"
-#include "cli/system_error.hpp"
 
 namespace mthc {
 
 namespace {
 
 enum class route {
-  refused,    // an error line has been printed
+  refused,    // `why` says why
   direct,     // a device or FIFO the user named, written as it is
   temporary,  // a new file, renamed into place
 };
@@ -22,14 +21,17 @@ struct target_check {
   route how = route::temporary;
   // The permission bits of the regular file that the output replaces.
   std::optional<std::uint32_t> replaced_permissions;
+  failure why;
 };
 
-constexpr target_check k_refused{route::refused, std::nullopt};
-constexpr target_check k_direct{route::direct, std::nullopt};
+target_check refused(const failure& why) noexcept {
+  return {route::refused, std::nullopt, why};
+}
 
-void print_exists(const char* path) noexcept {
-  std::fprintf(stderr, "Error: '%s' already exists; use -f to overwrite it\n",
-               printable_name(path).c_str());
+constexpr target_check k_direct{route::direct, std::nullopt, {}};
+
+failure exists(const char* path) noexcept {
+  return failure_of("'%s' already exists; use -f to overwrite it", printable_name(path).c_str());
 }
 
 const char* special_kind_name(path_kind kind) noexcept {
@@ -62,29 +64,23 @@ target_check check_target(const char* path, const output_rules& rules) noexcept 
   switch (kind) {
     case path_kind::directory:
       errno = EISDIR;
-      print_system_error("cannot create", path);
-      return k_refused;
+      return refused(system_failure("cannot create", path));
     case path_kind::regular:
     case path_kind::link:
-      if (!rules.replace) {
-        print_exists(path);
-        return k_refused;
-      }
+      if (!rules.replace) return refused(exists(path));
       if (kind == path_kind::link) return {};
       if (rules.program == output_program::mthc && !may_write(path)) {
         errno = EACCES;
-        print_system_error("cannot create", path);
-        return k_refused;
+        return refused(system_failure("cannot create", path));
       }
-      return {route::temporary, entry.permissions};
+      return {route::temporary, entry.permissions, {}};
     case path_kind::fifo:
     case path_kind::device:
     case path_kind::socket:
     case path_kind::other:
       if (rules.named_by_user) return k_direct;
-      std::fprintf(stderr, "Error: '%s' is a %s, not a regular file; it is not overwritten\n",
-                   printable_name(path).c_str(), special_kind_name(kind));
-      return k_refused;
+      return refused(failure_of("'%s' is a %s, not a regular file; it is not overwritten",
+                                printable_name(path).c_str(), special_kind_name(kind)));
   }
   return {};
 }
@@ -98,40 +94,37 @@ std::uint32_t output_permissions(const output_rules& rules, const target_check& 
   return wanted & ~creation_mask();
 }
 
-void print_write_failure(const char* path, const output_rules& rules) noexcept {
+failure write_failure(const char* path, const output_rules& rules) noexcept {
   // The report tool's short write carries no system text.
   if (rules.program == output_program::mthc) {
-    std::fprintf(stderr, "Error: failed writing '%s'\n", printable_name(path).c_str());
-  } else {
-    print_system_error("failed writing", path);
+    return failure_of("failed writing '%s'", printable_name(path).c_str());
   }
+  return system_failure("failed writing", path);
 }
 
-enum class direct_result { written, failed, not_a_device };
+struct direct_result {
+  // A regular file took the device's place since the check: it is not
+  // written through, but replaced as any other.
+  bool not_a_device = false;
+  failure why;
+};
 
 direct_result write_directly(const char* path, std::span<const std::uint8_t> bytes,
                              const output_rules& rules) noexcept {
   path_kind kind = path_kind::other;
   file_handle file(open_device_for_writing(path, kind));
   if (!file) {
-    // A regular file took the device's place since the check: it is not
-    // written through, but replaced as any other.
-    if (kind == path_kind::regular) return direct_result::not_a_device;
-    print_system_error("cannot create", path);
-    return direct_result::failed;
+    if (kind == path_kind::regular) return {true, {}};
+    return {false, system_failure("cannot create", path)};
   }
   if ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) ||
       (rules.program == output_program::mthc_pack && std::fflush(file.get()) != 0)) {
-    print_write_failure(path, rules);
-    return direct_result::failed;  // closed by the handle, its result ignored
+    return {false, write_failure(path, rules)};  // closed by the handle, its result ignored
   }
   // Buffered data reaches the device here, so a full disk often shows up
   // only now.
-  if (std::fclose(file.release()) != 0) {
-    print_system_error("failed closing", path);
-    return direct_result::failed;
-  }
-  return direct_result::written;
+  if (std::fclose(file.release()) != 0) return {false, system_failure("failed closing", path)};
+  return {};
 }
 
 // Removes the temporary file on every way out, unless it became the output.
@@ -142,60 +135,44 @@ struct temporary_guard {
   ~temporary_guard() { remove_temporary(); }
 };
 
-int write_through_temporary(const char* path, std::span<const std::uint8_t> bytes,
-                            const output_rules& rules, const target_check& check) noexcept {
+failure write_through_temporary(const char* path, std::span<const std::uint8_t> bytes,
+                                const output_rules& rules, const target_check& check) noexcept {
   const bool report_tool = rules.program == output_program::mthc;
-  if (!create_temporary_beside(path)) {
-    print_system_error("cannot create", path);
-    return 1;
-  }
+  if (!create_temporary_beside(path)) return system_failure("cannot create", path);
   const temporary_guard guard;
-  if (!write_temporary(bytes)) {
-    print_write_failure(path, rules);
-    return 1;
-  }
+  if (!write_temporary(bytes)) return write_failure(path, rules);
   set_temporary_metadata(output_permissions(rules, check), report_tool ? nullptr : rules.input);
   if (!finish_temporary()) {
-    print_system_error(report_tool ? "failed closing" : "failed writing", path);
-    return 1;
+    return system_failure(report_tool ? "failed closing" : "failed writing", path);
   }
   if (!move_temporary_into_place(rules.replace)) {
-    if (errno == EEXIST && !rules.replace) {
-      print_exists(path);
-    } else {
-      print_system_error(report_tool ? "cannot create" : "cannot replace", path);
-    }
-    return 1;
+    if (errno == EEXIST && !rules.replace) return exists(path);
+    return system_failure(report_tool ? "cannot create" : "cannot replace", path);
   }
-  return 0;
+  return {};
 }
 
 }  // namespace
 
-bool output_allowed(const char* path, const output_rules& rules) noexcept {
-  return check_target(path, rules).how != route::refused;
+failure output_allowed(const char* path, const output_rules& rules) noexcept {
+  return check_target(path, rules).why;
 }
 
-int write_output_file(const char* path, std::span<const std::uint8_t> bytes,
-                      const output_rules& rules) noexcept {
+failure write_output_file(const char* path, std::span<const std::uint8_t> bytes,
+                          const output_rules& rules) noexcept {
   const target_check check = check_target(path, rules);
   switch (check.how) {
     case route::refused:
-      return 1;
-    case route::direct:
-      switch (write_directly(path, bytes, rules)) {
-        case direct_result::written:
-          return 0;
-        case direct_result::failed:
-          return 1;
-        case direct_result::not_a_device:
-          return write_through_temporary(path, bytes, rules, {});
-      }
-      return 1;
+      return check.why;
+    case route::direct: {
+      const direct_result direct = write_directly(path, bytes, rules);
+      if (!direct.not_a_device) return direct.why;
+      return write_through_temporary(path, bytes, rules, {});
+    }
     case route::temporary:
       return write_through_temporary(path, bytes, rules, check);
   }
-  return 1;
+  return {};
 }
 
 }  // namespace mthc

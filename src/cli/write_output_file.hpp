@@ -15,6 +15,7 @@
 #include <span>
 
 #include "cli/platform.hpp"
+#include "cli/report.hpp"
 
 namespace mthc {
 
@@ -46,14 +47,14 @@ struct output_rules {
 };
 
 // Whether `path` may be written under `rules`, checked before the work is
-// done (the write checks again): false after the error line that the write
-// would print ("already exists", a FIFO, device or socket, a folder).
-bool output_allowed(const char* path, const output_rules& rules) noexcept;
+// done (the write checks again): the refusal that the write would give
+// ("already exists", a FIFO, device or socket, a folder), or none.
+failure output_allowed(const char* path, const output_rules& rules) noexcept;
 
-// Writes `bytes` to `path`. Returns 0, or 1 after printing one error line:
-// a refusal of output_allowed, or a failed create, write, flush or rename,
-// with the system's reason where it has one. Prints no success line.
-int write_output_file(const char* path, std::span<const std::uint8_t> bytes,
-                      const output_rules& rules) noexcept;
+// Writes `bytes` to `path`, or says why not: a refusal of output_allowed, or
+// a failed create, write, flush or rename, with the system's reason where it
+// has one. Prints nothing.
+failure write_output_file(const char* path, std::span<const std::uint8_t> bytes,
+                          const output_rules& rules) noexcept;
 
 }  // namespace mthc
