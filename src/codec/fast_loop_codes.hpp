@@ -223,6 +223,9 @@ struct loop_tables {
 constexpr loop_tables k_loop_tables = {k_match_heads, k_length_codes, k_unread_bits};
 
 // ---- Using flag bits ----
+//
+// How the cursor moves past the bits of a code: here rather than with the
+// cursor, as the unread bits of a flag byte come from the loop's tables.
 
 // Uses the first `n` bits of `window` (taken at the cursor), n >= 1. A code
 // that reaches past the current flag byte makes the byte its last bit is in
