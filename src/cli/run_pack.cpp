@@ -45,10 +45,6 @@ std::string display_name(const char* input) {
   return is_standard_stream(input) ? k_standard_input : shown_name(input);
 }
 
-std::string shown(const std::string& path) {
-  return shown_name(path);
-}
-
 struct pack_run {
   const pack_arguments& options;
   // The files this run reads: none of them is ever written.
@@ -115,7 +111,7 @@ struct pack_run {
           return path == other;
         }) != options.inputs.end()) {
       std::fprintf(stderr, "Error: '%s' is an input of this run; it is not overwritten\n",
-                   shown(path).c_str());
+                   shown_name(path).c_str());
       return false;
     }
     // Refused before the work rather than after it (the write checks again).
@@ -150,7 +146,7 @@ struct pack_run {
   }
 
   static std::string output_display(const std::string& path) {
-    return path.empty() ? k_standard_output : shown(path);
+    return path.empty() ? k_standard_output : shown_name(path);
   }
 
   // Packs a block at a time. On a terminal, packing at the best level that
