@@ -1,6 +1,5 @@
 #include "midi/read_midi_file.hpp"
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -75,26 +74,26 @@ struct planned_repair {
   track_repair repair;
 };
 
-// Notes the repair of track `track` at `offset` in the file, if it needs one;
-// `cut` is the number of bytes of its chunk that the file lacks (0 for a
-// whole chunk).
-void plan_repair(std::span<const std::uint8_t> data, std::size_t track, std::size_t offset,
-                 std::size_t chunk_offset, std::size_t cut, std::vector<midi_change>& changes,
+// Notes the repair of track `track`, whose chunk is at `chunk_offset` in the
+// file, if it needs one; `cut` is the number of bytes of its data that the
+// file lacks (0 for a whole chunk).
+void plan_repair(std::span<const std::uint8_t> data, std::size_t track, std::size_t chunk_offset,
+                 std::size_t cut, std::vector<midi_change>& changes,
                  std::vector<planned_repair>& repairs) {
-  track_repair repair;
-  // A whole chunk without data stays empty; data cut to nothing is closed.
-  if (!data.empty()) {
-    repair = plan_track_repair(data);
-  } else if (cut != 0) {
-    repair.needed = true;
-    repair.suffix_size = format::k_end_of_track_event.size();
-    std::copy_n(format::k_end_of_track_event.begin(), repair.suffix_size, repair.suffix.begin());
-  }
+  // A whole chunk without data stays empty (the conversion writes such a
+  // track as an end-of-track event); data cut to nothing gets one.
+  const track_repair repair = data.empty() && cut == 0 ? track_repair{} : plan_track_repair(data);
   if (cut != 0) {
     note_change(changes,
                 {midi_change_kind::track_cut_by_end_of_file, chunk_offset, cut, 0, {}, track, 1});
   } else if (repair.needed) {
-    note_change(changes, {repair.kind, offset + repair.offset, repair.value, 0, {}, track, 1});
+    note_change(changes, {repair.kind,
+                          chunk_offset + k_chunk_header_size + repair.offset,
+                          repair.value,
+                          0,
+                          {},
+                          track,
+                          1});
   }
   if (repair.needed) repairs.push_back({track, data, repair});
 }
@@ -176,8 +175,8 @@ midi_file read_file(std::span<const std::uint8_t> bytes, const midi_read_options
             smf.subspan(offset + k_chunk_header_size, present);
         result.tracks.push_back(data);
         if (options.repair_tracks) {
-          plan_repair(data, result.tracks.size() - 1, base + offset + k_chunk_header_size,
-                      base + offset, length - present, chunk_changes, repairs);
+          plan_repair(data, result.tracks.size() - 1, base + offset, length - present,
+                      chunk_changes, repairs);
         }
       }
       if (!fits) break;
