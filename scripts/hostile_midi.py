@@ -17,7 +17,6 @@ Without --mthc-pack the release preset is configured and built first.
 
 import argparse
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -25,6 +24,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "cli"))
 from midi_builder import chunk, midi_file, tune_track  # noqa: E402
+from measured_run import parse_time_v, release_tool  # noqa: E402
 
 WALL_LIMIT_S = 10.0
 RSS_LIMIT_KB = 256 * 1024
@@ -47,28 +47,12 @@ def files():
     ]
 
 
-def parse_time_v(text):
-    wall = re.search(r"Elapsed \(wall clock\) time \(h:mm:ss or m:ss\): (\S+)", text).group(1)
-    seconds = 0.0
-    for p in wall.split(":"):
-        seconds = seconds * 60 + float(p)
-    rss = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", text).group(1))
-    return seconds, rss
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--mthc-pack", help="the mthc-pack executable (default: build the release preset)")
     options = parser.parse_args()
 
-    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    tool = options.mthc_pack
-    if not tool:
-        subprocess.run(["cmake", "--preset", "release"], cwd=root, check=True, stdout=subprocess.DEVNULL)
-        subprocess.run(["cmake", "--build", "--preset", "release", "--target", "mthc-pack", "-j2"], cwd=root,
-                       check=True, stdout=subprocess.DEVNULL)
-        tool = os.path.join(root, "build", "release", "src", "mthc-pack")
-    tool = os.path.abspath(tool)
+    tool = os.path.abspath(options.mthc_pack or release_tool("mthc-pack"))
 
     work = tempfile.mkdtemp(prefix="mthc-hostile-midi-")
     rows, failed = [], []
