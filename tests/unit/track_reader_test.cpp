@@ -130,9 +130,13 @@ TEST(TrackReader, MetaEventsReadAsMidoReadsThem) {
   };
   for (const meta_case& c : cases) {
     for (std::uint8_t length = 0; length < 6; ++length) {
-      bytes track = {0x00, 0xFF, c.type, length};
-      track.resize(track.size() + length, 0);
-      test::append(track, from_hex("00 ff 2f 00"));
+      // The event (its data zeros), then end-of-track.
+      bytes track(4 + length + 4, 0);
+      track[1] = 0xFF;
+      track[2] = c.type;
+      track[3] = length;
+      track[4 + length + 1] = 0xFF;
+      track[4 + length + 2] = 0x2F;
       const track_check got = check_track(track);
       EXPECT_EQ(got.error == E::none, c.readable[length] == 'y')
           << "type " << int{c.type} << ", " << int{length} << " bytes";
