@@ -103,11 +103,6 @@ enum class midi_change_kind {
   track_cut_by_end_of_file,
 };
 
-// Whether the change is one of a track (named in midi_change::track).
-constexpr bool is_track_change(midi_change_kind kind) noexcept {
-  return kind >= midi_change_kind::end_of_track_added;
-}
-
 // One kind of change: its first occurrence in the file, and how many there
 // are. The fields that a kind does not name stay 0.
 struct midi_change {

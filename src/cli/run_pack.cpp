@@ -159,7 +159,7 @@ struct pack_run {
     using clock = std::chrono::steady_clock;
     const clock::time_point start = clock::now();
     packer job = start_packing(smf, packing);
-    int shown = -1;
+    int shown_percent = -1;
     while (continue_packing(job)) {
       if (clock::now() - start < std::chrono::seconds(1)) continue;
       const pack_progress progress = packing_progress(job);
@@ -167,12 +167,12 @@ struct pack_run {
                               ? 0
                               : static_cast<int>(100.0 * static_cast<double>(progress.done) /
                                                  static_cast<double>(progress.total));
-      if (percent == shown) continue;
+      if (percent == shown_percent) continue;
       std::fprintf(stderr, "\rPacking %s: %3d%%", name.c_str(), percent);
       std::fflush(stderr);
-      shown = percent;
+      shown_percent = percent;
     }
-    if (shown >= 0) {
+    if (shown_percent >= 0) {
       std::fprintf(stderr, "\r%*s\r", static_cast<int>(name.size()) + 14, "");
       std::fflush(stderr);
     }

@@ -18,7 +18,7 @@ struct note_ticks {
 std::uint64_t read_notes(std::span<const std::uint8_t> track, std::uint32_t index,
                          std::vector<note_ticks>& ticks, std::vector<note>& notes) {
   // The notes sounding, per channel and key, earliest first.
-  std::vector<std::vector<std::size_t>> sounding(16 * 128);
+  std::vector<std::vector<std::size_t>> sounding(std::size_t{16} * 128);
   track_reader reader{track};
   track_event event;
   std::uint64_t tick = 0;
