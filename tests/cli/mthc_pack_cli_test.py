@@ -12,6 +12,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from block_stream import single_block_container  # noqa: E402
 from cli_harness import Case, into_a_full_device, main  # noqa: E402
 from midi_builder import chunk, midi_file, tune_track, variable_length  # noqa: E402
 
@@ -287,6 +288,12 @@ BROKEN_AT = len(BROKEN_TRACK) - 4 - 3 - len(variable_length(track_facts(BROKEN_T
 UNREADABLE_TRACK = tune_track(3, 1, 4)[:3] + b"\x00\xf4" + tune_track(3, 1, 4)[3:]
 UNREADABLE = midi_file([TEMPO, UNREADABLE_TRACK])
 SONG_LAST_AT = len(SONG) - len(SONG_TRACKS[-1]) - 8
+# A container made elsewhere: one literal-only block holding the stream
+# header and one record, a track without end-of-track.
+UNCLOSED_TRACK = b"\x00\x90\x3c\x40\x60\x80\x3c\x00"
+UNCLOSED = single_block_container(b"MThp\0\0\0\x06\0\x00\0\x01\0\x60\0\0" + b"\0\0\x01\0"
+                                  + len(UNCLOSED_TRACK).to_bytes(2, "big") + UNCLOSED_TRACK)
+UNCLOSED_MIDI = midi_file([UNCLOSED_TRACK], fmt=0, division=0x60)
 JUNK = SONG + chunk(b"JUNK", b"") * 100000
 
 
@@ -634,6 +641,14 @@ def cases():
              stdout="Unpacked MThc u.mthc into MIDI u.mid (%d bytes)\n" % len(UNREADABLE),
              stderr="Warning: u.mthc: track 1: undefined status byte at offset 4; unpacked as it is stored\n",
              expect_files={"u.mid": UNREADABLE}, **PACK),
+        Case("-d of a container made elsewhere, a track without end-of-track", ["-d", "x.mthc"], 1,
+             files={"x.mthc": UNCLOSED}, stdout="",
+             stderr="Error: x.mthc: track 0: no end-of-track event at offset 8; mthc-pack -d --as-is unpacks it "
+                    "as it is stored\n", only_files=["x.mthc"], **PACK),
+        Case("--as-is unpacks it as it is stored, without -d", ["--as-is", "-c", "x.mthc"], 0,
+             files={"x.mthc": UNCLOSED}, stdout=UNCLOSED_MIDI,
+             stderr="Warning: x.mthc: track 0: no end-of-track event at offset 8; unpacked as it is stored\n",
+             only_files=["x.mthc"], **PACK),
         Case("--as-is with -t", ["-t", "--as-is", "u.mthc"], 1, stdout="",
              stderr="Error: option '--as-is' goes with unpacking, not with -t or -l\n" + PACK_USAGE, **PACK),
         Case("--strict: a track that does not read", ["--strict", "u.mid"], 1, files={"u.mid": UNREADABLE},
