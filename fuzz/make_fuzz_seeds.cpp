@@ -312,6 +312,8 @@ std::vector<named> midi_tracks() {
       {"no_running_status", mthc::test::from_hex("00 ff 01 00 00 3c 40 00 ff 2f 00")},
       {"undefined_status", mthc::test::from_hex("00 90 3c 40 00 f4 00 ff 2f 00")},
       {"payload_past_end", mthc::test::from_hex("00 f0 ff ff ff 7f 00")},
+      {"end_of_track_cut_short", mthc::test::from_hex("00 90 3c 40 83 60 ff 2f")},
+      {"port_prefix_without_data", mthc::test::from_hex("00 ff 21 00 00 ff 2f 00")},
   };
   out.insert(out.end(), faults.begin(), faults.end());
   // A generated track cut in the middle of an event, and one with bytes

@@ -14,7 +14,6 @@ Without --mthc the release preset is configured and built first.
 
 import argparse
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -22,6 +21,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "cli"))
 from block_stream import BitWriter  # noqa: E402
+from measured_run import parse_time_v, release_tool  # noqa: E402
 
 WALL_LIMIT_S = 1.0
 RSS_LIMIT_KB = 256 * 1024
@@ -128,30 +128,13 @@ def bombs():
     return out
 
 
-def parse_time_v(text):
-    wall = re.search(r"Elapsed \(wall clock\) time \(h:mm:ss or m:ss\): (\S+)", text).group(1)
-    parts = [float(p) for p in wall.split(":")]
-    seconds = 0.0
-    for p in parts:
-        seconds = seconds * 60 + p
-    rss = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", text).group(1))
-    return seconds, rss
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--mthc", help="the mthc executable (default: build the release preset)")
     parser.add_argument("--keep", help="write the containers to this directory and keep them")
     options = parser.parse_args()
 
-    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    mthc = options.mthc
-    if not mthc:
-        subprocess.run(["cmake", "--preset", "release"], cwd=root, check=True, stdout=subprocess.DEVNULL)
-        subprocess.run(["cmake", "--build", "--preset", "release", "--target", "mthc", "-j2"], cwd=root,
-                       check=True, stdout=subprocess.DEVNULL)
-        mthc = os.path.join(root, "build", "release", "src", "mthc")
-    mthc = os.path.abspath(mthc)
+    mthc = os.path.abspath(options.mthc or release_tool("mthc"))
 
     work = options.keep or tempfile.mkdtemp(prefix="mthc-bombs-")
     os.makedirs(work, exist_ok=True)

@@ -31,9 +31,16 @@ namespace mthc {
 // Why a MIDI file was not packed.
 std::string error_text(const pack_result& result) noexcept;
 
-// What a successful pack says: a line per change, one for the tracks without
-// data, and one for the first track that does not read (in that order).
+// What a successful pack says: a line per kind of change (with its count),
+// one for the tracks without data, then the lines of packed_as_is_texts (in
+// that order).
 std::vector<std::string> warning_texts(const pack_result& result) noexcept;
+
+// What was packed as it is although unpacking will refuse it: a line for a
+// format other than 0, 1 and 2, and one for the first track that does not
+// read. The front ends add how to get such a file back
+// (unpack_options::as_is).
+std::vector<std::string> packed_as_is_texts(const pack_result& result) noexcept;
 
 // The parts of warning_texts: one change the reader made to a MIDI file;
 // the tracks without data, which come back as a lone end-of-track event, on

@@ -24,14 +24,34 @@
 // - a track count that disagrees with the "MTrk" chunks present is set to
 //   the number of chunks.
 //
-// What cannot be taken stays an error: an "MThd" chunk shorter than 6 bytes,
-// an "MTrk" chunk that runs past the end (a track cut short loses music), and
-// more tracks than the 16-bit track count holds.
+// and, unless midi_read_options::repair_tracks is off, the tracks as a
+// player plays them (a player stops a track at its end-of-track event, or at
+// the end of its data):
+//
+// - a track that ends without an end-of-track event gets one;
+// - bytes after a track's end-of-track event are dropped;
+// - an end-of-track event cut short is completed;
+// - a track that ends inside an event loses that event and gets an
+//   end-of-track event;
+// - an "MTrk" chunk that runs past the end of the file (a file cut short) is
+//   taken as far as the file holds it, and repaired as above.
+//
+// A track without data stays empty, and a track with any other fault (an
+// undefined status byte, say: see track_reader.hpp) stays as it is: players
+// do not get past such faults in the same way.
+//
+// What cannot be taken stays an error: an "MThd" chunk shorter than 6 bytes
+// or running past the end, and more tracks than the 16-bit track count holds.
+//
+// Many changes of one kind (a file of millions of empty foreign chunks, say)
+// are noted once, with their count: the result's size follows what the file
+// holds of music, not the number of its chunks.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -59,22 +79,52 @@ enum class midi_change_kind {
   // The header (its track count at `offset`) declares `value` tracks, the
   // file has `chunk_count` "MTrk" chunks: the count is set to `chunk_count`.
   track_count_corrected,
+
+  // The track changes (midi_read_options::repair_tracks). Each names the
+  // track, counted from 0 in file order, in `track`.
+
+  // The track ends at `offset` without an end-of-track event after its last
+  // event: one is added (00 FF 2F 00, `value` 4 bytes).
+  end_of_track_added,
+  // The `value` bytes at `offset`, after the track's end-of-track event, are
+  // dropped.
+  bytes_after_end_of_track_dropped,
+  // The track's end-of-track event, at `offset`, is cut short: the `value`
+  // bytes that it lacks are added.
+  end_of_track_completed,
+  // The track ends inside the event at `offset`, of which `value` bytes are
+  // there: they are dropped, and an end-of-track event is added.
+  partial_event_dropped,
+  // The file ends inside the track's "MTrk" chunk, at `offset`: `value`
+  // bytes of the data that its length declares are missing. The track is
+  // taken as far as the file holds it, and repaired as the kinds above
+  // repair it: its whole events are kept and it gets an end-of-track event
+  // (unless another fault stops it before).
+  track_cut_by_end_of_file,
 };
 
+// One kind of change: its first occurrence in the file, and how many there
+// are. The fields that a kind does not name stay 0.
 struct midi_change {
   midi_change_kind kind = midi_change_kind::riff_unwrapped;
   std::size_t offset = 0;
   std::size_t value = 0;
   std::size_t chunk_count = 0;
   std::array<char, 4> tag{};
+  std::size_t track = 0;
+  // How many times the file has this kind of change (chunks dropped, tracks
+  // repaired); the fields above describe the first, in file order.
+  std::size_t count = 1;
 };
 
 enum class midi_error {
   none,
   not_midi,          // neither "MThd" nor a RIFF "RMID" file holding one at the start
   header_too_short,  // the "MThd" chunk at `offset` has the length `value`, less than 6
-  chunk_past_end,    // the header (`offset` 0), or the "MTrk" chunk at `offset`, runs past the end
-  too_many_tracks,   // `chunk_count` "MTrk" chunks, more than 65535
+  // The header (`offset` 0) runs past the end; or, when tracks are not
+  // repaired, the "MTrk" chunk at `offset` does.
+  chunk_past_end,
+  too_many_tracks,  // `chunk_count` "MTrk" chunks, more than 65535
   out_of_memory,
 };
 
@@ -108,14 +158,29 @@ struct midi_file {
   std::size_t chunk_count = 0;
 
   midi_header header;
-  // The data of every "MTrk" chunk, in file order: views into the bytes read.
+  // The data of every "MTrk" chunk, in file order: views into the bytes
+  // read, but for repaired tracks, which view `repaired_tracks`.
   std::vector<std::span<const std::uint8_t>> tracks;
-  // What was changed, in file order.
+  // What was changed: each kind once (with its count), in the order of its
+  // first occurrence in the file.
   std::vector<midi_change> changes;
+  // The bytes of the repaired tracks, on the heap: moving or copying the
+  // midi_file keeps them where they are, so `tracks` stays valid in a move
+  // or copy for as long as one of them lives (a copy shares the bytes).
+  std::shared_ptr<const std::vector<std::uint8_t>> repaired_tracks;
+};
+
+struct midi_read_options {
+  // Take the tracks as players play them (the track changes above); when
+  // off, every track is its chunk's data as stored, and an "MTrk" chunk that
+  // runs past the end of the file is the error chunk_past_end: the file as
+  // it is, for a check or a listing of what it holds.
+  bool repair_tracks = true;
 };
 
 // Splits `bytes` into its header and tracks, or names the error. The result
 // views `bytes`, which must outlive it. Never throws.
-midi_file read_midi_file(std::span<const std::uint8_t> bytes) noexcept;
+midi_file read_midi_file(std::span<const std::uint8_t> bytes,
+                         const midi_read_options& options = {}) noexcept;
 
 }  // namespace mthc

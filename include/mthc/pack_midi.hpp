@@ -3,7 +3,7 @@
 //
 //   mthc::pack_result p = mthc::pack_midi(midi_bytes, {mthc::encode_level::best});
 //   if (p.error == mthc::pack_error::none) save(p.container);
-//   for (const mthc::midi_change& c : p.changes) warn(c);  // what will not come back
+//   for (const std::string& w : mthc::warning_texts(p)) warn(w);  // messages.hpp
 //
 // Packing a large file at the best level takes seconds; to show progress, do
 // it a block at a time:
@@ -48,7 +48,7 @@ enum class pack_error {
   // without a "data" chunk that begins with "MThd".
   not_midi,
   header_too_short,  // the "MThd" chunk at `offset` has the length `value`, less than 6
-  chunk_past_end,    // the header, or the "MTrk" chunk at `offset`, runs past the end
+  chunk_past_end,    // the "MThd" chunk runs past the end
   // Track `value` holds data beyond the reach of a block; or the file has
   // `chunk_count` "MTrk" chunks, more than a 16-bit track count holds (and
   // `value` is 65535, the first track beyond it).
@@ -56,20 +56,36 @@ enum class pack_error {
   too_much_data,  // the `value` bytes of track data do not fit 255 blocks
   out_of_memory,
   // With pack_options::strict, each change that the conversion would not
-  // give back (see midi_change_kind in midi_file.hpp) is an error instead, with the details
-  // of the first change in file order. The errors above come first: they
-  // stop lenient packing too.
+  // give back (see midi_change_kind in midi_file.hpp) is an error instead,
+  // with the details of the first change in file order; then a track
+  // without data, then the music that unpacking refuses (which lenient
+  // packing packs as it is). The errors above come first: they stop lenient
+  // packing too.
   riff_wrapper,          // the file is a RIFF "RMID" file; the MIDI file is at `offset`
   header_length,         // the "MThd" chunk's length is `value`, more than 6
   foreign_chunk,         // the chunk at `offset`, tagged `tag`, `value` bytes, is not "MTrk"
   trailing_bytes,        // `value` bytes at `offset` follow the last chunk
   track_count_mismatch,  // the header declares `value` tracks, the file has `chunk_count`
+  // Track `track` (as midi_change_kind names them, with `offset` and
+  // `value` as there): has no end-of-track event; has `value` bytes after
+  // it; has it cut short; ends inside an event; is cut short by the end of
+  // the file.
+  missing_end_of_track,
+  bytes_after_end_of_track,
+  end_of_track_cut_short,
+  event_cut_short,
+  track_cut_by_end_of_file,
+  empty_track,       // track `track` has no data (it would come back as 00 FF 2F 00)
+  unknown_format,    // the header's format, `value`, is not 0, 1 or 2
+  track_unreadable,  // `unreadable_track` names the track and its fault
 };
 
 struct pack_options {
   encode_level level = encode_level::best;
-  // Refuse every file that would not convert back byte for byte (tracks
-  // without data aside, see pack_result::empty_tracks), rather than change it.
+  // Refuse every file that would not come back from unpack_container
+  // (unpack.hpp) byte for byte, rather than change it or pack what that
+  // refuses: a file packs with strict exactly when unpacking its container
+  // gives the file back as it is.
   bool strict = false;
 };
 
@@ -80,14 +96,21 @@ struct pack_result {
   std::size_t value = 0;
   std::size_t chunk_count = 0;
   std::array<char, 4> tag{};
-  // What was changed, in file order (none with strict).
+  std::size_t track = 0;
+  // What was changed: each kind once, with its count, in file order (none
+  // with strict).
   std::vector<midi_change> changes;
   // Tracks without data. The conversion gives such a track back as the
   // 4-byte end-of-track event 00 FF 2F 00, not empty.
   std::vector<std::size_t> empty_tracks;
-  // The first track with data that does not read as MIDI events to its
-  // end-of-track. It is packed as it is; a check of the container (see
-  // unpack.hpp) will find the same fault.
+  // What unpacking refuses (unpack_error::midi_header_unreadable and
+  // track_unreadable), which lenient packing packs as it is, since a player
+  // does not get past it either: a format other than 0, 1 and 2; the first
+  // track that does not read as MIDI events to its end-of-track after the
+  // repairs of the reader (an undefined status byte, say). A check of the
+  // container (unpack.hpp) finds the same fault, and
+  // unpack_options::as_is gets the file back.
+  std::optional<std::uint16_t> unknown_format;
   std::optional<track_fault> unreadable_track;
   // Once the file has been read (also when it then does not fit): the tracks
   // packed, and their bytes of data in all.

@@ -94,6 +94,10 @@ pack_parse_result parse_pack_options(std::span<const char* const> arguments) {
       options.json = true;
       continue;
     }
+    if (is(argument, "--as-is")) {
+      options.as_is = true;
+      continue;
+    }
     if (is(argument, "-o") || is(argument, "--output")) {
       if (i + 1 == arguments.size()) return fail(pack_action::missing_value, argument);
       options.output_path = arguments[++i];
@@ -141,6 +145,11 @@ pack_parse_result parse_pack_options(std::span<const char* const> arguments) {
   if (options.mode != pack_mode::list && (options.verbose || options.json)) {
     return fail(pack_action::needs_list, options.json ? "--json" : "-v");
   }
+  // --as-is says how to unpack: -t would pass what -d then refuses, and -l
+  // shows the music as it is anyway.
+  if (options.as_is && (options.mode == pack_mode::test || options.mode == pack_mode::list)) {
+    return fail(pack_action::needs_unpacking, "--as-is");
+  }
   return result;
 }
 
@@ -164,7 +173,8 @@ void print_pack_usage(std::FILE* stream, const char* program_name) noexcept {
                "  -c, --stdout         Write to standard output\n"
                "  -f, --force          Overwrite existing output files\n"
                "  -q, --quiet          No warnings and no success lines\n"
-               "      --strict         Refuse MIDI files that would not come back as they are\n"
+               "      --strict         Refuse MIDI files that would not come back byte for byte\n"
+               "      --as-is          Unpack containers whose music does not read, as stored\n"
                "  -9, --best           Smallest output (default)\n"
                "  -1, --fast           Fastest packing, for large files\n"
                "  -h, --help           Show this text\n"

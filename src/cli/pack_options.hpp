@@ -22,6 +22,9 @@ struct pack_arguments {
   pack_mode mode = pack_mode::automatic;
   encode_level level = encode_level::best;
   bool strict = false;
+  // -d, and containers in the automatic mode: a container whose music does
+  // not read is unpacked as it is stored.
+  bool as_is = false;
   bool force = false;
   bool to_stdout = false;
   bool quiet = false;
@@ -40,6 +43,7 @@ enum class pack_action {
   missing_value,      // -o without its path: an error line, usage text, exit status 1
   conflicting_modes,  // two of -d, -t, -l: an error line, usage text, exit status 1
   needs_list,         // -v or --json without -l: an error line, usage text, exit status 1
+  needs_unpacking,    // --as-is with -t or -l: an error line, usage text, exit status 1
 };
 
 struct pack_parse_result {

@@ -161,7 +161,7 @@ struct pack_run {
     using clock = std::chrono::steady_clock;
     const clock::time_point start = clock::now();
     packer job = start_packing(smf, packing);
-    int shown = -1;
+    int shown_percent = -1;
     while (continue_packing(job)) {
       if (clock::now() - start < std::chrono::seconds(1)) continue;
       const pack_progress progress = packing_progress(job);
@@ -169,12 +169,12 @@ struct pack_run {
                               ? 0
                               : static_cast<int>(100.0 * static_cast<double>(progress.done) /
                                                  static_cast<double>(progress.total));
-      if (percent == shown) continue;
+      if (percent == shown_percent) continue;
       std::fprintf(stderr, "\rPacking %s: %3d%%", name.c_str(), percent);
       std::fflush(stderr);
-      shown = percent;
+      shown_percent = percent;
     }
-    if (shown >= 0) {
+    if (shown_percent >= 0) {
       std::fprintf(stderr, "\r%*s\r", static_cast<int>(name.size()) + 14, "");
       std::fflush(stderr);
     }
@@ -193,8 +193,10 @@ struct pack_run {
     for (const midi_change& change : packed.changes)
       warning(name, change_text(change));
     if (!packed.empty_tracks.empty()) warning(name, empty_tracks_text(packed.empty_tracks));
-    if (packed.unreadable_track) {
-      warning(name, track_fault_text(*packed.unreadable_track) + "; mthc-pack -t will report it");
+    for (const std::string& text : packed_as_is_texts(packed)) {
+      warning(name, text +
+                        ", but mthc-pack -t and -d will refuse the container (mthc-pack -d --as-is "
+                        "unpacks it)");
     }
     if (!write(input, path, packed.container)) return false;
     // Nothing is said beside data on standard output.
@@ -211,11 +213,17 @@ struct pack_run {
   // after an error line. `result` holds the MIDI file when true.
   bool convert_checked(const std::string& name, std::span<const std::uint8_t> image,
                        unpack_result& result) const {
-    result = unpack_container(image);
-    if (result.error == unpack_error::none) return true;
+    const bool as_is = options.as_is && options.mode != pack_mode::test;
+    result = unpack_container(image, {as_is});
+    if (result.error == unpack_error::none) {
+      if (result.music_fault != unpack_error::none) {
+        warning(name, warning_text(result) + "; unpacked as it is stored");
+      }
+      return true;
+    }
     const bool music = result.music_fault != unpack_error::none;
     error(name, music && options.mode != pack_mode::test
-                    ? error_text(result) + "; mthc --decompress converts it as it is"
+                    ? error_text(result) + "; mthc-pack -d --as-is unpacks it as it is stored"
                     : error_text(result));
     return false;
   }
@@ -366,6 +374,11 @@ int run_pack(int argc, const char* const* argv) noexcept {
         return finish_standard_output(0);
       case pack_action::needs_list:
         std::fprintf(stderr, "Error: option '%s' goes with -l\n", parsed.argument);
+        print_pack_usage(stderr, program_name);
+        return 1;
+      case pack_action::needs_unpacking:
+        std::fprintf(stderr, "Error: option '%s' goes with unpacking, not with -t or -l\n",
+                     parsed.argument);
         print_pack_usage(stderr, program_name);
         return 1;
       case pack_action::unknown_option:

@@ -58,6 +58,20 @@ std::string tag_text(const std::array<char, 4>& tag) {
   return text;
 }
 
+// "1 byte", "5 bytes".
+std::string bytes_text(std::size_t count) {
+  return cat(count, " byte", plural(count));
+}
+
+std::string format_words(std::size_t format) {
+  return cat("the MIDI file's format is ", format, ", not 0, 1 or 2");
+}
+
+std::string track_fault_words(const track_fault& fault) {
+  return cat("track ", fault.track, ": ", track_error_text(fault.check.error), " at offset ",
+             fault.check.offset);
+}
+
 std::string pack_text(const pack_result& r) {
   switch (r.error) {
     case pack_error::none:
@@ -95,28 +109,94 @@ std::string pack_text(const pack_result& r) {
     case pack_error::track_count_mismatch:
       return cat("the MThd header declares ", r.value, " tracks but the file holds ", r.chunk_count,
                  " (--strict)");
+    case pack_error::missing_end_of_track:
+      return cat("track ", r.track, " has no end-of-track event (--strict)");
+    case pack_error::bytes_after_end_of_track:
+      return cat("track ", r.track, ": ", bytes_text(r.value), " follow", r.value == 1 ? "s" : "",
+                 " its end-of-track event (--strict)");
+    case pack_error::end_of_track_cut_short:
+      return cat("track ", r.track, ": its end-of-track event is cut short (--strict)");
+    case pack_error::event_cut_short:
+      return cat("track ", r.track, " ends inside an event (--strict)");
+    case pack_error::track_cut_by_end_of_file:
+      return cat("the track at offset ", r.offset, " runs ", bytes_text(r.value),
+                 " past the end of the file (--strict)");
+    case pack_error::empty_track:
+      return cat("track ", r.track,
+                 " is empty; it would unpack as an end-of-track event (00 ff 2f 00) (--strict)");
+    case pack_error::unknown_format:
+      return cat(format_words(r.value), " (--strict)");
+    case pack_error::track_unreadable:
+      if (!r.unreadable_track) return "a track does not read as MIDI events (--strict)";
+      return cat(track_fault_words(*r.unreadable_track), " (--strict)");
   }
   return {};
 }
 
-std::string change_words(const midi_change& c) {
+// One change that happened once.
+std::string single_change_words(const midi_change& c) {
   switch (c.kind) {
     case midi_change_kind::riff_unwrapped:
       return "the MIDI file is taken out of its RIFF RMID wrapper";
     case midi_change_kind::header_bytes_dropped:
-      return cat(c.value, " byte", plural(c.value), " of the MThd header beyond its sixth ",
+      return cat(bytes_text(c.value), " of the MThd header beyond its sixth ",
                  c.value == 1 ? "is" : "are", " dropped");
     case midi_change_kind::chunk_dropped:
-      return cat("chunk '", tag_text(c.tag), "' at offset ", c.offset, " (", c.value, " byte",
-                 plural(c.value), ") is dropped; only MTrk chunks are packed");
+      return cat("chunk '", tag_text(c.tag), "' at offset ", c.offset, " (", bytes_text(c.value),
+                 ") is dropped; only MTrk chunks are packed");
     case midi_change_kind::trailing_bytes_ignored:
-      return cat(c.value, " byte", plural(c.value), " at offset ", c.offset,
-                 " after the last chunk ", c.value == 1 ? "is" : "are", " ignored");
+      return cat(bytes_text(c.value), " at offset ", c.offset, " after the last chunk ",
+                 c.value == 1 ? "is" : "are", " ignored");
     case midi_change_kind::track_count_corrected:
       return cat("the MThd header declares ", c.value, " tracks but the file holds ", c.chunk_count,
                  "; the count is corrected");
+    case midi_change_kind::end_of_track_added:
+      return cat("track ", c.track, " has no end-of-track event; one is added");
+    case midi_change_kind::bytes_after_end_of_track_dropped:
+      return cat("track ", c.track, ": the ", bytes_text(c.value), " after its end-of-track event ",
+                 c.value == 1 ? "is" : "are", " dropped");
+    case midi_change_kind::end_of_track_completed:
+      return cat("track ", c.track, ": its end-of-track event is cut short; the ", c.value,
+                 " missing byte", plural(c.value), c.value == 1 ? " is" : " are", " added");
+    case midi_change_kind::partial_event_dropped:
+      return cat("track ", c.track, " ends inside an event, whose ", bytes_text(c.value),
+                 c.value == 1 ? " is" : " are", " dropped; an end-of-track event is added");
+    case midi_change_kind::track_cut_by_end_of_file:
+      return cat("the file ends ", bytes_text(c.value), " short of the end of track ", c.track,
+                 " (at offset ", c.offset,
+                 "); the track keeps its whole events and is closed with an end-of-track event");
   }
   return {};
+}
+
+// A change that happened `count` times: how many, and the first.
+std::string repeated_change_words(const midi_change& c) {
+  const std::string first = cat("the first: track ", c.track);
+  switch (c.kind) {
+    case midi_change_kind::chunk_dropped:
+      return cat(c.count, " chunks other than MTrk are dropped (the first, '", tag_text(c.tag),
+                 "' at offset ", c.offset, ", of ", bytes_text(c.value),
+                 "); only MTrk chunks are packed");
+    case midi_change_kind::end_of_track_added:
+      return cat(c.count, " tracks have no end-of-track event; one is added to each (", first, ")");
+    case midi_change_kind::bytes_after_end_of_track_dropped:
+      return cat(c.count, " tracks have bytes after their end-of-track event, which are dropped (",
+                 first, ", ", bytes_text(c.value), ")");
+    case midi_change_kind::end_of_track_completed:
+      return cat(c.count, " tracks have their end-of-track event cut short; it is completed (",
+                 first, ")");
+    case midi_change_kind::partial_event_dropped:
+      return cat(c.count,
+                 " tracks end inside an event, which is dropped, and get an end-of-track event (",
+                 first, ", ", bytes_text(c.value), ")");
+    default:
+      // The others happen once in a file.
+      return single_change_words(c);
+  }
+}
+
+std::string change_words(const midi_change& c) {
+  return c.count > 1 ? repeated_change_words(c) : single_change_words(c);
 }
 
 std::string empty_tracks_words(std::span<const std::size_t> tracks) {
@@ -135,9 +215,14 @@ std::string empty_tracks_words(std::span<const std::size_t> tracks) {
              "); they will unpack as end-of-track events (00 ff 2f 00)");
 }
 
-std::string track_fault_words(const track_fault& fault) {
-  return cat("track ", fault.track, ": ", track_error_text(fault.check.error), " at offset ",
-             fault.check.offset);
+std::vector<std::string> packed_as_is_words(const pack_result& r) {
+  std::vector<std::string> texts;
+  if (r.unknown_format)
+    texts.push_back(format_words(*r.unknown_format) + "; it is packed as it is");
+  if (r.unreadable_track) {
+    texts.push_back(track_fault_words(*r.unreadable_track) + "; the track is packed as it is");
+  }
+  return texts;
 }
 
 std::string midi_words(midi_error error, std::size_t offset, std::size_t value,
@@ -189,7 +274,7 @@ std::string music_words(const unpack_result& r) {
       if (r.header_length != format::k_midi_header_length) {
         return cat("the MIDI header declares a length of ", r.header_length, " bytes, not 6");
       }
-      return cat("the MIDI file's format is ", r.format, ", not 0, 1 or 2");
+      return format_words(r.format);
     case unpack_error::track_unreadable:
       return track_fault_words(r.track);
     default:
@@ -209,8 +294,17 @@ std::vector<std::string> warning_texts(const pack_result& result) noexcept {
     for (const midi_change& change : result.changes)
       warnings.push_back(change_words(change));
     if (!result.empty_tracks.empty()) warnings.push_back(empty_tracks_words(result.empty_tracks));
-    if (result.unreadable_track) warnings.push_back(track_fault_words(*result.unreadable_track));
+    for (std::string& text : packed_as_is_words(result))
+      warnings.push_back(std::move(text));
     return warnings;
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
+
+std::vector<std::string> packed_as_is_texts(const pack_result& result) noexcept {
+  try {
+    return packed_as_is_words(result);
   } catch (const std::bad_alloc&) {
     return {};
   }

@@ -46,8 +46,49 @@ pack_error strict_error(midi_change_kind kind) {
       return pack_error::trailing_bytes;
     case midi_change_kind::track_count_corrected:
       return pack_error::track_count_mismatch;
+    case midi_change_kind::end_of_track_added:
+      return pack_error::missing_end_of_track;
+    case midi_change_kind::bytes_after_end_of_track_dropped:
+      return pack_error::bytes_after_end_of_track;
+    case midi_change_kind::end_of_track_completed:
+      return pack_error::end_of_track_cut_short;
+    case midi_change_kind::partial_event_dropped:
+      return pack_error::event_cut_short;
+    case midi_change_kind::track_cut_by_end_of_file:
+      return pack_error::track_cut_by_end_of_file;
   }
   return pack_error::not_midi;
+}
+
+// What strict packing refuses, in the order pack_error gives: the first
+// change, a track without data, then what unpacking refuses. Returns none
+// for a file that comes back as it is.
+pack_error strict_refusal(const midi_file& file, pack_result& result) {
+  if (!file.changes.empty()) {
+    const midi_change& first = file.changes.front();
+    result.offset = first.offset;
+    result.value = first.value;
+    // The error names the header's length, the change the bytes beyond 6.
+    if (first.kind == midi_change_kind::header_bytes_dropped)
+      result.value += format::k_midi_header_length;
+    result.chunk_count = first.chunk_count;
+    result.tag = first.tag;
+    result.track = first.track;
+    return strict_error(first.kind);
+  }
+  if (!result.empty_tracks.empty()) {
+    result.track = result.empty_tracks.front();
+    return pack_error::empty_track;
+  }
+  if (result.unknown_format) {
+    result.value = *result.unknown_format;
+    return pack_error::unknown_format;
+  }
+  if (result.unreadable_track) {
+    result.track = result.unreadable_track->track;
+    return pack_error::track_unreadable;
+  }
+  return pack_error::none;
 }
 
 void fail(packer_state& state, pack_error error) {
@@ -84,22 +125,19 @@ void start(packer_state& state, std::span<const std::uint8_t> smf) {
     if (tracks[h].empty()) result.empty_tracks.push_back(h);
     result.track_data_size += tracks[h].size();
   }
+  // Formats 0, 1 and 2 are the ones players read.
+  if (state.file.header.format > 2) result.unknown_format = state.file.header.format;
   for (std::size_t h = 0; h < tracks.size() && !result.unreadable_track; ++h) {
     if (tracks[h].empty()) continue;
     const track_check check = check_track(tracks[h]);
     if (check.error != track_error::none) result.unreadable_track = track_fault{h, check};
   }
-  if (state.options.strict && !state.file.changes.empty()) {
-    const midi_change& first = state.file.changes.front();
-    result.offset = first.offset;
-    result.value = first.value;
-    // The error names the header's length, the change the bytes beyond 6.
-    if (first.kind == midi_change_kind::header_bytes_dropped)
-      result.value += format::k_midi_header_length;
-    result.chunk_count = first.chunk_count;
-    result.tag = first.tag;
-    fail(state, strict_error(first.kind));
-    return;
+  if (state.options.strict) {
+    const pack_error refused = strict_refusal(state.file, result);
+    if (refused != pack_error::none) {
+      fail(state, refused);
+      return;
+    }
   }
   result.changes = std::move(state.file.changes);
 

@@ -1,10 +1,12 @@
 #include "midi/read_midi_file.hpp"
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "format/big_endian.hpp"
 #include "format/format.hpp"
+#include "midi/repair_track.hpp"
 
 namespace mthc {
 
@@ -53,8 +55,66 @@ bool is_chunk_tag(const std::uint8_t* p) {
   return true;
 }
 
+// The changes of a file, each kind once with its count, in the order of
+// its first occurrence: a file of millions of foreign chunks makes one entry.
+void note_change(std::vector<midi_change>& changes, const midi_change& change) {
+  for (midi_change& noted : changes) {
+    if (noted.kind == change.kind) {
+      ++noted.count;
+      return;
+    }
+  }
+  changes.push_back(change);
+}
+
+// A track to repair: which, and how.
+struct planned_repair {
+  std::size_t track = 0;
+  std::span<const std::uint8_t> data;  // as the file holds it
+  track_repair repair;
+};
+
+// Notes the repair of track `track`, whose chunk is at `chunk_offset` in the
+// file, if it needs one; `cut` is the number of bytes of its data that the
+// file lacks (0 for a whole chunk).
+void plan_repair(std::span<const std::uint8_t> data, std::size_t track, std::size_t chunk_offset,
+                 std::size_t cut, std::vector<midi_change>& changes,
+                 std::vector<planned_repair>& repairs) {
+  // A whole chunk without data stays empty (the conversion writes such a
+  // track as an end-of-track event); data cut to nothing gets one.
+  const track_repair repair = data.empty() && cut == 0 ? track_repair{} : plan_track_repair(data);
+  if (cut != 0) {
+    note_change(changes,
+                {midi_change_kind::track_cut_by_end_of_file, chunk_offset, cut, 0, {}, track, 1});
+  } else if (repair.needed) {
+    note_change(changes, {repair.kind,
+                          chunk_offset + k_chunk_header_size + repair.offset,
+                          repair.value,
+                          0,
+                          {},
+                          track,
+                          1});
+  }
+  if (repair.needed) repairs.push_back({track, data, repair});
+}
+
+// Copies the repaired tracks into one buffer and points their views at it.
+void apply_repairs(const std::vector<planned_repair>& repairs, midi_file& result) {
+  std::size_t total = 0;
+  for (const planned_repair& r : repairs)
+    total += r.repair.size();
+  auto bytes = std::make_shared<std::vector<std::uint8_t>>(total);
+  std::size_t at = 0;
+  for (const planned_repair& r : repairs) {
+    write_repaired_track(r.data, r.repair, bytes->data() + at);
+    result.tracks[r.track] = std::span<const std::uint8_t>(bytes->data() + at, r.repair.size());
+    at += r.repair.size();
+  }
+  result.repaired_tracks = std::move(bytes);
+}
+
 // Throws std::bad_alloc.
-midi_file read_file(std::span<const std::uint8_t> bytes) {
+midi_file read_file(std::span<const std::uint8_t> bytes, const midi_read_options& options) {
   midi_file result;
   // Offsets below are in `smf`; `base` turns them into offsets in `bytes`.
   std::span<const std::uint8_t> smf = bytes;
@@ -92,6 +152,9 @@ midi_file read_file(std::span<const std::uint8_t> bytes) {
   // The chunks' changes come after those of the header, which are known
   // only once the chunks have been counted.
   std::vector<midi_change> chunk_changes;
+  std::vector<planned_repair> repairs;
+  // Chunks beyond the most a header counts are counted, not kept.
+  std::size_t chunk_count = 0;
   std::size_t offset = k_chunk_header_size + header_length;
   while (offset < smf.size()) {
     const std::size_t left = smf.size() - offset;
@@ -100,16 +163,27 @@ midi_file read_file(std::span<const std::uint8_t> bytes) {
         left < k_chunk_header_size ? 0 : read_be32(chunk + k_track_tag.size());
     const bool fits = left >= k_chunk_header_size && length <= left - k_chunk_header_size;
     if (left >= k_chunk_header_size && has_tag(smf, offset, k_track_tag)) {
-      if (!fits) {
+      if (!fits && !options.repair_tracks) {
         result.error = midi_error::chunk_past_end;
         result.offset = base + offset;
         return result;
       }
-      result.tracks.push_back(smf.subspan(offset + k_chunk_header_size, length));
+      // A chunk cut short by the end of the file is the last one.
+      const std::size_t present = fits ? length : left - k_chunk_header_size;
+      if (++chunk_count <= k_max_track_count) {
+        const std::span<const std::uint8_t> data =
+            smf.subspan(offset + k_chunk_header_size, present);
+        result.tracks.push_back(data);
+        if (options.repair_tracks) {
+          plan_repair(data, result.tracks.size() - 1, base + offset, length - present,
+                      chunk_changes, repairs);
+        }
+      }
+      if (!fits) break;
     } else if (fits && is_chunk_tag(chunk)) {
       midi_change dropped{midi_change_kind::chunk_dropped, base + offset, length, 0, {}};
       std::memcpy(dropped.tag.data(), chunk, dropped.tag.size());
-      chunk_changes.push_back(dropped);
+      note_change(chunk_changes, dropped);
     } else {
       chunk_changes.push_back(
           {midi_change_kind::trailing_bytes_ignored, base + offset, left, 0, {}});
@@ -118,7 +192,6 @@ midi_file read_file(std::span<const std::uint8_t> bytes) {
     offset += k_chunk_header_size + length;
   }
 
-  const std::size_t chunk_count = result.tracks.size();
   if (chunk_count > k_max_track_count) {
     result.error = midi_error::too_many_tracks;
     result.chunk_count = chunk_count;
@@ -141,14 +214,16 @@ midi_file read_file(std::span<const std::uint8_t> bytes) {
                               {}});
   }
   result.changes.insert(result.changes.end(), chunk_changes.begin(), chunk_changes.end());
+  if (!repairs.empty()) apply_repairs(repairs, result);
   return result;
 }
 
 }  // namespace
 
-midi_file read_midi_file(std::span<const std::uint8_t> bytes) noexcept {
+midi_file read_midi_file(std::span<const std::uint8_t> bytes,
+                         const midi_read_options& options) noexcept {
   try {
-    return read_file(bytes);
+    return read_file(bytes, options);
   } catch (const std::bad_alloc&) {
     midi_file failed;
     failed.error = midi_error::out_of_memory;

@@ -26,7 +26,8 @@ file_summary summarize_file(std::span<const std::uint8_t> data, bool music) noex
     summary.blocks = converted.check.blocks_declared;
     summary.packed_bytes = data.size();
   }
-  const midi_file file = read_midi_file(midi);
+  // The tracks as stored, faults and all: a listing shows what there is.
+  const midi_file file = read_midi_file(midi, {.repair_tracks = false});
   if (file.error != midi_error::none) {
     summary.error =
         file.error == midi_error::out_of_memory ? file_error::out_of_memory : file_error::not_midi;

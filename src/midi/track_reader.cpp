@@ -126,16 +126,16 @@ inline bool read_channel_message(const std::uint8_t* p, std::uint8_t running,
 }
 
 // The meta events whose data readers decode, and what they need: a sequence
-// number has 2 bytes (or none), a channel or port prefix 1, a tempo 3, an
-// SMPTE offset 5, a time signature 4, and a key signature 2: sharps (or, below
-// 0, flats) from -7 to 7, and 0 for major or 1 for minor. Readers fail on less
-// (damage most often), and a key signature of no key.
+// number has 2 bytes (or none), a channel prefix 1, a tempo 3, an SMPTE
+// offset 5, a time signature 4, and a key signature 2: sharps (or, below 0,
+// flats) from -7 to 7, and 0 for major or 1 for minor. Readers fail on less
+// (damage most often), and a key signature of no key. A port prefix may be
+// empty (port 0): real files hold such, and readers take them.
 bool meta_data_readable(std::uint8_t type, std::span<const std::uint8_t> data) noexcept {
   switch (type) {
     case 0x00:
       return data.size() != 1;
     case 0x20:
-    case 0x21:
       return !data.empty();
     case 0x51:
       return data.size() >= 3;

@@ -1,4 +1,5 @@
-"""A writer of the block bit stream, for crafting containers in tests and scripts."""
+"""A writer of the block bit stream, for crafting containers in tests and scripts,
+and containers of literal-only blocks."""
 
 
 class BitWriter:
@@ -45,3 +46,18 @@ class BitWriter:
 
     def bytes(self):
         return bytes(self.out)
+
+
+# A literal-only block: a flag byte of eight 1 bits before every eight bytes.
+def literal_block(data):
+    out = bytearray()
+    for i in range(0, len(data), 8):
+        piece = data[i:i + 8]
+        out.append((0xFF << (8 - len(piece))) & 0xFF)
+        out += piece
+    return bytes(out)
+
+
+def single_block_container(stream):
+    packed = literal_block(stream)
+    return b"MThc\x01" + len(stream).to_bytes(2, "big") + len(packed).to_bytes(2, "big") + packed

@@ -6,7 +6,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from block_stream import BitWriter  # noqa: E402
+from block_stream import BitWriter, literal_block, single_block_container  # noqa: E402
 from cli_harness import USAGE, Case, main  # noqa: E402
 
 
@@ -52,16 +52,6 @@ def preview_lines(payload):
     return text
 
 
-# A literal-only block: a flag byte of eight 1 bits before every eight bytes.
-def literal_block(data):
-    out = bytearray()
-    for i in range(0, len(data), 8):
-        piece = data[i:i + 8]
-        out.append((0xFF << (8 - len(piece))) & 0xFF)
-        out += piece
-    return bytes(out)
-
-
 def room_filling_block(first):
     w = BitWriter()
     for b in first:
@@ -85,11 +75,6 @@ STREAM_BOMB = blocks_container([(0xFFFF, room_filling_block(b"MThp"))] + [(0xFFF
 GATHER_BOMB = blocks_container(
     [(0xFFFF, room_filling_block(b"MThp\0\0\0\x06\0\x01\xff\xff\0\x60\xff\xff\xff"))]
     + [(0xFFFF, room_filling_block(b"\xff"))] * 7 + [(0xFFFF, b"")] * 32)
-
-
-def single_block_container(stream):
-    packed = literal_block(stream)
-    return b"MThc\x01" + len(stream).to_bytes(2, "big") + len(packed).to_bytes(2, "big") + packed
 
 
 USAGE_FAIL = dict(status=1, stdout="", stderr=USAGE)

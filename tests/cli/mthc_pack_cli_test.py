@@ -15,6 +15,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from block_stream import single_block_container  # noqa: E402
 from cli_harness import Case, into_a_full_device, main  # noqa: E402
 from midi_builder import chunk, midi_file, tune_track, variable_length  # noqa: E402
 from mthc_cli_test import WORKED, WORKED_MIDI, WORKED_REPORT  # noqa: E402
@@ -38,7 +39,8 @@ PACK_USAGE = (
     "  -c, --stdout         Write to standard output\n"
     "  -f, --force          Overwrite existing output files\n"
     "  -q, --quiet          No warnings and no success lines\n"
-    "      --strict         Refuse MIDI files that would not come back as they are\n"
+    "      --strict         Refuse MIDI files that would not come back byte for byte\n"
+    "      --as-is          Unpack containers whose music does not read, as stored\n"
     "  -9, --best           Smallest output (default)\n"
     "  -1, --fast           Fastest packing, for large files\n"
     "  -h, --help           Show this text\n"
@@ -110,6 +112,11 @@ def cut(name, keep):
         with open(path, "wb") as f:
             f.write(data[:keep])
     return setup
+
+
+def remove(name):
+    """A setup step that removes the file `name`."""
+    return lambda directory: os.remove(os.path.join(directory, name))
 
 
 def then(*steps):
@@ -280,6 +287,112 @@ def song_json(text):
 BROKEN_TRACK = tune_track(3, 1, 4)
 BROKEN = midi_file([TEMPO, BROKEN_TRACK[:-6]])
 BROKEN_AT = len(BROKEN_TRACK) - 4 - 3 - len(variable_length(track_facts(BROKEN_TRACK)["last_delta"]))
+# A track that no player gets past: an undefined status byte (F4) after the
+# program change, at offset 4 of the track.
+UNREADABLE_TRACK = tune_track(3, 1, 4)[:3] + b"\x00\xf4" + tune_track(3, 1, 4)[3:]
+UNREADABLE = midi_file([TEMPO, UNREADABLE_TRACK])
+SONG_LAST_AT = len(SONG) - len(SONG_TRACKS[-1]) - 8
+# A container made elsewhere: one literal-only block holding the stream
+# header and one record, a track without end-of-track.
+UNCLOSED_TRACK = b"\x00\x90\x3c\x40\x60\x80\x3c\x00"
+UNCLOSED = single_block_container(b"MThp\0\0\0\x06\0\x00\0\x01\0\x60\0\0" + b"\0\0\x01\0"
+                                  + len(UNCLOSED_TRACK).to_bytes(2, "big") + UNCLOSED_TRACK)
+UNCLOSED_MIDI = midi_file([UNCLOSED_TRACK], fmt=0, division=0x60)
+JUNK = SONG + chunk(b"JUNK", b"") * 100000
+
+
+def notes(midi):
+    """The note-ons and note-offs of a MIDI file, with their track and tick,
+    read as players read: each "MTrk" chunk as far as the file holds it, up
+    to its end-of-track or the end of its data, running status applied."""
+    found = []
+    at, track = 8 + struct.unpack(">I", midi[4:8])[0], 0
+    while at + 8 <= len(midi):
+        tag, length = midi[at:at + 4], struct.unpack(">I", midi[at + 4:at + 8])[0]
+        data, at = midi[at + 8:at + 8 + length], at + 8 + length
+        if tag != b"MTrk":
+            continue
+        pos = tick = running = 0
+
+        def quantity():
+            nonlocal pos
+            value = 0
+            while True:
+                byte = data[pos]
+                pos += 1
+                value = value << 7 | (byte & 0x7F)
+                if byte < 0x80:
+                    return value
+        try:
+            while True:
+                tick += quantity()
+                status = data[pos]
+                if status & 0x80:
+                    pos += 1
+                else:
+                    status = running
+                if status == 0xFF:
+                    kind = data[pos]
+                    pos += 1
+                    pos += quantity()
+                    if pos > len(data) or kind == 0x2F:
+                        break
+                elif status in (0xF0, 0xF7):
+                    pos += quantity()
+                else:
+                    size = 1 if status & 0xE0 == 0xC0 else 2
+                    if pos + size > len(data):
+                        break
+                    if status & 0xE0 == 0x80:
+                        found.append((track, tick, status, data[pos], data[pos + 1]))
+                    pos, running = pos + size, status
+        except IndexError:
+            pass
+        track += 1
+    return found
+
+
+def repaired_as_players_take(name, original):
+    """A check: the container `name` passes mthc-pack -t, and unpacks to a
+    MIDI file with the notes of `original` as players take it."""
+    def check(directory, tools):
+        tested = subprocess.run(tools["mthc-pack"] + ["-t", name], cwd=directory, capture_output=True)
+        if tested.returncode != 0:
+            return ["-t fails: %s" % tested.stderr.decode("utf-8", "replace")]
+        back = subprocess.run(tools["mthc-pack"] + ["-d", "-c", name], cwd=directory, capture_output=True)
+        if back.returncode != 0:
+            return ["-d fails: %s" % back.stderr.decode("utf-8", "replace")]
+        got, expected = notes(back.stdout), notes(original)
+        if not expected or got != expected:
+            return ["%d notes back, %d expected (the same: %s)" % (len(got), len(expected), got == expected)]
+        return []
+    return check
+
+
+def repairs():
+    """Songs that players play though they do not end as the format wants:
+    (name, file, the warning, the error with --strict)."""
+    last = SONG_TRACKS[-1]
+    head = SONG_TRACKS[:-1]
+    dropped = len(BROKEN_TRACK) - 6 - BROKEN_AT
+    return [
+        ("a track without end-of-track", midi_file(head + [last[:-4]]),
+         "track 5 has no end-of-track event; one is added",
+         "track 5 has no end-of-track event (--strict)"),
+        ("4 zero bytes after end-of-track", midi_file(head + [last + b"\0" * 4]),
+         "track 5: the 4 bytes after its end-of-track event are dropped",
+         "track 5: 4 bytes follow its end-of-track event (--strict)"),
+        ("an end-of-track one byte short", midi_file(head + [last[:-1]]),
+         "track 5: its end-of-track event is cut short; the 1 missing byte is added",
+         "track 5: its end-of-track event is cut short (--strict)"),
+        ("a song whose last 100 bytes are missing", SONG[:-100],
+         "the file ends 100 bytes short of the end of track 5 (at offset %d); the track keeps its whole "
+         "events and is closed with an end-of-track event" % SONG_LAST_AT,
+         "the track at offset %d runs 100 bytes past the end of the file (--strict)" % SONG_LAST_AT),
+        ("a track that ends inside an event", BROKEN,
+         "track 1 ends inside an event, whose %d bytes are dropped; an end-of-track event is added" % dropped,
+         "track 1 ends inside an event (--strict)"),
+    ]
 
 
 def riff(smf):
@@ -338,13 +451,28 @@ def cases():
                             check=converts_back("x.mthc", packs_as), **PACK))
         lenient.append(Case("--strict: " + label, ["--strict", name], 1, files={name: data}, stdout="",
                             stderr="Error: %s: %s\n" % (name, strict_error), only_files=[name], **PACK))
+    for label, data, warning, strict_error in repairs():
+        lenient.append(Case("repaired: " + label, ["x.mid"], 0, files={"x.mid": data},
+                            stdout=packed_size_line("x.mid", "x.mthc"), stderr="Warning: x.mid: %s\n" % warning,
+                            check=repaired_as_players_take("x.mthc", data), **PACK))
+        lenient.append(Case("--strict: " + label, ["--strict", "x.mid"], 1, files={"x.mid": data}, stdout="",
+                            stderr="Error: x.mid: %s\n" % strict_error, only_files=["x.mid"], **PACK))
     return lenient + [
+        Case("--strict: an empty track", ["--strict", "e.mid"], 1, files={"e.mid": WITH_EMPTY}, stdout="",
+             stderr="Error: e.mid: track 1 is empty; it would unpack as an end-of-track event (00 ff 2f 00) "
+             "(--strict)\n", only_files=["e.mid"], **PACK),
+        Case("100000 foreign chunks: one line", ["j.mid"], 0, files={"j.mid": JUNK},
+             stdout=packed_size_line("j.mid", "j.mthc"),
+             stderr="Warning: j.mid: 100000 chunks other than MTrk are dropped (the first, 'JUNK' at offset %d, "
+             "of 0 bytes); only MTrk chunks are packed\n" % len(SONG), check=converts_back("j.mthc", SONG),
+             **PACK),
+        Case("a port prefix without data reads", ["p.mid"], 0,
+             files={"p.mid": midi_file([b"\x00\xff\x21\x00" + TEMPO] + SONG_TRACKS[1:])},
+             stdout=packed_size_line("p.mid", "p.mthc"), stderr="",
+             check=repaired_as_players_take("p.mthc", SONG), **PACK),
         Case("a header shorter than 6 bytes", ["x.mid"], 1, files={"x.mid": chunk(b"MThd", b"\0\1\0\0")},
              stdout="", stderr="Error: x.mid: the MThd header is 4 bytes long, shorter than the 6 it needs\n",
              only_files=["x.mid"], **PACK),
-        Case("a track cut short", ["x.mid"], 1, files={"x.mid": SONG[:-1]}, stdout="",
-             stderr="Error: x.mid: the track at offset %d runs past the end of the file\n"
-             % (len(SONG) - len(SONG_TRACKS[-1]) - 8), only_files=["x.mid"], **PACK),
         Case("more track data than a container holds", ["-1", "big.mid"], 1,
              files={"big.mid": midi_file([b"\0" * 17000000])}, stdout="",
              stderr="Error: big.mid: too much MIDI data: 17000000 bytes of track data do not fit 255 blocks "
@@ -500,20 +628,36 @@ def cases():
              **PACK),
         Case("-l --json", ["-l", "--json", "song.mthc", "song.mid"], 0, files=song,
              setup=prepared(["-o", "song.mthc", "song.mid"]), stdout=song_json, stderr="", **PACK),
-        Case("a track without its end packs with a warning", ["broken.mid"], 0, files={"broken.mid": BROKEN},
-             stdout=packed_size_line("broken.mid", "broken.mthc"),
-             stderr="Warning: broken.mid: track 1: event runs past the end of the track at offset %d; "
-                    "mthc-pack -t will report it\n" % BROKEN_AT,
-             check=converts_back("broken.mthc", BROKEN), **PACK),
-        Case("-t checks the music", ["-t", "broken.mthc"], 1, files={"broken.mid": BROKEN},
-             setup=prepared(["broken.mid"]), stdout="",
-             stderr="Error: broken.mthc: track 1: event runs past the end of the track at offset %d\n"
-                    % BROKEN_AT, **PACK),
-        Case("-d refuses a container whose music does not read", ["-d", "-f", "broken.mthc"], 1,
-             files={"broken.mid": BROKEN}, setup=prepared(["broken.mid"]), stdout="",
-             stderr="Error: broken.mthc: track 1: event runs past the end of the track at offset %d; "
-                    "mthc --decompress converts it as it is\n" % BROKEN_AT,
-             expect_files={"broken.mid": BROKEN}, **PACK),
+        Case("a track that does not read is packed as it is", ["u.mid"], 0, files={"u.mid": UNREADABLE},
+             stdout=packed_size_line("u.mid", "u.mthc"),
+             stderr="Warning: u.mid: track 1: undefined status byte at offset 4; the track is packed as it is, "
+                    "but mthc-pack -t and -d will refuse the container (mthc-pack -d --as-is unpacks it)\n",
+             check=converts_back("u.mthc", UNREADABLE), **PACK),
+        Case("-t checks the music", ["-t", "u.mthc"], 1, files={"u.mid": UNREADABLE},
+             setup=prepared(["u.mid"]), stdout="",
+             stderr="Error: u.mthc: track 1: undefined status byte at offset 4\n", **PACK),
+        Case("-d refuses a container whose music does not read", ["-d", "u.mthc"], 1,
+             files={"u.mid": UNREADABLE}, setup=then(prepared(["u.mid"]), remove("u.mid")), stdout="",
+             stderr="Error: u.mthc: track 1: undefined status byte at offset 4; mthc-pack -d --as-is unpacks it "
+                    "as it is stored\n", only_files=["u.mthc"], **PACK),
+        Case("-d --as-is unpacks it as it is stored", ["-d", "--as-is", "u.mthc"], 0,
+             files={"u.mid": UNREADABLE}, setup=then(prepared(["u.mid"]), remove("u.mid")),
+             stdout="Unpacked MThc u.mthc into MIDI u.mid (%d bytes)\n" % len(UNREADABLE),
+             stderr="Warning: u.mthc: track 1: undefined status byte at offset 4; unpacked as it is stored\n",
+             expect_files={"u.mid": UNREADABLE}, **PACK),
+        Case("-d of a container made elsewhere, a track without end-of-track", ["-d", "x.mthc"], 1,
+             files={"x.mthc": UNCLOSED}, stdout="",
+             stderr="Error: x.mthc: track 0: no end-of-track event at offset 8; mthc-pack -d --as-is unpacks it "
+                    "as it is stored\n", only_files=["x.mthc"], **PACK),
+        Case("--as-is unpacks it as it is stored, without -d", ["--as-is", "-c", "x.mthc"], 0,
+             files={"x.mthc": UNCLOSED}, stdout=UNCLOSED_MIDI,
+             stderr="Warning: x.mthc: track 0: no end-of-track event at offset 8; unpacked as it is stored\n",
+             only_files=["x.mthc"], **PACK),
+        Case("--as-is with -t", ["-t", "--as-is", "u.mthc"], 1, stdout="",
+             stderr="Error: option '--as-is' goes with unpacking, not with -t or -l\n" + PACK_USAGE, **PACK),
+        Case("--strict: a track that does not read", ["--strict", "u.mid"], 1, files={"u.mid": UNREADABLE},
+             stdout="", stderr="Error: u.mid: track 1: undefined status byte at offset 4 (--strict)\n",
+             only_files=["u.mid"], **PACK),
         Case("a wildcard is expanded as a shell would", ["-q", "*.mid"], 0, files={"a.mid": SONG, "b.mid": OTHER},
              stdout="", stderr="", check=all_of(converts_back("a.mthc", SONG), converts_back("b.mthc", OTHER)),
              skip="the shell expands wildcards on Linux", windows={"skip": None}, **PACK),

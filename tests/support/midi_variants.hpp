@@ -26,13 +26,22 @@ struct midi_variant {
   std::string name;
   bytes file;
   std::vector<midi_change> changes;  // in file order
-  pack_error strict;                 // the error for the first change
+  // What strict packing says: the error for the first change, or for what
+  // else would not come back from unpacking byte for byte; none for a file
+  // that does.
+  pack_error strict;
+  // What the container of lenient packing converts back to.
+  bytes back;
 };
 
-// The variants of the format 1 file of `tracks` (at least one) at division
-// 96: an RMID wrapper, trailing bytes of several kinds, chunks before and
-// between the tracks, track counts too high and too low, longer headers, and
-// all of these at once. Converting back, each gives the well-formed file.
+// The variants of the format 1 file of `tracks` (at least one, each ending
+// with an end-of-track event) at division 96: the file as it is; an RMID
+// wrapper, trailing bytes of several kinds, chunks before and between the
+// tracks, track counts too high and too low, longer headers, and all of
+// these at once; tracks without an end-of-track event, with bytes after it
+// or with it cut short, a track ending inside an event, the file cut inside
+// its last track; and what is packed as it is: an empty track, an undefined
+// status byte, format 3, a port prefix without data.
 std::vector<midi_variant> real_world_variants(std::span<const bytes> tracks);
 
 }  // namespace mthc::test

@@ -59,7 +59,7 @@ bool write_songs(const std::filesystem::path& directory) {
 bool list(const char* path) {
   std::ifstream in(path, std::ios::binary);
   const bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const mthc::midi_file read = mthc::read_midi_file(file);
+  const mthc::midi_file read = mthc::read_midi_file(file, {.repair_tracks = false});
   if (!in && !in.eof()) return false;
   if (read.error != mthc::midi_error::none) {
     std::printf("%s not a MIDI file this tool reads\n", path);
