@@ -69,6 +69,22 @@ const char* pack_error_name(pack_error error) {
       return "trailing_bytes";
     case pack_error::track_count_mismatch:
       return "track_count_mismatch";
+    case pack_error::missing_end_of_track:
+      return "missing_end_of_track";
+    case pack_error::bytes_after_end_of_track:
+      return "bytes_after_end_of_track";
+    case pack_error::end_of_track_cut_short:
+      return "end_of_track_cut_short";
+    case pack_error::event_cut_short:
+      return "event_cut_short";
+    case pack_error::track_cut_by_end_of_file:
+      return "track_cut_by_end_of_file";
+    case pack_error::empty_track:
+      return "empty_track";
+    case pack_error::unknown_format:
+      return "unknown_format";
+    case pack_error::track_unreadable:
+      return "track_unreadable";
   }
   return "unknown";
 }
@@ -85,6 +101,16 @@ const char* change_name(midi_change_kind kind) {
       return "trailing_bytes_ignored";
     case midi_change_kind::track_count_corrected:
       return "track_count_corrected";
+    case midi_change_kind::end_of_track_added:
+      return "end_of_track_added";
+    case midi_change_kind::bytes_after_end_of_track_dropped:
+      return "bytes_after_end_of_track_dropped";
+    case midi_change_kind::end_of_track_completed:
+      return "end_of_track_completed";
+    case midi_change_kind::partial_event_dropped:
+      return "partial_event_dropped";
+    case midi_change_kind::track_cut_by_end_of_file:
+      return "track_cut_by_end_of_file";
   }
   return "unknown";
 }
@@ -122,11 +148,12 @@ const char* container_fault_name(container_fault fault) {
 // The details that a pack error or a change carries; the kind says which
 // of them count.
 void add_details(std::string& out, std::size_t offset, std::size_t value, std::size_t chunk_count,
-                 const std::array<char, 4>& tag) {
+                 const std::array<char, 4>& tag, std::size_t track) {
   add_number(out, "offset", offset);
   add_number(out, "value", value);
   add_number(out, "chunk_count", chunk_count);
   add_text(out, "tag", {tag.data(), tag.size()});
+  add_number(out, "track", track);
 }
 
 std::string pack_error_fact(const pack_result& packed) {
@@ -134,7 +161,10 @@ std::string pack_error_fact(const pack_result& packed) {
   out += ",\"error\":\"";
   out += pack_error_name(packed.error);
   out += '"';
-  add_details(out, packed.offset, packed.value, packed.chunk_count, packed.tag);
+  add_details(out, packed.offset, packed.value, packed.chunk_count, packed.tag, packed.track);
+  if (packed.error == pack_error::track_unreadable && packed.unreadable_track) {
+    out += ",\"fault\":" + track_fault_fact(*packed.unreadable_track);
+  }
   // The limits that the errors name.
   add_number(out, "max_track_count", 0xFFFF);
   add_number(out, "max_track_with_data", k_max_track_with_data);
@@ -230,7 +260,8 @@ std::string pack_problems(const pack_result& packed) {
   std::string warnings;
   for (const midi_change& change : packed.changes) {
     std::string out = object(change_name(change.kind));
-    add_details(out, change.offset, change.value, change.chunk_count, change.tag);
+    add_details(out, change.offset, change.value, change.chunk_count, change.tag, change.track);
+    add_number(out, "count", change.count);
     add_warning(warnings, out + "}");
   }
   if (!packed.empty_tracks.empty()) {
@@ -241,6 +272,13 @@ std::string pack_problems(const pack_result& packed) {
     for (std::size_t i = 0; i < packed.empty_tracks.size() && i < 5; ++i)
       out += (i == 0 ? "" : ",") + std::to_string(packed.empty_tracks[i]);
     add_warning(warnings, out + "]}");
+  }
+  // Packed as they are: unpacking will refuse them (the page then offers to
+  // convert anyway).
+  if (packed.unknown_format) {
+    std::string out = object("unknown_format");
+    add_number(out, "format", *packed.unknown_format);
+    add_warning(warnings, out + "}");
   }
   if (packed.unreadable_track) add_warning(warnings, track_fault_fact(*packed.unreadable_track));
   return problems({}, warnings);

@@ -50,10 +50,7 @@ const PACK_ERRORS = {
   not_midi: () => 'This is neither a MIDI file nor an MThc container, so there is nothing to convert.',
   header_too_short: (f) => 'This MIDI file is damaged: its header is ' + bytesText(f.value) +
       ' long, shorter than the 6 bytes it needs.',
-  chunk_past_end: (f) => f.offset === 0
-      ? 'This MIDI file is cut short: it ends inside its header.'
-      : 'This MIDI file is cut short: the track that starts at byte ' + count(f.offset) +
-        ' runs past the end of the file.',
+  chunk_past_end: () => 'This MIDI file is cut short: it ends inside its header.',
   too_many_tracks: (f) => f.chunk_count > f.max_track_count
       ? 'This MIDI file has too many tracks: ' + count(f.chunk_count) + ', more than the ' +
         count(f.max_track_count) + ' a MIDI file can count.'
@@ -74,6 +71,20 @@ const PACK_ERRORS = {
       'section (from byte ' + count(f.offset) + '), which would not come back.' + STRICT,
   track_count_mismatch: (f) => 'This MIDI file’s header says it has ' + count(f.value) +
       ' tracks, but it holds ' + count(f.chunk_count) + '.' + STRICT,
+  missing_end_of_track: (f) => 'Track ' + f.track + ' of this MIDI file has no end mark.' + STRICT,
+  bytes_after_end_of_track: (f) => 'Track ' + f.track + ' of this MIDI file has ' +
+      bytesText(f.value) + ' after its end mark.' + STRICT,
+  end_of_track_cut_short: (f) => 'The end mark of track ' + f.track + ' of this MIDI file is ' +
+      'cut short.' + STRICT,
+  event_cut_short: (f) => 'Track ' + f.track + ' of this MIDI file ends in the middle of a ' +
+      'message.' + STRICT,
+  track_cut_by_end_of_file: (f) => 'This MIDI file is cut short: track ' + f.track + ' runs ' +
+      bytesText(f.value) + ' past the end of the file.' + STRICT,
+  empty_track: (f) => 'Track ' + f.track + ' of this MIDI file is empty; it would come back ' +
+      'holding an end mark.' + STRICT,
+  unknown_format: (f) => 'This MIDI file is of format ' + f.value + '; only formats 0, 1 and 2 ' +
+      'exist.' + STRICT,
+  track_unreadable: (f) => 'In this MIDI file, ' + trackFaultText(f.fault) + '.' + STRICT,
 };
 
 const CHANGES = {
@@ -81,14 +92,37 @@ const CHANGES = {
       'keeps only the MIDI file inside.',
   header_bytes_dropped: (f) => 'The file’s header is longer than usual: its last ' +
       bytesText(f.value) + ' are left out.',
-  chunk_dropped: (f) => 'A section that is not a track (' + tagText(f.tag) + ', ' +
-      bytesText(f.value) + ' at byte ' + count(f.offset) + ') is left out: a container keeps ' +
-      'only the tracks.',
+  chunk_dropped: (f) => (f.count === 1 ? 'A section that is not a track (' :
+      count(f.count) + ' sections that are not tracks (the first ') + tagText(f.tag) + ', ' +
+      bytesText(f.value) + ' at byte ' + count(f.offset) + ') ' +
+      (f.count === 1 ? 'is' : 'are') + ' left out: a container keeps only the tracks.',
   trailing_bytes_ignored: (f) => 'The ' + bytesText(f.value) + ' after the last section (from ' +
       'byte ' + count(f.offset) + ') are left out.',
   track_count_corrected: (f) => 'The file’s header says it has ' + count(f.value) + ' tracks, ' +
       'but it holds ' + count(f.chunk_count) + ': the container counts ' + count(f.chunk_count) +
       '.',
+  end_of_track_added: (f) => (f.count === 1 ? 'Track ' + f.track + ' has' :
+      count(f.count) + ' tracks have') + ' no end mark; one is added' +
+      (f.count === 1 ? '.' : ' to each (the first: track ' + f.track + ').'),
+  bytes_after_end_of_track_dropped: (f) => f.count === 1
+      ? 'The ' + bytesText(f.value) + ' after the end mark of track ' + f.track + ' are left out.'
+      : count(f.count) + ' tracks have bytes after their end mark, which are left out (the ' +
+        'first: track ' + f.track + ', ' + bytesText(f.value) + ').',
+  end_of_track_completed: (f) => f.count === 1
+      ? 'The end mark of track ' + f.track + ' is cut short; the ' + bytesText(f.value) +
+        ' it lacks are added.'
+      : count(f.count) + ' tracks have their end mark cut short; it is completed (the first: ' +
+        'track ' + f.track + ').',
+  partial_event_dropped: (f) => f.count === 1
+      ? 'Track ' + f.track + ' ends in the middle of a message, whose ' + bytesText(f.value) +
+        ' are left out; an end mark is added.'
+      : count(f.count) + ' tracks end in the middle of a message, which is left out, and get ' +
+        'an end mark (the first: track ' + f.track + ').',
+  track_cut_by_end_of_file: (f) => 'The file ends ' + bytesText(f.value) + ' short of the end ' +
+      'of track ' + f.track + ': the track keeps its whole messages and gets an end mark.',
+  unknown_format: (f) => 'This MIDI file is of format ' + f.format + '; only formats 0, 1 and 2 ' +
+      'exist. It is packed as it is; the container will show the same fault when it is ' +
+      'unpacked.',
 };
 
 const CONTAINER_FAULTS = {

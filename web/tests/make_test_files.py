@@ -61,11 +61,12 @@ def main(out_dir, pack_tool, unpack_tool):
     write("lenient.mid", lenient)
     songs["lenient.mid"] = songs["trio.mid"]
     write("notes.txt", b"not a MIDI file\n")
-    # A track that does not read as MIDI events to its end (it has no
-    # end-of-track event): packed with a warning, and its container refused.
+    # A track that does not read as MIDI events to its end (after its notes,
+    # an undefined status byte, which no player gets past): packed as it is
+    # with a warning, and its container refused.
     body, made = midi.melody(5, 20)
-    write("no-end.mid", midi.midi_file([body], fmt=0))
-    songs["no-end.mid"] = {"tracks": 1, "notes": 20, "seconds": made[-1][1] * 500000 / 480 / 1e6}
+    write("bad-status.mid", midi.midi_file([body + b"\x00\xf4"], fmt=0))
+    songs["bad-status.mid"] = {"tracks": 1, "notes": 20, "seconds": made[-1][1] * 500000 / 480 / 1e6}
     # A part doubled: a second track with the same notes at the same times.
     lead, made = midi.melody(6, 40, channel=0)
     again, _ = midi.melody(6, 40, channel=1)
@@ -84,7 +85,7 @@ def main(out_dir, pack_tool, unpack_tool):
     pack("trio.mid", "trio.mthc")
     songs["trio.mthc"] = songs["trio.mid"]
     pack("solo.midi", "solo.mthc")
-    pack("no-end.mid", "no-end.mthc")
+    pack("bad-status.mid", "bad-status.mthc")
     songs["solo.mthc"] = songs["solo.midi"]
     largest, songs["largest.mid"] = midi.largest_song()
     write("largest.mid", largest)
@@ -96,7 +97,7 @@ def main(out_dir, pack_tool, unpack_tool):
     write("cut.mthc", image[:len(image) // 2])
 
     expected = {"songs": songs, "files": {}, "as_is": {}, "listings": {}}
-    for name in ["no-end.mthc"]:
+    for name in ["bad-status.mthc"]:
         output = "as-is-" + name + ".out"
         subprocess.run([unpack_tool, "--decompress", os.path.join(expected_dir, output), name],
                        cwd=inputs, check=True, capture_output=True)

@@ -34,15 +34,15 @@ INPUTS = os.path.join(FILES, "inputs")
 # Everything but the largest MIDI file, which takes long to pack: one drop.
 # The first rows show in the screenshot.
 ONE_DROP = ["trio.mid", "lenient.mid", "cut.mthc", "solo.mthc", "with-empty-track.mid",
-            "notes.txt", "trio.mthc", "solo.midi", "largest.mthc", "no-end.mid", "no-end.mthc",
+            "notes.txt", "trio.mthc", "solo.midi", "largest.mthc", "bad-status.mid", "bad-status.mthc",
             "doubled.mid"]
 
 OUTPUT_NAMES = {"trio.mid": "trio.mthc", "solo.midi": "solo.mthc",
                 "with-empty-track.mid": "with-empty-track.mthc", "lenient.mid": "lenient.mthc",
                 "trio.mthc": "trio.mid", "solo.mthc": "solo.mid", "largest.mthc": "largest.mid",
-                "largest.mid": "largest.mthc", "no-end.mid": "no-end.mthc",
+                "largest.mid": "largest.mthc", "bad-status.mid": "bad-status.mthc",
                 "doubled.mid": "doubled.mthc", "names.mid": "names.mthc",
-                "no-end.mthc": "no-end.mid"}
+                "bad-status.mthc": "bad-status.mid"}
 
 # What the tools' lines may say and the page's may not: command lines and
 # the format's terms.
@@ -230,8 +230,8 @@ class PageTest(unittest.TestCase):
         self.assertEqual(states["largest.mthc"], "done")
         # A container whose music does not read is refused too, and only it
         # can be converted anyway.
-        self.assertEqual(states["no-end.mthc"], "failed")
-        self.assertEqual([row["name"] for row in rows if row["asIs"]], ["no-end.mthc"])
+        self.assertEqual(states["bad-status.mthc"], "failed")
+        self.assertEqual([row["name"] for row in rows if row["asIs"]], ["bad-status.mthc"])
         lenient = next(row for row in rows if row["name"] == "lenient.mid")
         self.assertEqual(len(lenient["warnings"]), 2)
 
@@ -274,15 +274,15 @@ class PageTest(unittest.TestCase):
         self.screenshot("page.png")
 
     def test_convert_anyway(self):
-        (row,) = self.upload(["no-end.mthc"])
+        (row,) = self.upload(["bad-status.mthc"])
         self.assertEqual(row["state"], "failed")
-        self.page.run(self.page.row("no-end.mthc") + "row.querySelector('button.as-is').click();")
+        self.page.run(self.page.row("bad-status.mthc") + "row.querySelector('button.as-is').click();")
         (row,) = self.page.wait_for_rows(1)
         self.assertEqual(row["state"], "done")
         self.assertEqual(row["errors"], [])
         self.assertEqual(len(row["warnings"]), 1)
         self.assertIn("track 0", row["warnings"][0])
-        with open(os.path.join(FILES, "expected", self.expected["as_is"]["no-end.mthc"]),
+        with open(os.path.join(FILES, "expected", self.expected["as_is"]["bad-status.mthc"]),
                   "rb") as f:
             self.assertEqual(self.page.fetch(row["href"]), f.read())
 
