@@ -51,22 +51,21 @@ struct pack_run {
   std::vector<file_identity> input_files;
   listing_totals totals;
 
-  void error(const std::string& name, const std::string& text) const {
-    report_file_error(name, text);
+  // The failure of the file `name`: "<name>: <text>".
+  static failure in_file(const std::string& name, const std::string& text) {
+    return failure_of("%s: %s", name.c_str(), text.c_str());
   }
   void warning(const std::string& name, const std::string& text) const {
     if (!options.quiet) report_file_warning(name, text);
   }
 
-  // Reads an input whole; false after an error line.
-  bool read(const char* input, byte_buffer& bytes) const {
+  // Reads an input whole, or says why not.
+  failure read(const char* input, byte_buffer& bytes) const {
     read_result read;
     if (is_standard_stream(input)) {
       if (is_terminal(stdin)) {
-        std::fprintf(stderr,
-                     "Error: refusing to read binary data from a terminal; name a file, or see "
-                     "--help\n");
-        return false;
+        return failure_of(
+            "refusing to read binary data from a terminal; name a file, or see --help");
       }
       read = read_stream(stdin, k_standard_input, app::k_max_input_size, bytes);
     } else {
@@ -75,32 +74,27 @@ struct pack_run {
     switch (read.status) {
       case read_status::ok:
       case read_status::empty:
-        return true;
+        return {};
       case read_status::failed:
-        report_error(read.why);
-        return false;
+        return read.why;
       case read_status::too_large:
-        error(display_name(input), app::input_too_large_text());
-        return false;
+        return in_file(display_name(input), app::input_too_large_text());
       case read_status::out_of_memory:
-        error(display_name(input), "out of memory reading the file");
-        return false;
+        return in_file(display_name(input), "out of memory reading the file");
     }
-    return false;
+    return {};
   }
 
-  // Where the output of `input` goes, or nothing after an error line: to
+  // Where the output of `input` goes, or why it may not be written: to
   // standard output (empty path), -o's path, or a file beside the input.
-  bool choose_output(const char* input, bool to_midi, std::string& path) const {
+  failure choose_output(const char* input, bool to_midi, std::string& path) const {
     if (options.to_stdout || (is_standard_stream(input) && options.output_path == nullptr)) {
       path.clear();
       if (is_terminal(stdout)) {
-        std::fprintf(stderr,
-                     "Error: refusing to write binary data to a terminal; use -o or redirect "
-                     "standard output\n");
-        return false;
+        return failure_of(
+            "refusing to write binary data to a terminal; use -o or redirect standard output");
       }
-      return true;
+      return {};
     }
     path = options.output_path != nullptr ? options.output_path : app::output_name(input, to_midi);
     const auto identity = identity_of(path.c_str());
@@ -110,14 +104,11 @@ struct pack_run {
         std::find_if(options.inputs.begin(), options.inputs.end(), [&path](const char* other) {
           return path == other;
         }) != options.inputs.end()) {
-      std::fprintf(stderr, "Error: '%s' is an input of this run; it is not overwritten\n",
-                   shown_name(path).c_str());
-      return false;
+      return failure_of("'%s' is an input of this run; it is not overwritten",
+                        shown_name(path).c_str());
     }
     // Refused before the work rather than after it (the write checks again).
-    const failure refused = output_allowed(path.c_str(), output_rules_for(nullptr));
-    if (refused.failed()) report_error(refused);
-    return !refused.failed();
+    return output_allowed(path.c_str(), output_rules_for(nullptr));
   }
 
   // A name beside the input is the program's choice; -o's is the user's.
@@ -125,24 +116,20 @@ struct pack_run {
     return {output_program::mthc_pack, options.output_path != nullptr, options.force, input_status};
   }
 
-  bool write(const char* input, const std::string& path,
-             std::span<const std::uint8_t> bytes) const {
+  failure write(const char* input, const std::string& path,
+                std::span<const std::uint8_t> bytes) const {
     if (path.empty()) {
       if ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) ||
           std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "Error: failed writing to standard output\n");
         std::clearerr(stdout);  // said once, here
-        return false;
+        return failure_of("failed writing to standard output");
       }
-      return true;
+      return {};
     }
     // The output gets the input's permission bits and times.
     file_status status;
     const bool known = !is_standard_stream(input) && look_up(input, links::followed, status);
-    const failure failed =
-        write_output_file(path.c_str(), bytes, output_rules_for(known ? &status : nullptr));
-    if (failed.failed()) report_error(failed);
-    return !failed.failed();
+    return write_output_file(path.c_str(), bytes, output_rules_for(known ? &status : nullptr));
   }
 
   static std::string output_display(const std::string& path) {
@@ -181,15 +168,12 @@ struct pack_run {
     return finish_packing(std::move(job));
   }
 
-  bool pack(const char* input, std::span<const std::uint8_t> smf) const {
+  failure pack(const char* input, std::span<const std::uint8_t> smf) const {
     const std::string name = display_name(input);
     std::string path;
-    if (!choose_output(input, false, path)) return false;
+    if (failure refused = choose_output(input, false, path); refused.failed()) return refused;
     const pack_result packed = pack_showing_progress(smf, name);
-    if (packed.error != pack_error::none) {
-      error(name, error_text(packed));
-      return false;
-    }
+    if (packed.error != pack_error::none) return in_file(name, error_text(packed));
     for (const midi_change& change : packed.changes)
       warning(name, change_text(change));
     if (!packed.empty_tracks.empty()) warning(name, empty_tracks_text(packed.empty_tracks));
@@ -198,7 +182,7 @@ struct pack_run {
                         ", but mthc-pack -t and -d will refuse the container (mthc-pack -d --as-is "
                         "unpacks it)");
     }
-    if (!write(input, path, packed.container)) return false;
+    if (failure failed = write(input, path, packed.container); failed.failed()) return failed;
     // Nothing is said beside data on standard output.
     if (!options.quiet && !path.empty()) {
       std::printf("Packed MIDI %s into MThc %s (%lu bytes, %lu block%s)\n", name.c_str(),
@@ -206,59 +190,56 @@ struct pack_run {
                   static_cast<unsigned long>(packed.block_count),
                   packed.block_count == 1 ? "" : "s");
     }
-    return true;
+    return {};
   }
 
-  // Converts a container and checks everything there is to check; false
-  // after an error line. `result` holds the MIDI file when true.
-  bool convert_checked(const std::string& name, std::span<const std::uint8_t> image,
-                       unpack_result& result) const {
+  // Converts a container and checks everything there is to check, or says
+  // why it is refused. `result` holds the MIDI file when it is not.
+  failure convert_checked(const std::string& name, std::span<const std::uint8_t> image,
+                          unpack_result& result) const {
     const bool as_is = options.as_is && options.mode != pack_mode::test;
     result = unpack_container(image, {as_is});
     if (result.error == unpack_error::none) {
       if (result.music_fault != unpack_error::none) {
         warning(name, warning_text(result) + "; unpacked as it is stored");
       }
-      return true;
+      return {};
     }
     const bool music = result.music_fault != unpack_error::none;
-    error(name, music && options.mode != pack_mode::test
-                    ? error_text(result) + "; mthc-pack -d --as-is unpacks it as it is stored"
-                    : error_text(result));
-    return false;
+    return in_file(name,
+                   music && options.mode != pack_mode::test
+                       ? error_text(result) + "; mthc-pack -d --as-is unpacks it as it is stored"
+                       : error_text(result));
   }
 
-  bool unpack(const char* input, std::span<const std::uint8_t> image) const {
+  failure unpack(const char* input, std::span<const std::uint8_t> image) const {
     const std::string name = display_name(input);
     std::string path;
-    if (!choose_output(input, true, path)) return false;
+    if (failure refused = choose_output(input, true, path); refused.failed()) return refused;
     unpack_result unpacked;
-    if (!convert_checked(name, image, unpacked)) return false;
+    if (failure refused = convert_checked(name, image, unpacked); refused.failed()) return refused;
     const auto midi = unpacked.midi_file.used();
-    if (!write(input, path, midi)) return false;
+    if (failure failed = write(input, path, midi); failed.failed()) return failed;
     if (!options.quiet && !path.empty()) {
       std::printf("Unpacked MThc %s into MIDI %s (%lu bytes)\n", name.c_str(),
                   output_display(path).c_str(), static_cast<unsigned long>(midi.size()));
     }
-    return true;
+    return {};
   }
 
-  bool test(const char* input, std::span<const std::uint8_t> image) const {
+  failure test(const char* input, std::span<const std::uint8_t> image) const {
     const std::string name = display_name(input);
     unpack_result unpacked;
-    if (!convert_checked(name, image, unpacked)) return false;
+    if (failure refused = convert_checked(name, image, unpacked); refused.failed()) return refused;
     if (!options.quiet) std::fprintf(stdout, "%s: OK\n", name.c_str());
-    return true;
+    return {};
   }
 
-  // Lists a container or a MIDI file; false after an error line.
-  bool list(const char* input, std::span<const std::uint8_t> data) {
+  // Lists a container or a MIDI file, or says why it cannot.
+  failure list(const char* input, std::span<const std::uint8_t> data) {
     const std::string name = display_name(input);
     const file_summary summary = summarize_file(data, options.verbose || options.json);
-    if (summary.error != file_error::none) {
-      error(name, error_text(summary));
-      return false;
-    }
+    if (summary.error != file_error::none) return in_file(name, error_text(summary));
     if (options.json) {
       const std::string_view file_name = is_standard_stream(input) ? k_standard_input : input;
       print_json_line(app::summary_json(summary, &file_name));
@@ -270,16 +251,13 @@ struct pack_run {
     if (summary.kind == file_kind::container && !summary.check.sound()) {
       warning(name, error_text(summary.check));
     }
-    return true;
+    return {};
   }
 
-  // One input, in the run's mode; false after an error line.
-  bool process(const char* input) {
-    // What earlier files printed goes out before this one's warnings and
-    // errors, so that a log of both streams keeps the order of the files.
-    std::fflush(stdout);
+  // One input, in the run's mode, or why it failed.
+  failure process(const char* input) {
     byte_buffer bytes;
-    if (!read(input, bytes)) return false;
+    if (failure failed = read(input, bytes); failed.failed()) return failed;
     const std::span<const std::uint8_t> data = bytes.used();
     const bool container = has_container_tag(data);
     const std::string name = display_name(input);
@@ -287,55 +265,49 @@ struct pack_run {
       case pack_mode::automatic:
         return container ? unpack(input, data) : pack(input, data);
       case pack_mode::decompress:
-        if (!container) {
-          error(name, error_text(check_container(data)));
-          return false;
-        }
+        if (!container) return in_file(name, error_text(check_container(data)));
         return unpack(input, data);
       case pack_mode::test:
         return test(input, data);
       case pack_mode::list:
         return list(input, data);
     }
-    return false;
+    return {};
   }
 };
 
-// Arguments that cannot go together; an error line when they do.
-bool check_combinations(const pack_arguments& options) {
+// Arguments that cannot go together, and why.
+failure check_combinations(const pack_arguments& options) {
   const bool writes = options.mode == pack_mode::automatic || options.mode == pack_mode::decompress;
+  const auto inputs = static_cast<unsigned long>(options.inputs.size());
   if (options.output_path != nullptr && !writes) {
-    std::fprintf(stderr, "Error: -o names an output, but -t and -l write none\n");
-    return false;
+    return failure_of("-o names an output, but -t and -l write none");
   }
   if (options.output_path != nullptr && options.to_stdout) {
-    std::fprintf(stderr, "Error: -o and -c both name the output; give one of them\n");
-    return false;
+    return failure_of("-o and -c both name the output; give one of them");
   }
-  if (options.output_path != nullptr && options.inputs.size() > 1) {
-    std::fprintf(stderr, "Error: -o names the output of one input, but %lu are given\n",
-                 static_cast<unsigned long>(options.inputs.size()));
-    return false;
+  if (options.output_path != nullptr && inputs > 1) {
+    return failure_of("-o names the output of one input, but %lu are given", inputs);
   }
   // Two containers (or MIDI files) back to back are no file that anything
   // reads, and -t would pass them.
-  if (options.to_stdout && writes && options.inputs.size() > 1) {
-    std::fprintf(stderr,
-                 "Error: -c writes the output of one input (a container holds one song), but %lu "
-                 "are given\n",
-                 static_cast<unsigned long>(options.inputs.size()));
-    return false;
+  if (options.to_stdout && writes && inputs > 1) {
+    return failure_of(
+        "-c writes the output of one input (a container holds one song), but %lu are given",
+        inputs);
   }
   if (const std::string shared = shared_output_text(options); !shared.empty()) {
-    std::fprintf(stderr, "Error: %s\n", shared.c_str());
-    return false;
+    return failure_of("%s", shared.c_str());
   }
-  return true;
+  return {};
 }
 
 int run_files(pack_arguments options) {
   if (options.inputs.empty()) options.inputs.push_back("-");
-  if (!check_combinations(options)) return 1;
+  if (const failure refused = check_combinations(options); refused.failed()) {
+    report_error(refused);
+    return 1;
+  }
   use_binary_standard_streams();
 
   pack_run run{options, {}, {}};
@@ -347,11 +319,22 @@ int run_files(pack_arguments options) {
   const bool table = options.mode == pack_mode::list && !options.verbose && !options.json;
   if (table) print_listing_header();
   int status = 0;
+  // Each file's failure is said here, and the others are still done.
   for (const char* input : options.inputs) {
-    if (!run.process(input)) status = 1;
+    if (const failure failed = run.process(input); failed.failed()) {
+      report_error(failed);
+      status = 1;
+    }
   }
   if (table && run.totals.containers > 1) print_listing_total(run.totals);
   return finish_standard_output(status);
+}
+
+// The error line of arguments that are not right, and the usage text.
+int usage_error(const failure& what, const char* program_name) {
+  report_error(what);
+  print_pack_usage(stderr, program_name);
+  return 1;
 }
 
 }  // namespace
@@ -373,32 +356,26 @@ int run_pack(int argc, const char* const* argv) noexcept {
         std::printf("mthc-pack %s\n", version_string());
         return finish_standard_output(0);
       case pack_action::needs_list:
-        std::fprintf(stderr, "Error: option '%s' goes with -l\n", parsed.argument);
-        print_pack_usage(stderr, program_name);
-        return 1;
+        return usage_error(failure_of("option '%s' goes with -l", parsed.argument), program_name);
       case pack_action::needs_unpacking:
-        std::fprintf(stderr, "Error: option '%s' goes with unpacking, not with -t or -l\n",
-                     parsed.argument);
-        print_pack_usage(stderr, program_name);
-        return 1;
+        return usage_error(
+            failure_of("option '%s' goes with unpacking, not with -t or -l", parsed.argument),
+            program_name);
       case pack_action::unknown_option:
-        std::fprintf(stderr, "Error: unknown option '%s'\n", shown_name(parsed.argument).c_str());
-        print_pack_usage(stderr, program_name);
-        return 1;
+        return usage_error(failure_of("unknown option '%s'", shown_name(parsed.argument).c_str()),
+                           program_name);
       case pack_action::missing_value:
-        std::fprintf(stderr, "Error: option '%s' needs a path\n",
-                     shown_name(parsed.argument).c_str());
-        print_pack_usage(stderr, program_name);
-        return 1;
+        return usage_error(
+            failure_of("option '%s' needs a path", shown_name(parsed.argument).c_str()),
+            program_name);
       case pack_action::conflicting_modes:
-        std::fprintf(stderr, "Error: option '%s': give only one of -d, -t and -l\n",
-                     shown_name(parsed.argument).c_str());
-        print_pack_usage(stderr, program_name);
-        return 1;
+        return usage_error(failure_of("option '%s': give only one of -d, -t and -l",
+                                      shown_name(parsed.argument).c_str()),
+                           program_name);
     }
     return run_files(parsed.options);
   } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "Error: out of memory\n");
+    report_error("out of memory");
     return 1;
   }
 }
