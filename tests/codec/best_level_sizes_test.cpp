@@ -91,17 +91,6 @@ std::size_t packed_blocks(const std::vector<bytes>& blocks) {
   return total;
 }
 
-// `data` cut into whole blocks, as the decoder benchmarks cut their sets.
-std::vector<bytes> cut_into_blocks(const bytes& data) {
-  std::vector<bytes> blocks;
-  for (std::size_t at = 0; at < data.size(); at += k_max_block_size) {
-    const std::size_t n = std::min(k_max_block_size, data.size() - at);
-    blocks.emplace_back(data.begin() + static_cast<std::ptrdiff_t>(at),
-                        data.begin() + static_cast<std::ptrdiff_t>(at + n));
-  }
-  return blocks;
-}
-
 std::size_t packed_midi(std::span<const std::uint8_t> smf) {
   const pack_result r = pack_midi(smf, {encode_level::best, false});
   EXPECT_EQ(r.error, pack_error::none);
@@ -127,18 +116,8 @@ std::vector<measured_size> measure() {
   }
   for (const test::labelled_data& c : test::block_edge_cases())
     sizes.push_back({c.name, packed_blocks({c.data})});
-  // The decoder benchmarks' sets: eight blocks of each kind.
-  constexpr std::size_t k_set_blocks = 8;
-  const struct {
-    const char* name;
-    bytes (*make)(std::uint64_t, std::size_t);
-  } sets[] = {{"midi set", test::midi_like_bytes},
-              {"repetitive set", test::repetitive_bytes},
-              {"random set", test::random_bytes}};
-  for (const auto& set : sets) {
-    sizes.push_back({set.name, packed_blocks(cut_into_blocks(
-                                   set.make(k_set_blocks, k_set_blocks * k_max_block_size)))});
-  }
+  for (const test::labelled_data& set : test::block_sets())
+    sizes.push_back({set.name, packed_blocks(test::cut_into_blocks(set.data))});
 #ifdef MTHC_TUNE_MID
   sizes.push_back({"example tune", packed_midi(read_file(MTHC_TUNE_MID))});
 #endif

@@ -1,5 +1,6 @@
 #include "encoder_data.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "codec/encode_block.hpp"
@@ -41,14 +42,34 @@ std::vector<labelled_data> block_edge_cases() {
   return cases;
 }
 
-std::vector<std::vector<std::uint8_t>> corpus_song_blocks(unsigned song) {
-  const auto tracks = midi_song(7000 + song, 4 + song % 13, 32 + 16 * (song % 9));
-  const auto smf = midi_file(1, 480, tracks);
+std::vector<labelled_data> block_sets() {
+  constexpr std::size_t k_blocks = 8;
+  constexpr std::size_t k_size = k_blocks * k_max_block_size;
+  return {{"midi set", midi_like_bytes(k_blocks, k_size)},
+          {"repetitive set", repetitive_bytes(k_blocks, k_size)},
+          {"random set", random_bytes(k_blocks, k_size)}};
+}
+
+std::vector<std::vector<std::uint8_t>> cut_into_blocks(std::span<const std::uint8_t> data) {
+  std::vector<std::vector<std::uint8_t>> blocks;
+  for (std::size_t at = 0; at < data.size(); at += k_max_block_size) {
+    const auto piece = data.subspan(at, std::min(k_max_block_size, data.size() - at));
+    blocks.emplace_back(piece.begin(), piece.end());
+  }
+  return blocks;
+}
+
+std::vector<std::vector<std::uint8_t>> midi_file_blocks(std::span<const std::uint8_t> smf) {
   const midi_read_result read = read_midi_file(smf);
   if (read.fault != midi_fault::none) std::abort();
   split_result split = split_tracks(read.file.header_fields, read.file.tracks, k_max_block_size);
   if (split.fault != split_fault::none) std::abort();
   return std::move(split.blocks);
+}
+
+std::vector<std::vector<std::uint8_t>> corpus_song_blocks(unsigned song) {
+  const auto tracks = midi_song(7000 + song, 4 + song % 13, 32 + 16 * (song % 9));
+  return midi_file_blocks(midi_file(1, 480, tracks));
 }
 
 }  // namespace mthc::test
