@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "codec/common_length.hpp"
+
 namespace mthc::codec {
 
 namespace {
@@ -15,11 +17,12 @@ constexpr std::uint32_t k_prefix_length = 2;
 // nodes above it its larger one. `smaller_link` and `larger_link` are the
 // open child slots of that split; `smaller_length` and `larger_length` are how
 // far the nodes on either side are known to match, so comparisons start there.
+// Returns the number of candidates recorded.
 template <bool collect>
-void insert(match_finder& f, std::uint32_t position, std::vector<match_candidate>* out) {
+std::size_t insert(match_finder& f, std::uint32_t position, match_candidate* out) {
   const std::uint8_t* const data = f.data.data();
   const auto available = static_cast<std::uint32_t>(f.data.size()) - position;
-  if (available < k_prefix_length) return;
+  if (available < k_prefix_length) return 0;
   const std::uint32_t limit = std::min(available, f.nice_length);
   const std::uint8_t* const current = data + position;
 
@@ -32,21 +35,21 @@ void insert(match_finder& f, std::uint32_t position, std::vector<match_candidate
   std::uint32_t smaller_length = k_prefix_length;
   std::uint32_t larger_length = k_prefix_length;
   std::uint32_t best = k_prefix_length - 1;
+  std::size_t found = 0;
 
   for (std::uint32_t depth = f.max_depth;; --depth) {
     if (candidate < 0 || depth == 0) {
       *smaller_link = -1;
       *larger_link = -1;
-      return;
+      return found;
     }
     const auto at = static_cast<std::uint32_t>(candidate);
     const std::uint8_t* const earlier = data + at;
     std::int32_t* const children = &f.nodes[2 * static_cast<std::size_t>(at)];
     std::uint32_t length = std::min(smaller_length, larger_length);
-    while (length < limit && earlier[length] == current[length])
-      ++length;
+    length += common_length(earlier + length, current + length, limit - length);
     if (collect) {
-      out->push_back({position - at, length, length > best});
+      out[found++] = {position - at, length, length > best};
       best = std::max(best, length);
     }
     if (length == limit) {
@@ -54,7 +57,7 @@ void insert(match_finder& f, std::uint32_t position, std::vector<match_candidate
       // subtrees become ours.
       *smaller_link = children[0];
       *larger_link = children[1];
-      return;
+      return found;
     }
     if (earlier[length] < current[length]) {
       *smaller_link = candidate;
@@ -80,10 +83,8 @@ match_finder::match_finder(std::span<const std::uint8_t> block, std::uint32_t ni
       heads(k_prefix_count, -1),
       nodes(2 * block.size(), -1) {}
 
-std::size_t match_finder::find(std::uint32_t position, std::vector<match_candidate>& out) {
-  out.clear();
-  insert<true>(*this, position, &out);
-  return out.size();
+std::size_t match_finder::find(std::uint32_t position, match_candidate* out) {
+  return insert<true>(*this, position, out);
 }
 
 void match_finder::skip(std::uint32_t position) {

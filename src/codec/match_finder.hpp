@@ -35,10 +35,10 @@ struct match_finder {
 
   match_finder(std::span<const std::uint8_t> block, std::uint32_t nice, std::uint32_t depth);
 
-  // Inserts `position` (the next one in order) and fills `out` with its
-  // candidates, nearest first; the lengths of the `nearest` ones increase.
-  // Returns the number of candidates.
-  std::size_t find(std::uint32_t position, std::vector<match_candidate>& out);
+  // Inserts `position` (the next one in order) and fills `out`, which has
+  // room for max_depth, with its candidates, nearest first; the lengths of
+  // the `nearest` ones increase. Returns the number of candidates.
+  std::size_t find(std::uint32_t position, match_candidate* out);
   // Inserts `position` without collecting candidates.
   void skip(std::uint32_t position);
 };
