@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <vector>
 
 #include "codec/block_code.hpp"
@@ -47,8 +48,11 @@ struct position_state {
 // position (which was parsed just before it).
 bool ran_at_previous(const position_state& previous, const position_state& here,
                      const std::uint8_t* data, std::uint32_t distance) {
+  // Without branches, which would be as good as random: a distance beyond
+  // the previous position compares a byte with itself, and fails.
   const std::uint32_t p = previous.position;
-  return p + 1 == here.position && distance <= p && data[p] == data[p - distance];
+  const bool reaches = distance <= p;
+  return (p + 1 == here.position) & reaches & (data[p] == data[reaches ? p - distance : p]);
 }
 
 // Whether a match from here, whose lengths `first` to `last` the previous
@@ -83,11 +87,42 @@ void offer_lengths(parse_table& table, std::uint32_t position, std::uint32_t cos
   }
 }
 
+// How many literals an arrival with `last_distance`, not the cheapest one,
+// goes on by before its state can serve a repeated-distance match, at most
+// `limit`. Until then the state can only be carried along, and the cheapest
+// arrival, carried along by literals too, stays the cheaper: the arrival
+// need not be offered, taken and continued at each position in between, only
+// where its state can be used. Incompressible data, where a dozen such states
+// ride along at every position, packs twice as fast; on the test data the
+// output is no larger (an arrival that skips positions takes no slot there).
+std::uint32_t literals_to_repeat(std::span<const std::uint8_t> data, std::uint32_t position,
+                                 std::uint32_t last_distance, std::uint32_t limit) {
+  const std::uint8_t* const bytes = data.data();
+  // A repeat of two bytes from q needs q + 2 <= size and q >= last_distance.
+  const auto size = static_cast<std::uint32_t>(data.size());
+  const std::uint32_t end = std::min(position + limit, size - 1);
+  for (std::uint32_t q = std::max(position + 1, last_distance); q < end; ++q) {
+    std::uint16_t here;
+    std::uint16_t there;
+    std::memcpy(&here, bytes + q, 2);
+    std::memcpy(&there, bytes + q - last_distance, 2);
+    if (here == there) return q - position;
+  }
+  return std::min(limit, size - position);
+}
+
+// The most positions an arrival skips at once (literals_to_repeat): a longer
+// look ahead costs more than it saves.
+constexpr std::uint32_t k_literal_skip = 8;
+
 // A literal, and every length of the match at the arrival's repeated
 // distance, from every arrival that the cheapest one does not dominate (see
-// parse_table::offer).
+// parse_table::offer). An arrival that came by literals skips ahead to where
+// its state can serve (literals_to_repeat); one that came by a match here is
+// most often used or dominated within a byte or two, and looking ahead for it
+// would cost more than it saves.
 void continue_arrivals(parse_table& table, position_state& here, const position_state& previous,
-                       const std::uint8_t* data) {
+                       std::span<const std::uint8_t> data, std::uint32_t skip_limit) {
   const arrival_set& arrivals = *here.arrivals;
   const std::uint32_t cheapest = here.cheapest;
   for (std::uint32_t s = 0; s < arrivals.count; ++s) {
@@ -95,13 +130,16 @@ void continue_arrivals(parse_table& table, position_state& here, const position_
     const std::uint32_t d = arrivals.last_distance[s];
     here.continued[s] = cost - cheapest < repeat_saving(d);
     if (!here.continued[s]) continue;
-    table.offer(here.position + 1, cost + k_literal_bits, d, repeat_saving(d),
+    const bool carried = s != arrivals.best && table.link(here.position, s).distance == 0;
+    const std::uint32_t literals =
+        carried ? literals_to_repeat(data, here.position, d, skip_limit) : 1;
+    table.offer(here.position + literals, cost + k_literal_bits * literals, d, repeat_saving(d),
                 offer_source{here.position, 0, s});
     if (here.repeat_lengths[s] < min_match_count(d)) continue;
     // The previous position's arrival with the same state, if it went on.
     bool ran = false;
     std::int64_t behind = 0;
-    if (ran_at_previous(previous, here, data, d)) {
+    if (ran_at_previous(previous, here, data.data(), d)) {
       const arrival_set& before = *previous.arrivals;
       for (std::uint32_t t = 0; t < before.count; ++t) {
         if (before.last_distance[t] != d || !previous.continued[t]) continue;
@@ -130,27 +168,28 @@ void continue_arrivals(parse_table& table, position_state& here, const position_
 // offer_lengths).
 void offer_explicit_matches(parse_table& table, const position_state& here,
                             const position_state& previous, const std::uint8_t* data,
-                            std::span<const match_candidate> candidates) {
+                            const match_candidates& candidates) {
   const std::uint32_t from_cost = here.cheapest;
   const std::int64_t behind = std::int64_t{from_cost} - previous.cheapest;
-  const offer_source from_best{here.position, 0, here.arrivals->best};
   std::uint32_t covered = 1;
-  for (const match_candidate& c : candidates) {
-    const std::uint32_t first =
-        std::max(c.nearest ? covered + 1 : c.length, min_match_count(c.distance));
-    if (c.nearest) covered = c.length;
+  for (const match_candidate& c : candidates.nearest_ones()) {
+    const std::uint32_t first = std::max(covered + 1, min_match_count(c.distance));
+    covered = c.length;
     if (first > c.length) continue;
     const bool ran = behind >= 0 && ran_at_previous(previous, here, data, c.distance);
     if (ran && !beats_previous(behind, first, c.length, length_code_offset(c.distance))) continue;
-    offer_source source = from_best;
-    source.distance = c.distance;
-    const match_prices price = explicit_prices(c.distance);
-    if (first == c.length) {
-      table.offer(here.position + first, from_cost + price(first), c.distance,
-                  repeat_saving(c.distance), source);
+    offer_lengths(table, here.position, from_cost, explicit_prices(c.distance), c.distance,
+                  offer_source{here.position, c.distance, here.arrivals->best}, first, c.length,
+                  ran);
+  }
+  for (const match_candidate& c : candidates.farther_ones()) {
+    if (c.length < min_match_count(c.distance)) continue;
+    const bool ran = behind >= 0 && ran_at_previous(previous, here, data, c.distance);
+    if (ran && !beats_previous(behind, c.length, c.length, length_code_offset(c.distance)))
       continue;
-    }
-    offer_lengths(table, here.position, from_cost, price, c.distance, source, first, c.length, ran);
+    table.offer(here.position + c.length, from_cost + explicit_prices(c.distance)(c.length),
+                c.distance, repeat_saving(c.distance),
+                offer_source{here.position, c.distance, here.arrivals->best});
   }
 }
 
@@ -162,7 +201,7 @@ void offer_explicit_matches(parse_table& table, const position_state& here,
 // nothing. They are what a long repeat costs the finder, each a search as deep
 // as the others whose comparisons run the nice length: skipping them makes
 // the largest songs pack several times faster, and on the test and benchmark
-// data the output is the same but for a few bytes, smaller as often as larger.
+// data the output is the same.
 void skip_covered_positions(match_finder& finder, std::uint32_t position, std::uint32_t length) {
   const std::uint32_t end = position + length;
   for (std::uint32_t p = std::max(position + 1, end - std::min(length, finder.nice_length));
@@ -174,17 +213,18 @@ void skip_covered_positions(match_finder& finder, std::uint32_t position, std::u
 // the cheapest way. Nothing else reaches its end, and the positions it
 // covers are not parsed. Returns its length, or 0 when there is none.
 std::uint32_t take_long_match(parse_table& table, match_finder& finder, const position_state& here,
-                              std::span<const match_candidate> candidates,
+                              const match_candidates& candidates,
                               std::span<const std::uint8_t> data) {
   const std::uint32_t position = here.position;
   const arrival_set& arrivals = *here.arrivals;
   std::uint32_t length = 0;
   for (std::uint32_t s = 0; s < arrivals.count; ++s)
     length = std::max(length, here.repeat_lengths[s]);
-  // A candidate as long as the finder looks can only be the last one.
+  // A candidate as long as the finder looks can only be the last nearest one.
+  const std::span<const match_candidate> nearest = candidates.nearest_ones();
   std::uint32_t explicit_distance = 0;
-  if (!candidates.empty() && candidates.back().length >= finder.nice_length) {
-    const std::uint32_t d = candidates.back().distance;
+  if (!nearest.empty() && nearest.back().length >= finder.nice_length) {
+    const std::uint32_t d = nearest.back().distance;
     const std::uint8_t* const current = data.data() + position;
     const auto available = static_cast<std::uint32_t>(data.size()) - position;
     const std::uint32_t full = common_length(current, current - d, available);
@@ -248,14 +288,14 @@ lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_s
   parse_table table(static_cast<std::size_t>(size) + 1, finder.nice_length - 1);
   // The decoder starts with last_distance 1.
   table.offer(0, 0, 1, repeat_saving(1), offer_source{0, 0, 0});
-  std::vector<match_candidate> candidates(settings.max_depth);
+  match_candidates candidates(settings.max_depth);
 
   // The state of this position and of the one parsed before it (at the
-  // start, and after a long match, one that ran_at_previous never accepts).
+  // start, and after a long match, position 0 and no arrivals: one that
+  // ran_at_previous never accepts, since the parse is then further on).
   position_state states[2];
   position_state* here = &states[0];
   position_state* previous = &states[1];
-  previous->position = size;
   std::uint32_t position = 0;
   while (position < size) {
     here->position = position;
@@ -264,8 +304,7 @@ lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_s
     table.keep(position);
     const arrival_set& arrivals = *here->arrivals;
     assert(arrivals.count > 0);
-    const std::span<const match_candidate> found(candidates.data(),
-                                                 finder.find(position, candidates.data()));
+    finder.find(position, candidates);
 
     // Matches at each arrival's repeated distance, measured in full.
     const std::uint8_t* const current = data.data() + position;
@@ -275,15 +314,17 @@ lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_s
           d <= position ? common_length(current, current - d, size - position) : 0;
     }
 
-    if (const std::uint32_t length = take_long_match(table, finder, *here, found, data)) {
-      previous->position = size;
+    if (const std::uint32_t length = take_long_match(table, finder, *here, candidates, data)) {
+      previous->position = 0;
       previous->arrivals = &k_no_arrivals;
       previous->cheapest = k_unreached;
       position += length;
       continue;
     }
-    continue_arrivals(table, *here, *previous, data.data());
-    offer_explicit_matches(table, *here, *previous, data.data(), found);
+    // Skipping arrivals stay within the table's reach.
+    continue_arrivals(table, *here, *previous, data,
+                      std::min(finder.nice_length - 1, k_literal_skip));
+    offer_explicit_matches(table, *here, *previous, data.data(), candidates);
     // The previous position's slot is free for the positions ahead.
     if (previous->position + 1 == position) table.clear(previous->position);
     std::swap(here, previous);

@@ -30,6 +30,7 @@ void parse_table::take(std::size_t position, std::uint32_t cost, std::uint32_t l
   if (cost < b.cheapest || target == s.best) {
     s.best = target;
     b.cheapest = cost;
+    b.cheapest_distance = last_distance;
   }
   if (s.count == k_arrivals) {
     s.worst_slot = 0;

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -36,6 +37,7 @@ struct arrival_set {
 struct offer_bounds {
   std::uint32_t cheapest = k_unreached;  // cost of the best arrival
   std::uint32_t worst = k_unreached;     // of the dearest once every slot is in use
+  std::uint32_t cheapest_distance = 0;   // the best arrival's state (0: none)
 };
 
 // How an arrival was reached: the step from `from` (0 distance: a literal)
@@ -75,7 +77,7 @@ class parse_table {
         bounds_(mask_ + 1),
         ring_links_((mask_ + 1) * k_arrivals),
         first_kept_(new std::uint32_t[positions]),
-        kept_(new arrival_link[positions * k_arrivals]) {}
+        kept_(new arrival_link[(positions + 1) * k_arrivals]) {}
 
   const arrival_set& at(std::size_t position) const { return sets_[position & mask_]; }
   std::uint32_t cheapest(std::size_t position) const { return bounds_[position & mask_].cheapest; }
@@ -86,23 +88,30 @@ class parse_table {
   // the dearest arrival if it beats it.
   //
   // An offer `saving` or more bits dearer than the cheapest arrival is
-  // dropped: whatever follows it, the same steps from the cheapest arrival,
+  // dropped, and so is one with the cheapest arrival's state that does not
+  // beat it: whatever follows it, the same steps from the cheapest arrival,
   // with the first match at `last_distance` written explicitly, cost no more.
   // Most offers end there or on the dearest arrival of a full set, before any
   // slot is looked at, and the slots go to arrivals that can still matter.
   void offer(std::size_t position, std::uint32_t cost, std::uint32_t last_distance,
              std::uint32_t saving, offer_source source) {
     const offer_bounds& b = bounds_[position & mask_];
-    if (cost >= b.cheapest + saving || cost >= b.worst) return;
+    // An offer with the cheapest arrival's state must beat it.
+    const std::uint32_t limit =
+        last_distance == b.cheapest_distance ? b.cheapest : std::min(b.cheapest + saving, b.worst);
+    if (cost >= limit) return;
     take(position, cost, last_distance, source);
   }
 
   // Keeps the links of `position`, whose arrivals are final.
   void keep(std::size_t position) {
     first_kept_[position] = kept_count_;
-    const std::size_t count = at(position).count;
-    std::copy_n(&ring_links_[(position & mask_) * k_arrivals], count, &kept_[kept_count_]);
-    kept_count_ += static_cast<std::uint32_t>(count);
+    // All the slots, of which the next position overwrites those not in use:
+    // a copy of fixed size is a few moves, where one of `count` slots calls
+    // memmove.
+    std::memcpy(&kept_[kept_count_], &ring_links_[(position & mask_) * k_arrivals],
+                sizeof(arrival_link) * k_arrivals);
+    kept_count_ += at(position).count;
   }
 
   // How arrival `slot` of a kept position was reached.
