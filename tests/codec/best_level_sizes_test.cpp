@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "codec/decode_block.hpp"
 #include "codec/encode_block.hpp"
 #include "encoder_data.hpp"
 #include "generated_data.hpp"
@@ -81,11 +82,15 @@ constexpr recorded_size k_recorded[] = {
     {"example sample", 43},
 };
 
+// A size counts only for output that decodes back.
 std::size_t packed_blocks(const std::vector<bytes>& blocks) {
   std::size_t total = 0;
   for (const bytes& block : blocks) {
     const encode_result r = encode_block(block, encode_level::best);
     EXPECT_EQ(r.error, encode_error::none);
+    bytes decoded(block.size());
+    EXPECT_EQ(decode_block(r.packed, decoded), block.size());
+    EXPECT_TRUE(decoded == block);
     total += r.packed.size();
   }
   return total;
