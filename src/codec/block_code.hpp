@@ -119,6 +119,23 @@ constexpr std::uint32_t repeat_saving(std::uint32_t distance) noexcept {
   return explicit_distance_bits(distance) - k_repeat_distance_bits;
 }
 
+// The tables agree with the codes they stand for.
+constexpr bool tables_agree() {
+  for (std::uint32_t code = 0; code < k_length_bits.size(); ++code) {
+    if (k_length_bits[code] != length_bits(code)) return false;
+    std::uint32_t step = code;
+    while (step < 256 && length_bits(step + 1) == length_bits(step))
+      ++step;
+    if (k_next_length_step[code] != step) return false;
+  }
+  for (std::uint32_t distance = 1; distance <= 0xFFFF; ++distance) {
+    if (explicit_distance_bits(distance) != 1 + gamma_bits(distance_gamma(distance)) + 8)
+      return false;
+  }
+  return true;
+}
+static_assert(tables_agree());
+
 static_assert(explicit_match_bits(1, 2) == 13, "near two-byte match: 1 + 2 + 8 + 2");
 static_assert(repeat_match_bits(1, 2) == 5, "repeated two-byte match: 1 + 2 + 2");
 static_assert(explicit_match_bits(300, 9) - repeat_match_bits(300, 9) == repeat_saving(300));

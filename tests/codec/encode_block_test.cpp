@@ -7,6 +7,7 @@
 #include <string>
 
 #include "codec/block_code.hpp"
+#include "codec/common_length.hpp"
 #include "codec/decode_block.hpp"
 #include "codec/fast_parse.hpp"
 #include "codec/match_finder.hpp"
@@ -134,6 +135,21 @@ TEST(EncodeBlock, OptimalParseBeatsGreedyAndUsesTheState) {
   const parse_price p = price_of(codec::optimal_parse(far.data, {}));
   EXPECT_GE(p.far, 2U) << far.name;
   EXPECT_GE(p.repeats, 1U) << far.name;
+}
+
+TEST(EncodeBlock, CommonLengthStopsAtTheFirstDifferenceAndTheLimit) {
+  // Eight bytes at a time, then one at a time: every difference and limit
+  // around those steps, in buffers exactly `limit` long (the sanitizers
+  // catch a read past them).
+  for (std::uint32_t limit = 0; limit <= 20; ++limit) {
+    for (std::uint32_t differ = 0; differ <= limit; ++differ) {
+      bytes a(limit, 0x5A);
+      bytes b(limit, 0x5A);
+      if (differ < limit) b[differ] = 0xA5;
+      EXPECT_EQ(codec::common_length(a.data(), b.data(), limit), differ)
+          << "limit " << limit << ", first difference " << differ;
+    }
+  }
 }
 
 TEST(EncodeBlock, MatchWithoutBytesAfterAMatchIsPadded) {
