@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "codec/block_code.hpp"
@@ -48,11 +49,22 @@ struct position_state {
 // position (which was parsed just before it).
 bool ran_at_previous(const position_state& previous, const position_state& here,
                      const std::uint8_t* data, std::uint32_t distance) {
-  // Without branches, which would be as good as random: a distance beyond
-  // the previous position compares a byte with itself, and fails.
   const std::uint32_t p = previous.position;
-  const bool reaches = distance <= p;
-  return (p + 1 == here.position) & reaches & (data[p] == data[reaches ? p - distance : p]);
+  return p + 1 == here.position && distance <= p && data[p] == data[p - distance];
+}
+
+// The cost of the previous position's arrival with `last_distance`, if it
+// went on and the match at that distance ran there: it offered the match
+// from here one byte longer.
+std::optional<std::uint32_t> cost_before(const position_state& previous, const position_state& here,
+                                         const std::uint8_t* data, std::uint32_t last_distance) {
+  if (!ran_at_previous(previous, here, data, last_distance)) return std::nullopt;
+  const arrival_set& arrivals = *previous.arrivals;
+  for (std::uint32_t t = 0; t < arrivals.count; ++t) {
+    if (arrivals.last_distance[t] == last_distance && previous.continued[t])
+      return arrivals.cost[t];
+  }
+  return std::nullopt;
 }
 
 // Whether a match from here, whose lengths `first` to `last` the previous
@@ -136,23 +148,17 @@ void continue_arrivals(parse_table& table, position_state& here, const position_
     table.offer(here.position + literals, cost + k_literal_bits * literals, d, repeat_saving(d),
                 offer_source{here.position, 0, s});
     if (here.repeat_lengths[s] < min_match_count(d)) continue;
-    // The previous position's arrival with the same state, if it went on.
-    bool ran = false;
-    std::int64_t behind = 0;
-    if (ran_at_previous(previous, here, data.data(), d)) {
-      const arrival_set& before = *previous.arrivals;
-      for (std::uint32_t t = 0; t < before.count; ++t) {
-        if (before.last_distance[t] != d || !previous.continued[t]) continue;
-        ran = true;
-        behind = std::int64_t{cost} - before.cost[t];
-      }
-    }
+    // Whether the previous position's arrival with the same state went on,
+    // no dearer, with this match one byte longer.
+    const std::optional<std::uint32_t> before = cost_before(previous, here, data.data(), d);
+    const bool offered_before = before.has_value() && *before <= cost;
     const std::uint32_t first = min_match_count(d);
     const std::uint32_t last = here.repeat_lengths[s];
-    if (ran && (behind < 0 || !beats_previous(behind, first, last, length_code_offset(d))))
+    if (offered_before &&
+        !beats_previous(std::int64_t{cost} - *before, first, last, length_code_offset(d)))
       continue;
     offer_lengths(table, here.position, cost, repeat_prices(d), d,
-                  offer_source{here.position, d, s}, first, last, ran);
+                  offer_source{here.position, d, s}, first, last, offered_before);
   }
 }
 
