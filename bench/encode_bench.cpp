@@ -1,132 +1,110 @@
-// The block encoder on a corpus of generated songs, cut into blocks exactly as
-// mthc-pack cuts them: compressed size of each level (and of the reference
-// coder at level 10, when it is installed) and packing speed.
+// The block encoder's two levels beside the reference coder at level 10, on
+// the same blocks and interleaved in one run: packed size and packing time of
+// each, and the ratio of the best level's time to the reference's.
 //
-// Counters: `packed` is the corpus's total packed size, `input` its decoded
-// size; the reference benchmark reports the same blocks. The table script
-// (scripts/compression_table.sh) sets them side by side.
+// Inputs: the generated song corpus and the example data (the tune the build
+// writes and the sample container's content), cut into blocks as mthc-pack
+// cuts them, and the decoder benchmarks' MIDI-like, repetitive and random
+// sets in full blocks.
+//
+// Every iteration is one round: each coder packs the whole input once, in an
+// order that rotates from round to round, so that all of them see the same
+// machine. Times are processor time, which other processes on a shared
+// machine disturb less than the clock on the wall. Counters, per input:
+// `<coder>_ms_per_MB` is the median round's time per 10^6 input bytes and
+// `<coder>_MB_per_s` its inverse, `best_over_ucl10` the median of the
+// rounds' time ratios, `<coder>_bytes` the packed total and `input_bytes`
+// the input. scripts/compression_table.sh prints them as tables.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <ctime>
+#include <string>
 
-#include "codec/decode_block.hpp"
-#include "codec/encode_block.hpp"
-#include "container_builder.hpp"
-#include "generated_data.hpp"
-#include "midi/read_midi_file.hpp"
-#include "midi/split_tracks.hpp"
-
-#if MTHC_HAVE_UCL
-#include <ucl/ucl.h>
-#endif
+#include "encoder_inputs.hpp"
 
 namespace {
 
-using block_list = std::vector<std::vector<std::uint8_t>>;
+using namespace mthc::bench;
 
-// Songs of 4 to 16 tracks and 32 to 160 bars: a tempo track and instruments
-// playing repeated, varied bars with controller sweeps and bends.
-const block_list& corpus() {
-  static const block_list blocks = [] {
-    block_list all;
-    for (std::uint64_t song = 0; song < 24; ++song) {
-      const auto tracks = mthc::test::midi_song(7000 + song, 4 + static_cast<unsigned>(song % 13),
-                                                32 + 16 * static_cast<unsigned>(song % 9));
-      const auto smf = mthc::test::midi_file(1, 480, tracks);
-      const mthc::midi_file read = mthc::read_midi_file(smf);
-      if (read.error != mthc::midi_error::none) std::abort();
-      mthc::split_result split = mthc::split_tracks(mthc::header_fields_of(read.header),
-                                                    read.tracks, mthc::k_max_block_size);
-      if (split.fault != mthc::split_fault::none) std::abort();
-      for (auto& b : split.blocks)
-        all.push_back(std::move(b));
+const encoder_input& input(const std::string& name) {
+  for (const encoder_input& i : encoder_inputs()) {
+    if (i.name == name) return i;
+  }
+  std::abort();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void BM_interleaved(benchmark::State& state, const char* name) {
+  const block_list& blocks = input(name).blocks;
+  const std::span<const encoder> coders = encoders();
+  const std::size_t coder_count = coders.size();
+  std::size_t input_size = 0;
+  for (const auto& b : blocks)
+    input_size += b.size();
+  std::vector<block_list> packed(coder_count, block_list(blocks.size()));
+  std::vector<std::vector<double>> seconds(coder_count);
+  std::size_t round = 0;
+  for (auto _ : state) {
+    for (std::size_t turn = 0; turn < coder_count; ++turn) {
+      const std::size_t c = (round + turn) % coder_count;
+      const std::clock_t start = std::clock();
+      for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (!coders[c].pack(blocks[i], packed[c][i])) {
+          state.SkipWithError("a coder failed");
+          return;
+        }
+      }
+      benchmark::DoNotOptimize(packed[c].data());
+      seconds[c].push_back(static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC);
     }
-    return all;
-  }();
-  return blocks;
-}
+    ++round;
+  }
 
-std::size_t corpus_size() {
-  std::size_t n = 0;
-  for (const auto& b : corpus())
-    n += b.size();
-  return n;
-}
-
-// Every block must decode back; checked once after the timed loop.
-void verify(const block_list& blocks, const block_list& packed, benchmark::State& state) {
-  for (std::size_t i = 0; i < blocks.size(); ++i) {
-    std::vector<std::uint8_t> out(blocks[i].size() + 4096);
-    const std::size_t n = mthc::decode_block(packed[i], out);
-    if (n != blocks[i].size() || !std::equal(blocks[i].begin(), blocks[i].end(), out.begin())) {
+  const double megabytes = static_cast<double>(input_size) / 1e6;
+  state.counters["input_bytes"] = static_cast<double>(input_size);
+  for (std::size_t c = 0; c < coder_count; ++c) {
+    if (!decodes_back(blocks, packed[c])) {
       state.SkipWithError("a packed block does not decode back to its input");
       return;
     }
+    std::size_t total = 0;
+    for (const auto& p : packed[c])
+      total += p.size();
+    const double time = median(seconds[c]);
+    const std::string coder = coders[c].name;
+    state.counters[coder + "_bytes"] = static_cast<double>(total);
+    state.counters[coder + "_ms_per_MB"] = 1000 * time / megabytes;
+    state.counters[coder + "_MB_per_s"] = megabytes / time;
   }
+  // Best (the first coder) against the reference, where it is installed.
+  for (std::size_t c = 1; c < coder_count; ++c) {
+    if (std::string(coders[c].name) != "ucl10") continue;
+    std::vector<double> ratios;
+    for (std::size_t r = 0; r < seconds[0].size(); ++r)
+      ratios.push_back(seconds[0][r] / seconds[c][r]);
+    state.counters["best_over_ucl10"] = median(ratios);
+  }
+  state.SetLabel(name);
 }
 
-void report(benchmark::State& state, const block_list& packed, const char* label) {
-  std::size_t total = 0;
-  for (const auto& p : packed)
-    total += p.size();
-  const std::size_t input = corpus_size();
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                          static_cast<std::int64_t>(input));
-  state.counters["input"] = static_cast<double>(input);
-  state.counters["packed"] = static_cast<double>(total);
-  state.counters["blocks"] = static_cast<double>(packed.size());
-  state.SetLabel(label);
-}
-
-void encode_corpus(benchmark::State& state, mthc::encode_level level, const char* label) {
-  const block_list& blocks = corpus();
-  block_list packed(blocks.size());
-  for (auto _ : state) {
-    for (std::size_t i = 0; i < blocks.size(); ++i)
-      packed[i] = mthc::encode_block(blocks[i], level).packed;
-    benchmark::DoNotOptimize(packed.data());
-  }
-  verify(blocks, packed, state);
-  report(state, packed, label);
-}
-
-void BM_encode_best(benchmark::State& state) {
-  encode_corpus(state, mthc::encode_level::best, "best");
-}
-void BM_encode_fast(benchmark::State& state) {
-  encode_corpus(state, mthc::encode_level::fast, "fast");
-}
-BENCHMARK(BM_encode_best)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_encode_fast)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-
-#if MTHC_HAVE_UCL
-void BM_reference_level10(benchmark::State& state) {
-  if (ucl_init() != UCL_E_OK) {
-    state.SkipWithError("ucl_init failed");
-    return;
-  }
-  const block_list& blocks = corpus();
-  block_list packed(blocks.size());
-  for (auto _ : state) {
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-      std::vector<std::uint8_t>& out = packed[i];
-      out.resize(blocks[i].size() + blocks[i].size() / 8 + 256);
-      ucl_uint size = static_cast<ucl_uint>(out.size());
-      if (ucl_nrv2b_99_compress(blocks[i].data(), static_cast<ucl_uint>(blocks[i].size()),
-                                out.data(), &size, nullptr, 10, nullptr, nullptr) != UCL_E_OK) {
-        state.SkipWithError("reference coder failed");
-        return;
-      }
-      out.resize(size);
-    }
-    benchmark::DoNotOptimize(packed.data());
-  }
-  verify(blocks, packed, state);
-  report(state, packed, "reference level 10");
-}
-BENCHMARK(BM_reference_level10)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-#endif
+BENCHMARK_CAPTURE(BM_interleaved, songs, "songs")->Unit(benchmark::kMillisecond)->MinTime(4.0);
+BENCHMARK_CAPTURE(BM_interleaved, example, "example")->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_interleaved, midi_set, "midi set")
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_interleaved, repetitive_set, "repetitive set")
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_interleaved, random_set, "random set")
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
 
 }  // namespace
 

@@ -2,8 +2,8 @@
 //
 // Input: one option byte, then the file. Bit 0 of the option byte asks for
 // strict packing; the best level is used when bits 1 to 4 are all clear (one
-// input in sixteen: it is ten times slower), the fast level otherwise. Files
-// over 64 KiB are skipped, to keep the runs fast.
+// input in sixteen: it is some twenty times slower), the fast level
+// otherwise. Files over 64 KiB are skipped, to keep the runs fast.
 //
 // Checks, with the block-at-a-time calls:
 // - out_of_memory never appears (the inputs are small), and a failed packing

@@ -1,35 +1,38 @@
 #!/bin/sh
-# Prints the encoder's two tables: compressed size of the generated song
-# corpus at each level against the reference coder at level 10 (same blocks),
-# and packing speed. Builds the benchmark in build/bench (Release) first.
+# Prints the encoder's table for each input of the encoder benchmark: packed
+# size and packing speed of both levels beside the reference coder at level 10
+# (same blocks, interleaved rounds, processor time). Builds the benchmark in
+# build/bench (Release) first.
 #
-#   scripts/compression_table.sh [build directory]
+#   scripts/compression_table.sh [build directory] [benchmark options...]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build/bench"}
+[ $# -gt 0 ] && shift
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMTHC_BUILD_BENCHMARKS=ON \
   -DMTHC_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target mthc_encode_bench >/dev/null
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT
-"$build/bench/mthc_encode_bench" --benchmark_format=json >"$json" 2>/dev/null
+"$build/bench/mthc_encode_bench" --benchmark_format=json "$@" >"$json" 2>/dev/null
 python3 - "$json" <<'PY'
 import json, sys
-runs = {b["name"].split("/")[0]: b for b in json.load(open(sys.argv[1]))["benchmarks"]}
-best, fast = runs["BM_encode_best"], runs["BM_encode_fast"]
-ref = runs.get("BM_reference_level10")
-size = best["input"]
-print("Compressed size, generated song corpus: %d bytes in %d blocks" % (size, best["blocks"]))
-print("  %-28s %10s %8s %14s" % ("coder", "bytes", "ratio", "vs reference"))
-rows = [("reference level 10", ref)] if ref else []
-rows += [("mthc best", best), ("mthc fast", fast)]
-for name, r in rows:
-    versus = "%+.2f%%" % (100.0 * (r["packed"] / ref["packed"] - 1)) if ref else "n/a"
-    print("  %-28s %10d %8.4f %14s" % (name, r["packed"], r["packed"] / size, versus))
-if not ref:
-    print("  (libucl not installed: no reference column)")
-print()
-print("Packing speed (CPU time, MB/s = 10^6 bytes of decoded stream per second)")
-for name, r in [("mthc best", best), ("mthc fast", fast)] + ([("reference level 10", ref)] if ref else []):
-    print("  %-28s %8.2f MB/s" % (name, r["bytes_per_second"] / 1e6))
+for run in json.load(open(sys.argv[1]))["benchmarks"]:
+    size = run["input_bytes"]
+    ref = run.get("ucl10_bytes")
+    print("%s: %d bytes, %d rounds" % (run["label"], size, run["iterations"]))
+    print("  %-12s %10s %8s %10s %10s %8s %10s" %
+          ("coder", "bytes", "ratio", "vs ucl10", "ms/MB", "MB/s", "time/ucl10"))
+    for coder in ["best", "fast"] + (["ucl10"] if ref else []):
+        packed = run[coder + "_bytes"]
+        ms = run[coder + "_ms_per_MB"]
+        versus = "%+.2f%%" % (100.0 * (packed / ref - 1)) if ref else "n/a"
+        times = "%.2fx" % (ms / run["ucl10_ms_per_MB"]) if ref else "n/a"
+        print("  %-12s %10d %8.4f %10s %10.1f %8.2f %10s" %
+              (coder, packed, packed / size, versus, ms, run[coder + "_MB_per_s"], times))
+    if ref:
+        print("  best/ucl10 time, median of the rounds' ratios: %.2fx" % run["best_over_ucl10"])
+    else:
+        print("  (libucl not installed: no reference column)")
+    print()
 PY

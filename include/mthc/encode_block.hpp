@@ -34,7 +34,7 @@ enum class encode_level {
 enum class encode_error {
   none,
   too_large,      // more than k_max_block_size bytes
-  out_of_memory,  // the best level needs about 130 bytes per input byte
+  out_of_memory,  // the best level needs about 85 bytes per input byte
 };
 
 struct encode_result {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "codec/block_code.hpp"
+#include "codec/common_length.hpp"
 
 namespace mthc::codec {
 
@@ -16,13 +17,6 @@ std::uint32_t hash3(const std::uint8_t* p) {
   const std::uint32_t v = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
                           static_cast<std::uint32_t>(p[2]) << 16;
   return (v * 2654435761U) >> (32 - k_hash_bits);
-}
-
-std::uint32_t common_length(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t limit) {
-  std::uint32_t n = 0;
-  while (n < limit && a[n] == b[n])
-    ++n;
-  return n;
 }
 
 // Bits saved over literals by a match.

@@ -2,198 +2,272 @@
 
 #include <algorithm>
 #include <cassert>
-#include <limits>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 #include "codec/block_code.hpp"
+#include "codec/common_length.hpp"
 #include "codec/match_finder.hpp"
+#include "codec/parse_table.hpp"
 
 namespace mthc::codec {
 
 namespace {
 
-// Arrivals kept per position. Measured on generated songs against a
-// reference coder: one arrival (no state) saves 7% over it, four 10.1%,
-// eight 10.5%, and thirty-two no more than 10.6%.
-constexpr std::size_t k_arrivals = 8;
-constexpr std::uint32_t k_unreached = std::numeric_limits<std::uint32_t>::max();
-// Arrivals dearer than the cheapest one here by more than this are not
-// continued: a repeated distance that far behind rarely catches up (on
-// generated songs the output is unchanged, at a tenth less time).
-constexpr std::uint32_t k_continue_margin = 16;
-
-// What offers compare, kept apart from the back links so that the scan over
-// a position's arrivals touches one cache line.
-struct arrival_price {
-  std::uint32_t cost = k_unreached;  // bits from the block start
-  std::uint32_t last_distance = 0;   // the decoder's state on arrival
-};
-
-// How an arrival was reached: the step from `from` (0 distance: a literal)
-// that continued arrival `from_slot` there. Blocks are at most 65535 bytes,
-// so positions and distances fit 16 bits; the table stays small enough to
-// keep the positions being offered to in cache.
-struct arrival_link {
-  std::uint16_t from = 0;
-  std::uint16_t distance = 0;
-  std::uint8_t from_slot = 0;
-};
-static_assert(sizeof(arrival_link) == 6);
-
-struct parse_table {
-  std::vector<arrival_price> prices;
-  std::vector<arrival_link> links;
-
-  explicit parse_table(std::size_t positions)
-      : prices(positions * k_arrivals), links(positions * k_arrivals) {}
-
-  arrival_price* at(std::size_t position) { return &prices[position * k_arrivals]; }
-
-  // Offers a way to reach `position`. It replaces an arrival with the same
-  // repeated distance if it is cheaper, fills a free slot, or else displaces
-  // the most expensive arrival if it beats it.
-  void offer(std::size_t position, std::uint32_t cost, std::uint32_t last_distance,
-             std::uint32_t from, std::uint32_t distance, std::uint32_t from_slot) {
-    arrival_price* const s = at(position);
-    std::size_t target = 0;
-    for (std::size_t i = 0; i < k_arrivals; ++i) {
-      if (s[i].cost == k_unreached) {
-        target = i;
-        break;
-      }
-      if (s[i].last_distance == last_distance) {
-        if (cost >= s[i].cost) return;
-        target = i;
-        break;
-      }
-      if (s[i].cost > s[target].cost) target = i;
-      if (i + 1 == k_arrivals && cost >= s[target].cost) return;
-    }
-    s[target] = {cost, last_distance};
-    links[position * k_arrivals + target] = {static_cast<std::uint16_t>(from),
-                                             static_cast<std::uint16_t>(distance),
-                                             static_cast<std::uint8_t>(from_slot)};
+// The price of a match at one distance for every length below the nice
+// length: the distance's part once, the length's from a table.
+struct match_prices {
+  std::uint32_t fixed;       // flag bit and distance code
+  std::uint32_t adjustment;  // count - length code
+  std::uint32_t operator()(std::uint32_t count) const {
+    return fixed + k_length_bits[count - adjustment];
   }
 };
 
-std::uint32_t common_length(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t limit) {
-  std::uint32_t n = 0;
-  while (n < limit && a[n] == b[n])
-    ++n;
-  return n;
+match_prices explicit_prices(std::uint32_t distance) {
+  return {explicit_distance_bits(distance), length_code_offset(distance)};
 }
 
-}  // namespace
+match_prices repeat_prices(std::uint32_t distance) {
+  return {k_repeat_distance_bits, length_code_offset(distance)};
+}
 
-lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_settings& settings) {
-  const auto size = static_cast<std::uint32_t>(data.size());
-  lz_parse parse;
-  if (size == 0) return parse;
+constexpr arrival_set k_no_arrivals{};
 
-  match_finder finder(data, settings.nice_length, settings.max_depth);
-  const std::uint32_t nice = finder.nice_length;
-  parse_table table(static_cast<std::size_t>(size) + 1);
-  table.at(0)[0] = {0, 1};  // the decoder starts with last_distance 1
-  std::vector<match_candidate> candidates;
-
+// What the parse knows about one position: where its arrivals are, and how
+// far the match at each arrival's repeated distance goes.
+struct position_state {
   std::uint32_t position = 0;
-  while (position < size) {
-    const arrival_price* const here = table.at(position);
-    const std::uint32_t available = size - position;
-    const std::uint8_t* const current = data.data() + position;
-    finder.find(position, candidates);
+  const arrival_set* arrivals = &k_no_arrivals;
+  std::uint32_t cheapest = k_unreached;
+  std::uint32_t repeat_lengths[k_arrivals] = {};
+  bool continued[k_arrivals] = {};  // not dominated: its steps were offered
+};
 
-    std::size_t reached = 0;
-    std::size_t best = 0;
-    while (reached < k_arrivals && here[reached].cost != k_unreached) {
-      if (here[reached].cost < here[best].cost) best = reached;
-      ++reached;
-    }
-    assert(reached > 0);
+// Whether the match at `distance` from `here` already ran at the previous
+// position (which was parsed just before it).
+bool ran_at_previous(const position_state& previous, const position_state& here,
+                     const std::uint8_t* data, std::uint32_t distance) {
+  const std::uint32_t p = previous.position;
+  return p + 1 == here.position && distance <= p && data[p] == data[p - distance];
+}
 
-    // Matches at each arrival's repeated distance, measured in full.
-    std::uint32_t repeat_lengths[k_arrivals] = {};
-    std::uint32_t long_length = 0;
-    for (std::size_t s = 0; s < reached; ++s) {
-      const std::uint32_t d = here[s].last_distance;
-      if (d <= position) repeat_lengths[s] = common_length(current, current - d, available);
-      long_length = std::max(long_length, repeat_lengths[s]);
-    }
+// The cost of the previous position's arrival with `last_distance`, if it
+// went on and the match at that distance ran there: it offered the match
+// from here one byte longer.
+std::optional<std::uint32_t> cost_before(const position_state& previous, const position_state& here,
+                                         const std::uint8_t* data, std::uint32_t last_distance) {
+  if (!ran_at_previous(previous, here, data, last_distance)) return std::nullopt;
+  const arrival_set& arrivals = *previous.arrivals;
+  for (std::uint32_t t = 0; t < arrivals.count; ++t) {
+    if (arrivals.last_distance[t] == last_distance && previous.continued[t])
+      return arrivals.cost[t];
+  }
+  return std::nullopt;
+}
 
-    // A long match is taken whole: the longest on offer, the cheapest way.
-    std::uint32_t long_distance = 0;
-    for (const match_candidate& c : candidates) {
-      if (c.length < nice) continue;
-      const std::uint32_t full = common_length(current, current - c.distance, available);
-      if (full > long_length) {
-        long_length = full;
-        long_distance = c.distance;
-      }
-    }
-    if (long_length >= nice) {
-      std::uint32_t cost = k_unreached;
-      std::uint32_t distance = long_distance;
-      std::size_t slot = best;
-      if (long_distance != 0)
-        cost = here[best].cost + explicit_match_bits(long_distance, long_length);
-      for (std::size_t s = 0; s < reached; ++s) {
-        if (repeat_lengths[s] != long_length) continue;
-        const std::uint32_t d = here[s].last_distance;
-        const std::uint32_t c = here[s].cost + repeat_match_bits(d, long_length);
-        if (c < cost) {
-          cost = c;
-          distance = d;
-          slot = s;
-        }
-      }
-      table.offer(position + long_length, cost, distance, position, distance,
-                  static_cast<std::uint32_t>(slot));
-      for (std::uint32_t p = position + 1; p < position + long_length; ++p)
-        finder.skip(p);
-      position += long_length;
+// Whether a match from here, whose lengths `first` to `last` the previous
+// position offered one byte longer from a start `behind` bits cheaper (at
+// the same distance, so with the same state), can do better at any of them.
+// Those offers reached the same positions for the same price, except where
+// the length code's price steps up by k_length_step_bits: so only a length
+// at such a step can, and only if `behind` is smaller than the step. Inside
+// a long match this is seldom, and the offers it saves could not have
+// changed the output.
+bool beats_previous(std::int64_t behind, std::uint32_t first, std::uint32_t last,
+                    std::uint32_t adjustment) {
+  return behind < k_length_step_bits && k_next_length_step[first - adjustment] + adjustment <= last;
+}
+
+// Offers the lengths `first` to `last` of a match priced by `price` from a
+// start that costs `cost` and leaves `last_distance`: all of them, or with
+// `only_steps` those at which the price steps up (see beats_previous).
+void offer_lengths(parse_table& table, std::uint32_t position, std::uint32_t cost,
+                   match_prices price, std::uint32_t last_distance, offer_source source,
+                   std::uint32_t first, std::uint32_t last, bool only_steps) {
+  const std::uint32_t saving = repeat_saving(last_distance);
+  if (!only_steps) {
+    for (std::uint32_t count = first; count <= last; ++count)
+      table.offer(position + count, cost + price(count), last_distance, saving, source);
+    return;
+  }
+  for (std::uint32_t code = k_next_length_step[first - price.adjustment];
+       code + price.adjustment <= last; code = k_next_length_step[code + 1]) {
+    const std::uint32_t count = code + price.adjustment;
+    table.offer(position + count, cost + price(count), last_distance, saving, source);
+  }
+}
+
+// How many literals an arrival with `last_distance`, not the cheapest one,
+// goes on by before its state can serve a repeated-distance match, at most
+// `limit`. Until then the state can only be carried along, and the cheapest
+// arrival, carried along by literals too, stays the cheaper: the arrival
+// need not be offered, taken and continued at each position in between, only
+// where its state can be used. Incompressible data, where a dozen such states
+// ride along at every position, packs twice as fast; on the test data the
+// output is no larger (an arrival that skips positions takes no slot there).
+std::uint32_t literals_to_repeat(std::span<const std::uint8_t> data, std::uint32_t position,
+                                 std::uint32_t last_distance, std::uint32_t limit) {
+  const std::uint8_t* const bytes = data.data();
+  // A repeat of two bytes from q needs q + 2 <= size and q >= last_distance.
+  const auto size = static_cast<std::uint32_t>(data.size());
+  const std::uint32_t end = std::min(position + limit, size - 1);
+  for (std::uint32_t q = std::max(position + 1, last_distance); q < end; ++q) {
+    std::uint16_t here;
+    std::uint16_t there;
+    std::memcpy(&here, bytes + q, 2);
+    std::memcpy(&there, bytes + q - last_distance, 2);
+    if (here == there) return q - position;
+  }
+  return std::min(limit, size - position);
+}
+
+// The most positions an arrival skips at once (literals_to_repeat): a longer
+// look ahead costs more than it saves.
+constexpr std::uint32_t k_literal_skip = 8;
+
+// A literal, and every length of the match at the arrival's repeated
+// distance, from every arrival that the cheapest one does not dominate (see
+// parse_table::offer). An arrival that came by literals skips ahead to where
+// its state can serve (literals_to_repeat); one that came by a match here is
+// most often used or dominated within a byte or two, and looking ahead for it
+// would cost more than it saves.
+void continue_arrivals(parse_table& table, position_state& here, const position_state& previous,
+                       std::span<const std::uint8_t> data, std::uint32_t skip_limit) {
+  const arrival_set& arrivals = *here.arrivals;
+  const std::uint32_t cheapest = here.cheapest;
+  for (std::uint32_t s = 0; s < arrivals.count; ++s) {
+    const std::uint32_t cost = arrivals.cost[s];
+    const std::uint32_t d = arrivals.last_distance[s];
+    here.continued[s] = cost - cheapest < repeat_saving(d);
+    if (!here.continued[s]) continue;
+    const bool carried = s != arrivals.best && table.link(here.position, s).distance == 0;
+    const std::uint32_t literals =
+        carried ? literals_to_repeat(data, here.position, d, skip_limit) : 1;
+    table.offer(here.position + literals, cost + k_literal_bits * literals, d, repeat_saving(d),
+                offer_source{here.position, 0, s});
+    if (here.repeat_lengths[s] < min_match_count(d)) continue;
+    // Whether the previous position's arrival with the same state went on,
+    // no dearer, with this match one byte longer.
+    const std::optional<std::uint32_t> before = cost_before(previous, here, data.data(), d);
+    const bool offered_before = before.has_value() && *before <= cost;
+    const std::uint32_t first = min_match_count(d);
+    const std::uint32_t last = here.repeat_lengths[s];
+    if (offered_before &&
+        !beats_previous(std::int64_t{cost} - *before, first, last, length_code_offset(d)))
       continue;
-    }
-
-    for (std::size_t s = 0; s < reached; ++s) {
-      const arrival_price a = here[s];
-      if (a.cost > here[best].cost + k_continue_margin) continue;
-      const auto slot = static_cast<std::uint32_t>(s);
-      table.offer(position + 1, a.cost + k_literal_bits, a.last_distance, position, 0, slot);
-      const std::uint32_t d = a.last_distance;
-      for (std::uint32_t count = min_match_count(d); count <= repeat_lengths[s]; ++count) {
-        table.offer(position + count, a.cost + repeat_match_bits(d, count), d, position, d, slot);
-      }
-    }
-
-    // Explicit distances cost the same from every arrival and all lead to
-    // the same state, so only the cheapest arrival needs to try them. Every
-    // length goes with the nearest distance that reaches it; a farther
-    // candidate is tried at its full length only, for the state it leaves.
-    const std::uint32_t from_cost = here[best].cost;
-    const auto from_slot = static_cast<std::uint32_t>(best);
-    std::uint32_t covered = 1;
-    for (const match_candidate& c : candidates) {
-      const std::uint32_t first =
-          c.nearest ? std::max(covered + 1, min_match_count(c.distance)) : c.length;
-      for (std::uint32_t count = std::max(first, min_match_count(c.distance)); count <= c.length;
-           ++count) {
-        table.offer(position + count, from_cost + explicit_match_bits(c.distance, count),
-                    c.distance, position, c.distance, from_slot);
-      }
-      if (c.nearest) covered = c.length;
-    }
-    ++position;
+    offer_lengths(table, here.position, cost, repeat_prices(d), d,
+                  offer_source{here.position, d, s}, first, last, offered_before);
   }
+}
 
-  // Backtrack from the cheapest arrival at the end.
-  const arrival_price* end = table.at(size);
-  std::size_t slot = 0;
-  for (std::size_t s = 1; s < k_arrivals && end[s].cost != k_unreached; ++s) {
-    if (end[s].cost < end[slot].cost) slot = s;
+// Explicit distances cost the same from every arrival and all lead to the
+// same state, so only the cheapest arrival needs to try them. Every length
+// goes with the nearest distance that reaches it; a farther candidate is
+// tried at its full length only, for the state it leaves.
+//
+// A candidate that ran at the previous position was a candidate there too,
+// one byte longer: the nearest one for each of those lengths (a nearer one
+// would be nearer here too), or a farther one met on the same search path
+// (nearly always). So that position's cheapest arrival offered it (see
+// offer_lengths).
+void offer_explicit_matches(parse_table& table, const position_state& here,
+                            const position_state& previous, const std::uint8_t* data,
+                            const match_candidates& candidates) {
+  const std::uint32_t from_cost = here.cheapest;
+  const std::int64_t behind = std::int64_t{from_cost} - previous.cheapest;
+  std::uint32_t covered = 1;
+  for (const match_candidate& c : candidates.nearest_ones()) {
+    const std::uint32_t first = std::max(covered + 1, min_match_count(c.distance));
+    covered = c.length;
+    if (first > c.length) continue;
+    const bool ran = behind >= 0 && ran_at_previous(previous, here, data, c.distance);
+    if (ran && !beats_previous(behind, first, c.length, length_code_offset(c.distance))) continue;
+    offer_lengths(table, here.position, from_cost, explicit_prices(c.distance), c.distance,
+                  offer_source{here.position, c.distance, here.arrivals->best}, first, c.length,
+                  ran);
   }
+  for (const match_candidate& c : candidates.farther_ones()) {
+    if (c.length < min_match_count(c.distance)) continue;
+    const bool ran = behind >= 0 && ran_at_previous(previous, here, data, c.distance);
+    if (ran && !beats_previous(behind, c.length, c.length, length_code_offset(c.distance)))
+      continue;
+    table.offer(here.position + c.length, from_cost + explicit_prices(c.distance)(c.length),
+                c.distance, repeat_saving(c.distance),
+                offer_source{here.position, c.distance, here.arrivals->best});
+  }
+}
+
+// Gives the finder the positions that a long match from `position` covers.
+// Only the last nice length of them goes into the trees: a match that starts
+// further inside and is shorter than the nice length lies within the copied
+// bytes, which the same match from the copy's source finds too (farther
+// away, by the long match's distance), so those insertions would mostly buy
+// nothing. They are what a long repeat costs the finder, each a search as deep
+// as the others whose comparisons run the nice length: skipping them makes
+// the largest songs pack several times faster, and on the test and benchmark
+// data the output is the same.
+void skip_covered_positions(match_finder& finder, std::uint32_t position, std::uint32_t length) {
+  const std::uint32_t end = position + length;
+  for (std::uint32_t p = std::max(position + 1, end - std::min(length, finder.nice_length));
+       p < end; ++p)
+    finder.skip(p);
+}
+
+// A match of at least the nice length is taken whole: the longest on offer,
+// the cheapest way. Nothing else reaches its end, and the positions it
+// covers are not parsed. Returns its length, or 0 when there is none.
+std::uint32_t take_long_match(parse_table& table, match_finder& finder, const position_state& here,
+                              const match_candidates& candidates,
+                              std::span<const std::uint8_t> data) {
+  const std::uint32_t position = here.position;
+  const arrival_set& arrivals = *here.arrivals;
+  std::uint32_t length = 0;
+  for (std::uint32_t s = 0; s < arrivals.count; ++s)
+    length = std::max(length, here.repeat_lengths[s]);
+  // A candidate as long as the finder looks can only be the last nearest one.
+  const std::span<const match_candidate> nearest = candidates.nearest_ones();
+  std::uint32_t explicit_distance = 0;
+  if (!nearest.empty() && nearest.back().length >= finder.nice_length) {
+    const std::uint32_t d = nearest.back().distance;
+    const std::uint8_t* const current = data.data() + position;
+    const auto available = static_cast<std::uint32_t>(data.size()) - position;
+    const std::uint32_t full = common_length(current, current - d, available);
+    if (full > length) {
+      length = full;
+      explicit_distance = d;
+    }
+  }
+  if (length < finder.nice_length) return 0;
+
+  std::uint32_t cost = k_unreached;
+  std::uint32_t distance = explicit_distance;
+  std::uint32_t slot = arrivals.best;
+  if (explicit_distance != 0) cost = here.cheapest + explicit_match_bits(explicit_distance, length);
+  for (std::uint32_t s = 0; s < arrivals.count; ++s) {
+    if (here.repeat_lengths[s] != length) continue;
+    const std::uint32_t d = arrivals.last_distance[s];
+    const std::uint32_t c = arrivals.cost[s] + repeat_match_bits(d, length);
+    if (c < cost) {
+      cost = c;
+      distance = d;
+      slot = s;
+    }
+  }
+  table.clear_ahead();
+  table.offer(position + length, cost, distance, repeat_saving(distance),
+              offer_source{position, distance, slot});
+  skip_covered_positions(finder, position, length);
+  return length;
+}
+
+// The steps of the cheapest path to the end, from its back links.
+lz_parse backtrack(const parse_table& table, std::uint32_t size, std::uint32_t slot) {
+  lz_parse parse;
   std::uint32_t at = size;
   while (at > 0) {
-    const arrival_link& link = table.links[static_cast<std::size_t>(at) * k_arrivals + slot];
+    const arrival_link& link = table.link(at, slot);
     const std::uint32_t count = at - link.from;
     if (link.distance == 0 && !parse.empty() && parse.back().distance == 0) {
       parse.back().count += count;
@@ -205,6 +279,65 @@ lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_s
   }
   std::reverse(parse.begin(), parse.end());
   return parse;
+}
+
+}  // namespace
+
+lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_settings& settings) {
+  const auto size = static_cast<std::uint32_t>(data.size());
+  if (size == 0) return {};
+
+  // Lengths below the nice length are priced from k_length_bits.
+  match_finder finder(data, std::min<std::uint32_t>(settings.nice_length, k_length_bits.size()),
+                      settings.max_depth);
+  // Matches weighed length by length are shorter than the nice length.
+  parse_table table(static_cast<std::size_t>(size) + 1, finder.nice_length - 1);
+  // The decoder starts with last_distance 1.
+  table.offer(0, 0, 1, repeat_saving(1), offer_source{0, 0, 0});
+  match_candidates candidates(settings.max_depth);
+
+  // The state of this position and of the one parsed before it (at the
+  // start, and after a long match, position 0 and no arrivals: one that
+  // ran_at_previous never accepts, since the parse is then further on).
+  position_state states[2];
+  position_state* here = &states[0];
+  position_state* previous = &states[1];
+  std::uint32_t position = 0;
+  while (position < size) {
+    here->position = position;
+    here->arrivals = &table.at(position);
+    here->cheapest = table.cheapest(position);
+    table.keep(position);
+    const arrival_set& arrivals = *here->arrivals;
+    assert(arrivals.count > 0);
+    finder.find(position, candidates);
+
+    // Matches at each arrival's repeated distance, measured in full.
+    const std::uint8_t* const current = data.data() + position;
+    for (std::uint32_t s = 0; s < arrivals.count; ++s) {
+      const std::uint32_t d = arrivals.last_distance[s];
+      here->repeat_lengths[s] =
+          d <= position ? common_length(current, current - d, size - position) : 0;
+    }
+
+    if (const std::uint32_t length = take_long_match(table, finder, *here, candidates, data)) {
+      previous->position = 0;
+      previous->arrivals = &k_no_arrivals;
+      previous->cheapest = k_unreached;
+      position += length;
+      continue;
+    }
+    // Skipping arrivals stay within the table's reach.
+    continue_arrivals(table, *here, *previous, data,
+                      std::min(finder.nice_length - 1, k_literal_skip));
+    offer_explicit_matches(table, *here, *previous, data.data(), candidates);
+    // The previous position's slot is free for the positions ahead.
+    if (previous->position + 1 == position) table.clear(previous->position);
+    std::swap(here, previous);
+    ++position;
+  }
+  table.keep(size);
+  return backtrack(table, size, table.at(size).best);
 }
 
 }  // namespace mthc::codec

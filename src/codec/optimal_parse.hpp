@@ -24,8 +24,11 @@ struct optimal_parse_settings {
 // futures: a repeated-distance match costs 5 bits where an explicit one costs
 // at least 13. From each arrival the parse tries a literal and every length of
 // the match at that arrival's repeated distance; from the cheapest arrival it
-// tries every length of every candidate of the match finder. The result is the
-// cheapest path found, by backtracking from the end.
+// tries every length of every candidate of the match finder. Offers that
+// cannot lead to a cheaper path are dropped unmade: those dominated by the
+// cheapest arrival (parse_table.hpp), and those that the previous position
+// already made one byte longer (optimal_parse.cpp). The result is the
+// cheapest path found, by backtracking from the end. Throws std::bad_alloc.
 lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_settings& settings);
 
 }  // namespace mthc::codec

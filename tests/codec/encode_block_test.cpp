@@ -7,11 +7,13 @@
 #include <string>
 
 #include "codec/block_code.hpp"
+#include "codec/common_length.hpp"
 #include "codec/decode_block.hpp"
 #include "codec/fast_parse.hpp"
 #include "codec/match_finder.hpp"
 #include "codec/optimal_parse.hpp"
 #include "codec/write_block.hpp"
+#include "encoder_data.hpp"
 #include "generated_data.hpp"
 
 namespace mthc {
@@ -49,42 +51,6 @@ void expect_round_trip(const bytes& data, encode_level level, const std::string&
   EXPECT_EQ(decode_block(packed, exact), data.size()) << label;
 }
 
-struct data_case {
-  std::string name;
-  bytes data;
-};
-
-std::vector<data_case> data_cases() {
-  std::vector<data_case> cases;
-  cases.push_back({"empty", {}});
-  cases.push_back({"one byte", {0x42}});
-  cases.push_back({"two equal bytes", {7, 7}});
-  cases.push_back({"two bytes", {1, 2}});
-  cases.push_back({"three equal bytes", {9, 9, 9}});
-  cases.push_back({"run of 1000", bytes(1000, 0x5A)});
-  cases.push_back({"full block of zeros", bytes(k_max_block_size, 0)});
-  for (const std::size_t size : {17U, 300U, 4000U, 65535U}) {
-    const std::string n = std::to_string(size);
-    cases.push_back({"random " + n, test::random_bytes(size, size)});
-    cases.push_back({"repetitive " + n, test::repetitive_bytes(size + 1, size)});
-    cases.push_back({"midi-like " + n, test::midi_like_bytes(size + 2, size)});
-  }
-  {
-    // Far matches: a random stretch repeated 5000 bytes later (beyond the
-    // 0xD00 distance where copies get one byte longer), then again at the
-    // same distance, which the repeated-distance code covers.
-    bytes far = test::random_bytes(11, 5000);
-    const bytes piece = test::random_bytes(12, 100);
-    bytes data = piece;
-    data.insert(data.end(), far.begin(), far.end());
-    data.insert(data.end(), piece.begin(), piece.end());
-    data.insert(data.end(), far.begin(), far.begin() + 20);
-    data.insert(data.end(), piece.begin(), piece.end());
-    cases.push_back({"far and repeated far matches", data});
-  }
-  return cases;
-}
-
 TEST(EncodeBlock, RefusesMoreThanABlock) {
   for (const encode_level level : {encode_level::fast, encode_level::best}) {
     const encode_result r = encode_block(bytes(k_max_block_size + 1, 0), level);
@@ -94,7 +60,7 @@ TEST(EncodeBlock, RefusesMoreThanABlock) {
 }
 
 TEST(EncodeBlock, RoundTripsEveryLevel) {
-  for (const data_case& c : data_cases()) {
+  for (const test::labelled_data& c : test::block_edge_cases()) {
     for (const encode_level level : k_levels)
       expect_round_trip(c.data, level, c.name);
   }
@@ -143,7 +109,7 @@ parse_price price_of(const codec::lz_parse& parse) {
 TEST(EncodeBlock, PricesAreTheBlockSize) {
   // The parsers minimise prices; the block must be exactly their sum,
   // rounded up to bytes (one more byte where the ending needs padding).
-  for (const data_case& c : data_cases()) {
+  for (const test::labelled_data& c : test::block_edge_cases()) {
     for (const bool best : {false, true}) {
       const codec::lz_parse parse =
           best ? codec::optimal_parse(c.data, {}) : codec::fast_parse(c.data);
@@ -156,7 +122,7 @@ TEST(EncodeBlock, PricesAreTheBlockSize) {
 }
 
 TEST(EncodeBlock, OptimalParseBeatsGreedyAndUsesTheState) {
-  for (const data_case& c : data_cases()) {
+  for (const test::labelled_data& c : test::block_edge_cases()) {
     const parse_price best = price_of(codec::optimal_parse(c.data, {}));
     EXPECT_LE(best.bits, price_of(codec::fast_parse(c.data)).bits) << c.name;
     EXPECT_LE(best.bits, std::uint64_t{codec::k_literal_bits} * c.data.size()) << c.name;
@@ -165,10 +131,25 @@ TEST(EncodeBlock, OptimalParseBeatsGreedyAndUsesTheState) {
   const bytes midi = test::midi_like_bytes(77, 20000);
   EXPECT_GT(price_of(codec::optimal_parse(midi, {})).repeats, 100U);
   // Far copies, and far repeats, in the crafted case.
-  const data_case far = data_cases().back();
+  const test::labelled_data far = test::block_edge_cases().back();
   const parse_price p = price_of(codec::optimal_parse(far.data, {}));
   EXPECT_GE(p.far, 2U) << far.name;
   EXPECT_GE(p.repeats, 1U) << far.name;
+}
+
+TEST(EncodeBlock, CommonLengthStopsAtTheFirstDifferenceAndTheLimit) {
+  // Eight bytes at a time, then one at a time: every difference and limit
+  // around those steps, in buffers exactly `limit` long (the sanitizers
+  // catch a read past them).
+  for (std::uint32_t limit = 0; limit <= 20; ++limit) {
+    for (std::uint32_t differ = 0; differ <= limit; ++differ) {
+      bytes a(limit, 0x5A);
+      bytes b(limit, 0x5A);
+      if (differ < limit) b[differ] = 0xA5;
+      EXPECT_EQ(codec::common_length(a.data(), b.data(), limit), differ)
+          << "limit " << limit << ", first difference " << differ;
+    }
+  }
 }
 
 TEST(EncodeBlock, MatchWithoutBytesAfterAMatchIsPadded) {
