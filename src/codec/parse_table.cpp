@@ -61,9 +61,7 @@ void parse_table::take(std::size_t position, std::uint32_t cost, std::uint32_t l
     }
     b.worst = s.cost[s.worst_slot];
   }
-  ring_links_[(position & mask_) * k_arrivals + target] = {
-      static_cast<std::uint16_t>(source.from), static_cast<std::uint16_t>(source.distance),
-      static_cast<std::uint8_t>(source.from_slot)};
+  ring_links_[(position & mask_) * k_arrivals + target] = source.link();
 }
 
 }  // namespace mthc::codec
