@@ -32,12 +32,31 @@ std::uint32_t slots_with(const arrival_set& s, std::uint32_t last_distance) {
 
 }  // namespace
 
+// A quarter of the takes are a position's first: no slot to search, no
+// arrival to compare with.
+void parse_table::take_first(std::size_t position, std::uint32_t cost, std::uint32_t last_distance,
+                             offer_source source) {
+  arrival_set& s = sets_[position & mask_];
+  offer_bounds& b = bounds_[position & mask_];
+  s.count = 1;
+  s.best = 0;
+  s.cost[0] = cost;
+  s.last_distance[0] = last_distance;
+  b.cheapest = cost;
+  b.cheapest_distance = last_distance;
+  ring_links_[(position & mask_) * k_arrivals] = source.link();
+}
+
 // Out of line: offer's checks, inlined into the parse's loops, turn most
 // offers away, and the loops stay small.
 void parse_table::take(std::size_t position, std::uint32_t cost, std::uint32_t last_distance,
                        offer_source source) {
   arrival_set& s = sets_[position & mask_];
   offer_bounds& b = bounds_[position & mask_];
+  if (s.count == 0) {
+    take_first(position, cost, last_distance, source);
+    return;
+  }
   const std::uint32_t same = slots_with(s, last_distance);
   std::uint32_t target = same != 0 ? static_cast<std::uint32_t>(std::countr_zero(same)) : s.count;
   if (target < s.count) {

@@ -19,6 +19,7 @@ namespace mthc::codec {
 // no slot (see parse_table::offer), so most positions use two or three; a
 // few use many, and twelve slots save a little over eight there.
 inline constexpr std::uint32_t k_arrivals = 12;
+static_assert(k_arrivals > 1, "parse_table::take_first leaves the set not full");
 
 // Dearer than any path: an empty set's bounds. Half the range, so that a
 // cost plus a saving stays above every real cost.
@@ -146,6 +147,9 @@ class parse_table {
   // The rest of offer, for the few offers that get this far.
   void take(std::size_t position, std::uint32_t cost, std::uint32_t last_distance,
             offer_source source);
+  // take's case of a position with no arrivals yet.
+  void take_first(std::size_t position, std::uint32_t cost, std::uint32_t last_distance,
+                  offer_source source);
 
   std::size_t mask_;
   std::vector<arrival_set> sets_;
