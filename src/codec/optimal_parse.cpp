@@ -43,14 +43,26 @@ struct position_state {
   std::uint32_t cheapest = k_unreached;
   std::uint32_t repeat_lengths[k_arrivals] = {};
   bool continued[k_arrivals] = {};  // not dominated: its steps were offered
+  // For ran_at_previous: the farthest distance at which a match can have
+  // run at the previous position (0 unless that was parsed just before this
+  // one), and its byte.
+  std::uint32_t previous_reach = 0;
+  std::uint8_t previous_byte = 0;
 };
+
+// Sets what ran_at_previous needs once per position, where it is asked per
+// arrival and per candidate: the previous position's place and byte.
+void note_previous(position_state& here, const position_state& previous, const std::uint8_t* data) {
+  const bool adjacent = previous.position + 1 == here.position;
+  here.previous_reach = adjacent ? previous.position : 0;
+  here.previous_byte = adjacent ? data[previous.position] : 0;
+}
 
 // Whether the match at `distance` from `here` already ran at the previous
 // position (which was parsed just before it).
-bool ran_at_previous(const position_state& previous, const position_state& here,
-                     const std::uint8_t* data, std::uint32_t distance) {
-  const std::uint32_t p = previous.position;
-  return p + 1 == here.position && distance <= p && data[p] == data[p - distance];
+bool ran_at_previous(const position_state& here, const std::uint8_t* data, std::uint32_t distance) {
+  return distance <= here.previous_reach &&
+         data[here.position - 1 - distance] == here.previous_byte;
 }
 
 // The cost of the previous position's arrival with `last_distance`, if it
@@ -58,7 +70,7 @@ bool ran_at_previous(const position_state& previous, const position_state& here,
 // from here one byte longer.
 std::optional<std::uint32_t> cost_before(const position_state& previous, const position_state& here,
                                          const std::uint8_t* data, std::uint32_t last_distance) {
-  if (!ran_at_previous(previous, here, data, last_distance)) return std::nullopt;
+  if (!ran_at_previous(here, data, last_distance)) return std::nullopt;
   const arrival_set& arrivals = *previous.arrivals;
   for (std::uint32_t t = 0; t < arrivals.count; ++t) {
     if (arrivals.last_distance[t] == last_distance && previous.continued[t])
@@ -182,7 +194,7 @@ void offer_explicit_matches(parse_table& table, const position_state& here,
     const std::uint32_t first = std::max(covered + 1, min_match_count(c.distance));
     covered = c.length;
     if (first > c.length) continue;
-    const bool ran = behind >= 0 && ran_at_previous(previous, here, data, c.distance);
+    const bool ran = behind >= 0 && ran_at_previous(here, data, c.distance);
     if (ran && !beats_previous(behind, first, c.length, length_code_offset(c.distance))) continue;
     offer_lengths(table, here.position, from_cost, explicit_prices(c.distance), c.distance,
                   offer_source{here.position, c.distance, here.arrivals->best}, first, c.length,
@@ -190,7 +202,7 @@ void offer_explicit_matches(parse_table& table, const position_state& here,
   }
   for (const match_candidate& c : candidates.farther_ones()) {
     if (c.length < min_match_count(c.distance)) continue;
-    const bool ran = behind >= 0 && ran_at_previous(previous, here, data, c.distance);
+    const bool ran = behind >= 0 && ran_at_previous(here, data, c.distance);
     if (ran && !beats_previous(behind, c.length, c.length, length_code_offset(c.distance)))
       continue;
     table.offer(here.position + c.length, from_cost + explicit_prices(c.distance)(c.length),
@@ -215,17 +227,43 @@ void skip_covered_positions(match_finder& finder, std::uint32_t position, std::u
     finder.skip(p);
 }
 
-// A match of at least the nice length is taken whole: the longest on offer,
-// the cheapest way. Nothing else reaches its end, and the positions it
-// covers are not parsed. Returns its length, or 0 when there is none.
+// Measures the match at each arrival's repeated distance in full, and
+// returns the longest. Those shorter than two bytes, which no code can
+// express, are 0, as are most: their first two bytes differ, which one
+// comparison tells.
+std::uint32_t measure_repeats(position_state& here, std::span<const std::uint8_t> data) {
+  const arrival_set& arrivals = *here.arrivals;
+  const std::uint32_t position = here.position;
+  const auto available = static_cast<std::uint32_t>(data.size()) - position;
+  const std::uint8_t* const current = data.data() + position;
+  std::uint16_t first_two = 0;
+  if (available >= 2) std::memcpy(&first_two, current, 2);
+  std::uint32_t longest = 0;
+  for (std::uint32_t s = 0; s < arrivals.count; ++s) {
+    const std::uint32_t d = arrivals.last_distance[s];
+    std::uint32_t length = 0;
+    if (d <= position && available >= 2) {
+      std::uint16_t there;
+      std::memcpy(&there, current - d, 2);
+      if (there == first_two)
+        length = 2 + common_length(current + 2, current + 2 - d, available - 2);
+    }
+    here.repeat_lengths[s] = length;
+    longest = std::max(longest, length);
+  }
+  return longest;
+}
+
+// A match of at least the nice length (the longest repeat is
+// `longest_repeat`) is taken whole: the longest on offer, the cheapest way.
+// Nothing else reaches its end, and the positions it covers are not parsed.
+// Returns its length, or 0 when there is none.
 std::uint32_t take_long_match(parse_table& table, match_finder& finder, const position_state& here,
-                              const match_candidates& candidates,
+                              std::uint32_t longest_repeat, const match_candidates& candidates,
                               std::span<const std::uint8_t> data) {
   const std::uint32_t position = here.position;
   const arrival_set& arrivals = *here.arrivals;
-  std::uint32_t length = 0;
-  for (std::uint32_t s = 0; s < arrivals.count; ++s)
-    length = std::max(length, here.repeat_lengths[s]);
+  std::uint32_t length = longest_repeat;
   // A candidate as long as the finder looks can only be the last nearest one.
   const std::span<const match_candidate> nearest = candidates.nearest_ones();
   std::uint32_t explicit_distance = 0;
@@ -307,20 +345,14 @@ lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_s
     here->position = position;
     here->arrivals = &table.at(position);
     here->cheapest = table.cheapest(position);
+    note_previous(*here, *previous, data.data());
     table.keep(position);
-    const arrival_set& arrivals = *here->arrivals;
-    assert(arrivals.count > 0);
+    assert(here->arrivals->count > 0);
     finder.find(position, candidates);
 
-    // Matches at each arrival's repeated distance, measured in full.
-    const std::uint8_t* const current = data.data() + position;
-    for (std::uint32_t s = 0; s < arrivals.count; ++s) {
-      const std::uint32_t d = arrivals.last_distance[s];
-      here->repeat_lengths[s] =
-          d <= position ? common_length(current, current - d, size - position) : 0;
-    }
-
-    if (const std::uint32_t length = take_long_match(table, finder, *here, candidates, data)) {
+    const std::uint32_t longest_repeat = measure_repeats(*here, data);
+    if (const std::uint32_t length =
+            take_long_match(table, finder, *here, longest_repeat, candidates, data)) {
       previous->position = 0;
       previous->arrivals = &k_no_arrivals;
       previous->cheapest = k_unreached;
