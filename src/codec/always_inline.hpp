@@ -1,7 +1,8 @@
-// Marks a part of the block decoder's fast loop that must be compiled into
-// its caller: each variant of the loop (fast_loop_variants.cpp) gets its own
-// copy, built for its instruction set, and no call stands on the path from
-// one token to the next.
+// Marks a function that must be compiled into its caller. In the block
+// decoder's fast loop: each variant of the loop (fast_loop_variants.cpp) gets
+// its own copy, built for its instruction set, and no call stands on the path
+// from one token to the next. In the best level's parse: the loop that offers
+// a match's lengths, called a few times per position with many arguments.
 #pragma once
 
 #if defined(__GNUC__) || defined(__clang__)

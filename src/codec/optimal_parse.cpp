@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "codec/always_inline.hpp"
 #include "codec/block_code.hpp"
 #include "codec/common_length.hpp"
 #include "codec/match_finder.hpp"
@@ -95,9 +96,12 @@ bool beats_previous(std::int64_t behind, std::uint32_t first, std::uint32_t last
 // Offers the lengths `first` to `last` of a match priced by `price` from a
 // start that costs `cost` and leaves `last_distance`: all of them, or with
 // `only_steps` those at which the price steps up (see beats_previous).
-void offer_lengths(parse_table& table, std::uint32_t position, std::uint32_t cost,
-                   match_prices price, std::uint32_t last_distance, offer_source source,
-                   std::uint32_t first, std::uint32_t last, bool only_steps) {
+// Inlined: a call moved its nine arguments and saved six registers, a
+// quarter of its instructions.
+MTHC_ALWAYS_INLINE void offer_lengths(parse_table& table, std::uint32_t position,
+                                      std::uint32_t cost, match_prices price,
+                                      std::uint32_t last_distance, offer_source source,
+                                      std::uint32_t first, std::uint32_t last, bool only_steps) {
   const std::uint32_t saving = repeat_saving(last_distance);
   if (!only_steps) {
     for (std::uint32_t count = first; count <= last; ++count)
