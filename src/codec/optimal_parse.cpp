@@ -240,18 +240,22 @@ std::uint32_t measure_repeats(position_state& here, std::span<const std::uint8_t
   const std::uint32_t position = here.position;
   const auto available = static_cast<std::uint32_t>(data.size()) - position;
   const std::uint8_t* const current = data.data() + position;
-  std::uint16_t first_two = 0;
-  if (available >= 2) std::memcpy(&first_two, current, 2);
+  // Only the decoder's first state, at position 0, has a distance beyond
+  // the position.
+  if (position == 0 || available < 2) {
+    std::fill_n(here.repeat_lengths, arrivals.count, 0U);
+    return 0;
+  }
+  std::uint16_t first_two;
+  std::memcpy(&first_two, current, 2);
   std::uint32_t longest = 0;
   for (std::uint32_t s = 0; s < arrivals.count; ++s) {
     const std::uint32_t d = arrivals.last_distance[s];
-    std::uint32_t length = 0;
-    if (d <= position && available >= 2) {
-      std::uint16_t there;
-      std::memcpy(&there, current - d, 2);
-      if (there == first_two)
-        length = 2 + common_length(current + 2, current + 2 - d, available - 2);
-    }
+    assert(d <= position);
+    std::uint16_t there;
+    std::memcpy(&there, current - d, 2);
+    const std::uint32_t length =
+        there == first_two ? 2 + common_length(current + 2, current + 2 - d, available - 2) : 0;
     here.repeat_lengths[s] = length;
     longest = std::max(longest, length);
   }
