@@ -185,9 +185,10 @@ void continue_arrivals(parse_table& table, position_state& here, const position_
 //
 // A candidate that ran at the previous position was a candidate there too,
 // one byte longer: the nearest one for each of those lengths (a nearer one
-// would be nearer here too), or a farther one met on the same search path
-// (nearly always). So that position's cheapest arrival offered it (see
-// offer_lengths).
+// would be nearer here too), or, usually, a farther one found there too (on
+// the same search path, or in the two-byte chain). So that position's
+// cheapest arrival offered it (see offer_lengths); where it did not, the
+// output can only be a little larger, never wrong.
 void offer_explicit_matches(parse_table& table, const position_state& here,
                             const position_state& previous, const std::uint8_t* data,
                             const match_candidates& candidates) {
