@@ -32,7 +32,6 @@ constexpr std::uint32_t byte_mask(std::array<std::uint8_t, 4> mask) {
   return std::bit_cast<std::uint32_t>(mask);
 }
 constexpr std::uint32_t k_pair_bytes = byte_mask({0xFF, 0xFF, 0, 0});     // bytes 0, 1
-constexpr std::uint32_t k_tree_bytes = byte_mask({0xFF, 0xFF, 0xFF, 0});  // bytes 0, 1, 2
 constexpr std::uint32_t k_gap_bytes = byte_mask({0xFF, 0xFF, 0, 0xFF});   // bytes 0, 1, 3
 constexpr std::uint32_t k_third_byte = byte_mask({0, 0, 0xFF, 0});
 
