@@ -29,10 +29,15 @@ std::uint32_t word_at(const std::uint8_t* bytes) {
 
 // A word with the bytes of `mask` in memory order.
 constexpr std::uint32_t byte_mask(std::array<std::uint8_t, 4> mask) {
-  return std::bit_cast<std::uint32_t>(mask);
+  std::uint32_t word = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::size_t shift = std::endian::native == std::endian::little ? 8 * i : 8 * (3 - i);
+    word |= std::uint32_t{mask[i]} << shift;
+  }
+  return word;
 }
-constexpr std::uint32_t k_pair_bytes = byte_mask({0xFF, 0xFF, 0, 0});     // bytes 0, 1
-constexpr std::uint32_t k_gap_bytes = byte_mask({0xFF, 0xFF, 0, 0xFF});   // bytes 0, 1, 3
+constexpr std::uint32_t k_pair_bytes = byte_mask({0xFF, 0xFF, 0, 0});    // bytes 0, 1
+constexpr std::uint32_t k_gap_bytes = byte_mask({0xFF, 0xFF, 0, 0xFF});  // bytes 0, 1, 3
 constexpr std::uint32_t k_third_byte = byte_mask({0, 0, 0xFF, 0});
 
 // `bits` bits of a hash of the bytes of a word.
