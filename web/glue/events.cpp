@@ -7,7 +7,6 @@
 // parallel arrays, until web_forget_events() or web_clear().
 #include <emscripten/emscripten.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <mthc/list_notes.hpp>
@@ -42,8 +41,7 @@ bool read_events(std::span<const std::uint8_t> midi) {
     played.times.push_back(event.seconds);
     played.messages.push_back(std::uint32_t{event.status} | std::uint32_t{event.data[0]} << 8 |
                               std::uint32_t{event.data[1]} << 16);
-    played.tracks.push_back(
-        static_cast<std::uint16_t>(std::min<std::uint32_t>(event.track, 0xFFFF)));
+    played.tracks.push_back(track_column(event.track));
   }
   return true;
 }

@@ -8,7 +8,6 @@
 // parallel arrays, until web_forget_song().
 #include <emscripten/emscripten.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <mthc/list_notes.hpp>
@@ -49,8 +48,7 @@ bool describe(std::span<const std::uint8_t> given, std::span<const std::uint8_t>
     described.starts.push_back(static_cast<float>(n.start_seconds));
     described.ends.push_back(static_cast<float>(n.end_seconds));
     described.pitches.push_back(n.key);
-    described.tracks.push_back(
-        static_cast<std::uint16_t>(std::min<std::uint32_t>(n.track, 0xFFFF)));
+    described.tracks.push_back(track_column(n.track));
   }
   return true;
 }
