@@ -43,4 +43,14 @@ inline std::uint32_t common_length(const std::uint8_t* a, const std::uint8_t* b,
   return n;
 }
 
+// Whether `a` and `b` agree in their first two bytes, the shortest match a
+// code can express: one comparison. Both must have two readable bytes.
+inline bool same_first_two(const std::uint8_t* a, const std::uint8_t* b) noexcept {
+  std::uint16_t x;
+  std::uint16_t y;
+  std::memcpy(&x, a, 2);
+  std::memcpy(&y, b, 2);
+  return x == y;
+}
+
 }  // namespace mthc::codec

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -130,11 +129,7 @@ std::uint32_t literals_to_repeat(std::span<const std::uint8_t> data, std::uint32
   const auto size = static_cast<std::uint32_t>(data.size());
   const std::uint32_t end = std::min(position + limit, size - 1);
   for (std::uint32_t q = std::max(position + 1, last_distance); q < end; ++q) {
-    std::uint16_t here;
-    std::uint16_t there;
-    std::memcpy(&here, bytes + q, 2);
-    std::memcpy(&there, bytes + q - last_distance, 2);
-    if (here == there) return q - position;
+    if (same_first_two(bytes + q, bytes + q - last_distance)) return q - position;
   }
   return std::min(limit, size - position);
 }
@@ -247,16 +242,14 @@ std::uint32_t measure_repeats(position_state& here, std::span<const std::uint8_t
     std::fill_n(here.repeat_lengths, arrivals.count, 0U);
     return 0;
   }
-  std::uint16_t first_two;
-  std::memcpy(&first_two, current, 2);
   std::uint32_t longest = 0;
   for (std::uint32_t s = 0; s < arrivals.count; ++s) {
     const std::uint32_t d = arrivals.last_distance[s];
     assert(d <= position);
-    std::uint16_t there;
-    std::memcpy(&there, current - d, 2);
     const std::uint32_t length =
-        there == first_two ? 2 + common_length(current + 2, current + 2 - d, available - 2) : 0;
+        same_first_two(current, current - d)
+            ? 2 + common_length(current + 2, current + 2 - d, available - 2)
+            : 0;
     here.repeat_lengths[s] = length;
     longest = std::max(longest, length);
   }
