@@ -42,6 +42,7 @@ struct position_state {
   const arrival_set* arrivals = &k_no_arrivals;
   std::uint32_t cheapest = k_unreached;
   std::uint32_t repeat_lengths[k_arrivals] = {};
+  bool inside[k_arrivals] = {};     // inside its match (inside_its_match)
   bool continued[k_arrivals] = {};  // not dominated: its steps were offered
   // For ran_at_previous: the farthest distance at which a match can have
   // run at the previous position (0 unless that was parsed just before this
@@ -185,11 +186,9 @@ void continue_arrivals(parse_table& table, position_state& here, const position_
   for (std::uint32_t s = 0; s < arrivals.count; ++s) {
     const std::uint32_t cost = arrivals.cost[s];
     const std::uint32_t d = arrivals.last_distance[s];
-    const std::uint32_t came_by = table.link(here.position, s).distance;
-    here.continued[s] = cost - cheapest < repeat_saving(d) &&
-                        !inside_its_match(data.data(), here.position, d, came_by);
+    here.continued[s] = cost - cheapest < repeat_saving(d) && !here.inside[s];
     if (!here.continued[s]) continue;
-    const bool carried = s != arrivals.best && came_by == 0;
+    const bool carried = s != arrivals.best && table.link(here.position, s).distance == 0;
     const std::uint32_t literals =
         carried ? literals_to_repeat(data, here.position, d, skip_limit) : 1;
     table.offer(here.position + literals, cost + k_literal_bits * literals, d, repeat_saving(d),
@@ -263,27 +262,28 @@ void skip_covered_positions(match_finder& finder, std::uint32_t position, std::u
     finder.skip(p);
 }
 
-// Measures the match at each arrival's repeated distance in full, and
-// returns the longest. Those shorter than two bytes, which no code can
-// express, are 0, as are most: their first two bytes differ, which one
-// comparison tells.
-std::uint32_t measure_repeats(position_state& here, std::span<const std::uint8_t> data) {
+// Notes which arrivals are inside their match, and measures the match at
+// each other arrival's repeated distance in full; returns the longest. Those
+// shorter than two bytes, which no code can express, are 0, as are most:
+// their first two bytes differ, which one comparison tells. An arrival inside
+// its match is not measured either (0): it is not continued, and its match is
+// shorter than the nice length, or its source would have taken it whole.
+std::uint32_t measure_repeats(position_state& here, const parse_table& table,
+                              std::span<const std::uint8_t> data) {
   const arrival_set& arrivals = *here.arrivals;
   const std::uint32_t position = here.position;
   const auto available = static_cast<std::uint32_t>(data.size()) - position;
   const std::uint8_t* const current = data.data() + position;
   // Only the decoder's first state, at position 0, has a distance beyond
   // the position.
-  if (position == 0 || available < 2) {
-    std::fill_n(here.repeat_lengths, arrivals.count, 0U);
-    return 0;
-  }
+  const bool measurable = position > 0 && available >= 2;
   std::uint32_t longest = 0;
   for (std::uint32_t s = 0; s < arrivals.count; ++s) {
     const std::uint32_t d = arrivals.last_distance[s];
-    assert(d <= position);
+    here.inside[s] = inside_its_match(data.data(), position, d, table.link(position, s).distance);
+    assert(!measurable || d <= position);
     const std::uint32_t length =
-        same_first_two(current, current - d)
+        measurable && !here.inside[s] && same_first_two(current, current - d)
             ? 2 + common_length(current + 2, current + 2 - d, available - 2)
             : 0;
     here.repeat_lengths[s] = length;
@@ -388,7 +388,7 @@ lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_s
     assert(here->arrivals->count > 0);
     finder.find(position, candidates);
 
-    const std::uint32_t longest_repeat = measure_repeats(*here, data);
+    const std::uint32_t longest_repeat = measure_repeats(*here, table, data);
     if (const std::uint32_t length =
             take_long_match(table, finder, *here, longest_repeat, candidates, data)) {
       previous->position = 0;
