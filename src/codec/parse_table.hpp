@@ -114,6 +114,14 @@ class parse_table {
     take(position, cost, last_distance, source);
   }
 
+  // Offers an arrival that is of use only as the cheapest at `position`:
+  // taken only if it beats every arrival there.
+  void offer_cheapest(std::size_t position, std::uint32_t cost, std::uint32_t last_distance,
+                      offer_source source) {
+    if (cost >= bounds_[position & mask_].cheapest) return;
+    take(position, cost, last_distance, source);
+  }
+
   // Keeps the links of `position`, whose arrivals are final.
   void keep(std::size_t position) {
     first_kept_[position] = kept_count_;
