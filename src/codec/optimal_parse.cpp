@@ -243,7 +243,8 @@ void offer_explicit_matches(parse_table& table, const position_state& here,
                   ran);
   }
   for (const match_candidate& c : candidates.farther_ones()) {
-    if (c.length < min_match_count(c.distance)) continue;
+    // Always codable: three bytes or more, or two within reach of the code.
+    assert(c.length >= min_match_count(c.distance));
     const bool ran = behind >= 0 && ran_at_previous(here, data, c.distance);
     if (ran && !beats_previous(behind, c.length, c.length, length_code_offset(c.distance)))
       continue;
