@@ -98,8 +98,9 @@ bool beats_previous(std::int64_t behind, std::uint32_t first, std::uint32_t last
 // `only_steps` those at which the price steps up (see beats_previous).
 // `last` is the match's full length, so every shorter one lands inside the
 // match, where an arrival is not continued (inside_its_match) and is of use
-// only as the cheapest: those are offered only to beat it, which turns most
-// of them away before any slot is looked at. Inlined: a call moved its nine arguments and saved six
+// only as the cheapest, for the explicit matches from there: those lengths
+// are offered only to beat it, which turns most of them away before any slot
+// is looked at. Inlined: a call moved its nine arguments and saved six
 // registers, a quarter of its instructions.
 MTHC_ALWAYS_INLINE void offer_lengths(parse_table& table, std::uint32_t position,
                                       std::uint32_t cost, match_prices price,
@@ -164,17 +165,18 @@ constexpr bool longer_match_is_cheaper() {
 static_assert(longer_match_is_cheaper(), "what inside_its_match relies on");
 
 // Whether an arrival at `position` with `last_distance` is inside the match
-// that brought it: it came by a match at that distance (`came_by`), and the
-// bytes here still match at it. Then that match, longer, from the same start,
-// reaches every position that the arrival's literal or repeated-distance
-// match would, with the same state, for less (longer_match_is_cheaper). It
-// was offered with every length its source saw: a farther candidate, a
-// two-byte match and a long match taken whole are offered at their full
-// length only, so they end where they land; and where only the lengths at a
-// price step were offered, the previous position offered the others (see
-// beats_previous). So the arrival's own offers would all be turned away, and
-// it is not continued. On the test songs half the arrivals were inside their
-// match, and their offers took a seventh of the best level's time.
+// that brought it: it came by a match at that distance (`came_by`, so the
+// distance is within the block), and the bytes here still match at it. Then
+// that match, longer, from the same start, reaches every position that the
+// arrival's literal or repeated-distance match would, with the same state,
+// for less (longer_match_is_cheaper). It was offered with every length its
+// source saw: a farther candidate, a two-byte match and a long match taken
+// whole are offered at their full length only, so they end where they land;
+// and where only the lengths at a price step were offered, the previous
+// position offered the others (see beats_previous). So the arrival's own
+// offers would all be turned away, and it is not continued. On the test
+// songs half the arrivals were inside their match, and their offers took a
+// seventh of the best level's time.
 bool inside_its_match(const std::uint8_t* data, std::uint32_t position, std::uint32_t last_distance,
                       std::uint32_t came_by) {
   return came_by == last_distance && data[position] == data[position - last_distance];
