@@ -155,7 +155,8 @@ constexpr bool longer_match_is_cheaper() {
   for (std::uint32_t offset = 1; offset <= 2; ++offset) {
     for (std::uint32_t a = 1; a < 128; ++a) {
       for (std::uint32_t b = 1; a + b + offset < 256; ++b) {
-        if (length_bits(a + b + offset) >= length_bits(a) + k_repeat_distance_bits + length_bits(b))
+        if (k_length_bits[a + b + offset] >=
+            k_length_bits[a] + k_repeat_distance_bits + k_length_bits[b])
           return false;
       }
     }
