@@ -42,8 +42,9 @@ struct position_state {
   const arrival_set* arrivals = &k_no_arrivals;
   std::uint32_t cheapest = k_unreached;
   std::uint32_t repeat_lengths[k_arrivals] = {};
-  bool inside[k_arrivals] = {};     // inside its match (inside_its_match)
-  bool continued[k_arrivals] = {};  // not dominated: its steps were offered
+  std::uint32_t came_by[k_arrivals] = {};  // the distance of the step here (0: a literal)
+  bool inside[k_arrivals] = {};            // inside its match (inside_its_match)
+  bool continued[k_arrivals] = {};         // not dominated: its steps were offered
   // For ran_at_previous: the farthest distance at which a match can have
   // run at the previous position (0 unless that was parsed just before this
   // one), and its byte.
@@ -198,7 +199,7 @@ void continue_arrivals(parse_table& table, position_state& here, const position_
     const std::uint32_t d = arrivals.last_distance[s];
     here.continued[s] = cost - cheapest < repeat_saving(d) && !here.inside[s];
     if (!here.continued[s]) continue;
-    const bool carried = s != arrivals.best && table.link(here.position, s).distance == 0;
+    const bool carried = s != arrivals.best && here.came_by[s] == 0;
     const std::uint32_t literals =
         carried ? literals_to_repeat(data, here.position, d, skip_limit) : 1;
     table.offer(here.position + literals, cost + k_literal_bits * literals, d, repeat_saving(d),
@@ -273,12 +274,13 @@ void skip_covered_positions(match_finder& finder, std::uint32_t position, std::u
     finder.skip(p);
 }
 
-// Notes which arrivals are inside their match, and measures the match at
-// each other arrival's repeated distance in full; returns the longest. Those
-// shorter than two bytes, which no code can express, are 0, as are most:
-// their first two bytes differ, which one comparison tells. An arrival inside
-// its match is not measured either (0): it is not continued, and its match is
-// shorter than the nice length, or its source would have taken it whole.
+// Notes how each arrival came and whether it is inside its match, and
+// measures the match at each other arrival's repeated distance in full;
+// returns the longest. Those shorter than two bytes, which no code can
+// express, are 0, as are most: their first two bytes differ, which one
+// comparison tells. An arrival inside its match is not measured either (0):
+// it is not continued, and its match is shorter than the nice length, or its
+// source would have taken it whole.
 std::uint32_t measure_repeats(position_state& here, const parse_table& table,
                               std::span<const std::uint8_t> data) {
   const arrival_set& arrivals = *here.arrivals;
@@ -291,7 +293,8 @@ std::uint32_t measure_repeats(position_state& here, const parse_table& table,
   std::uint32_t longest = 0;
   for (std::uint32_t s = 0; s < arrivals.count; ++s) {
     const std::uint32_t d = arrivals.last_distance[s];
-    here.inside[s] = inside_its_match(data.data(), position, d, table.link(position, s).distance);
+    here.came_by[s] = table.link(position, s).distance;
+    here.inside[s] = inside_its_match(data.data(), position, d, here.came_by[s]);
     assert(!measurable || d <= position);
     const std::uint32_t length =
         measurable && !here.inside[s] && same_first_two(current, current - d)
