@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "codec/block_code.hpp"
@@ -135,6 +136,53 @@ TEST(EncodeBlock, OptimalParseBeatsGreedyAndUsesTheState) {
   const parse_price p = price_of(codec::optimal_parse(far.data, {}));
   EXPECT_GE(p.far, 2U) << far.name;
   EXPECT_GE(p.repeats, 1U) << far.name;
+}
+
+// The cheapest price of `data` over every parse: each literal, and every
+// length of every match at every distance, from every repeated distance.
+std::uint64_t exact_optimum(const bytes& data) {
+  const std::size_t n = data.size();
+  constexpr std::uint64_t none = ~std::uint64_t{0} / 2;
+  // cost[p][d]: the cheapest way to position p that leaves last_distance d.
+  std::vector<std::vector<std::uint64_t>> cost(n + 1, std::vector<std::uint64_t>(n + 1, none));
+  cost[0][1] = 0;
+  for (std::size_t p = 0; p < n; ++p) {
+    const std::uint64_t cheapest = *std::min_element(cost[p].begin(), cost[p].end());
+    for (std::size_t d = 1; d <= n; ++d) {
+      if (cost[p][d] != none)
+        cost[p + 1][d] = std::min(cost[p + 1][d], cost[p][d] + codec::k_literal_bits);
+      if (d > p) continue;
+      const auto distance = static_cast<std::uint32_t>(d);
+      for (std::uint32_t count = 1;
+           p + count <= n && data[p + count - 1] == data[p + count - 1 - d]; ++count) {
+        if (count < codec::min_match_count(distance)) continue;
+        std::uint64_t& to = cost[p + count][d];
+        to = std::min(to, cheapest + codec::explicit_match_bits(distance, count));
+        if (cost[p][d] != none)
+          to = std::min(to, cost[p][d] + codec::repeat_match_bits(distance, count));
+      }
+    }
+  }
+  return *std::min_element(cost[n].begin(), cost[n].end());
+}
+
+TEST(EncodeBlock, OptimalParseIsNearTheExactOptimumOnShortBlocks) {
+  // The parse drops offers it reasons cannot pay; reasoning that failed would
+  // show as a dearer parse. On these blocks it is 0.28% over the optimum;
+  // offering a match's full length only to beat the cheapest arrival, say,
+  // makes that 0.65%.
+  std::uint64_t parsed = 0;
+  std::uint64_t optimum = 0;
+  for (std::uint64_t seed = 1; seed <= 60; ++seed) {
+    const bytes data =
+        seed % 3 == 0 ? test::repetitive_bytes(seed, 300) : test::midi_like_bytes(seed, 300);
+    const std::uint64_t ours = price_of(codec::optimal_parse(data, {})).bits;
+    const std::uint64_t best = exact_optimum(data);
+    EXPECT_GE(ours, best) << "seed " << seed;  // or the optimum is not one
+    parsed += ours;
+    optimum += best;
+  }
+  EXPECT_LE(parsed * 1000, optimum * 1004) << parsed << " bits against " << optimum;
 }
 
 TEST(EncodeBlock, CommonLengthStopsAtTheFirstDifferenceAndTheLimit) {
