@@ -10,11 +10,17 @@
 // of errors are empty for a success. The front ends add their own pointers to
 // what to do next. Running out of memory while the text is made gives the
 // text "out of memory" (or no warnings at all); nothing throws.
+//
+// Beside each text, a machine name (error_name, change_name), for code that
+// must tell faults apart without reading English:
+//
+//   if (mthc::error_name(u) == "missing_blocks") retry_download();
 #pragma once
 
 #include <cstddef>
 #include <mthc/container.hpp>
 #include <mthc/convert_to_midi.hpp>
+#include <mthc/encode_block.hpp>
 #include <mthc/midi_file.hpp>
 #include <mthc/pack_midi.hpp>
 #include <mthc/summarize_file.hpp>
@@ -22,6 +28,7 @@
 #include <mthc/unpack.hpp>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mthc {
@@ -81,5 +88,46 @@ std::string warning_text(const unpack_result& result) noexcept;
 
 // Why a file could not be listed.
 std::string error_text(const file_summary& summary) noexcept;
+
+// ---- Machine names ----
+//
+// Every fault and every change has one name: lower-case words joined by '_'
+// ("missing_blocks", "end_of_track_added"). The names are kept from one
+// version to the next, whatever happens to the texts, so that the page's
+// words and the Python module's `kind` can be keyed by them. A fault has the
+// same name wherever it is found: a file that is not MIDI is "not_midi"
+// whether packing or listing met it, a track without end-of-track is
+// "missing_end_of_track" whether the reader or --strict refused it. The name
+// of every `none` is "none"; no other value shares it.
+
+std::string_view error_name(pack_error error) noexcept;
+std::string_view error_name(midi_error error) noexcept;
+std::string_view error_name(container_fault fault) noexcept;
+std::string_view error_name(conversion_error error) noexcept;
+std::string_view error_name(check_problem problem) noexcept;
+std::string_view error_name(track_error error) noexcept;
+std::string_view error_name(unpack_error error) noexcept;
+std::string_view error_name(file_error error) noexcept;
+std::string_view error_name(encode_error error) noexcept;
+std::string_view change_name(midi_change_kind kind) noexcept;
+
+// The name of the fault that error_text gives the words of, as exact as the
+// result knows it: a container refused as damaged is "missing_blocks",
+// "size_mismatch" or "stray_record"; one whose tags are wrong is
+// "too_small", "not_mthc" or "missing_mthp_tag"; a MIDI header that unpacking
+// refuses is "header_length" or "unknown_format". Empty for a success.
+std::string_view error_name(const pack_result& result) noexcept;
+std::string_view error_name(const unpack_result& result) noexcept;
+std::string_view error_name(const file_summary& summary) noexcept;
+std::string_view error_name(const container_check& check) noexcept;
+
+// The name of what warning_text(result) says unpack_options::as_is let
+// through; empty when it let nothing through.
+std::string_view warning_name(const unpack_result& result) noexcept;
+
+// What a successful pack warns of (warning_texts) is named by the same
+// names: change_name for each change, then error_name(pack_error::empty_track)
+// for the tracks without data, error_name(pack_error::unknown_format) and
+// error_name(pack_error::track_unreadable) for what was packed as it is.
 
 }  // namespace mthc

@@ -1,6 +1,7 @@
 #include "problems.hpp"
 
 #include <cstddef>
+#include <mthc/messages.hpp>
 #include <string_view>
 
 #include "app/text.hpp"
@@ -10,8 +11,8 @@ namespace mthc::web {
 namespace {
 
 // {"kind":"<kind>"
-std::string object(const char* kind) {
-  return std::string("{\"kind\":\"") + kind + '"';
+std::string object(std::string_view kind) {
+  return "{\"kind\":\"" + std::string(kind) + '"';
 }
 
 void add_number(std::string& out, const char* key, std::size_t value) {
@@ -37,112 +38,12 @@ void add_flag(std::string& out, const char* key, bool value) {
 std::string track_fault_fact(const track_fault& fault) {
   std::string out = object("track_fault");
   add_number(out, "track", fault.track);
-  out += ",\"fault\":{\"text\":";
+  out += ",\"fault\":{\"name\":\"";
+  out += error_name(fault.check.error);
+  out += "\",\"text\":";
   app::append_json_string(out, track_error_text(fault.check.error));
   add_number(out, "offset", fault.check.offset);
   return out + "}}";
-}
-
-const char* pack_error_name(pack_error error) {
-  switch (error) {
-    case pack_error::none:
-      return "none";
-    case pack_error::not_midi:
-      return "not_midi";
-    case pack_error::header_too_short:
-      return "header_too_short";
-    case pack_error::chunk_past_end:
-      return "chunk_past_end";
-    case pack_error::too_many_tracks:
-      return "too_many_tracks";
-    case pack_error::too_much_data:
-      return "too_much_data";
-    case pack_error::out_of_memory:
-      return "out_of_memory";
-    case pack_error::riff_wrapper:
-      return "riff_wrapper";
-    case pack_error::header_length:
-      return "header_length";
-    case pack_error::foreign_chunk:
-      return "foreign_chunk";
-    case pack_error::trailing_bytes:
-      return "trailing_bytes";
-    case pack_error::track_count_mismatch:
-      return "track_count_mismatch";
-    case pack_error::missing_end_of_track:
-      return "missing_end_of_track";
-    case pack_error::bytes_after_end_of_track:
-      return "bytes_after_end_of_track";
-    case pack_error::end_of_track_cut_short:
-      return "end_of_track_cut_short";
-    case pack_error::event_cut_short:
-      return "event_cut_short";
-    case pack_error::track_cut_by_end_of_file:
-      return "track_cut_by_end_of_file";
-    case pack_error::empty_track:
-      return "empty_track";
-    case pack_error::unknown_format:
-      return "unknown_format";
-    case pack_error::track_unreadable:
-      return "track_unreadable";
-  }
-  return "unknown";
-}
-
-const char* change_name(midi_change_kind kind) {
-  switch (kind) {
-    case midi_change_kind::riff_unwrapped:
-      return "riff_unwrapped";
-    case midi_change_kind::header_bytes_dropped:
-      return "header_bytes_dropped";
-    case midi_change_kind::chunk_dropped:
-      return "chunk_dropped";
-    case midi_change_kind::trailing_bytes_ignored:
-      return "trailing_bytes_ignored";
-    case midi_change_kind::track_count_corrected:
-      return "track_count_corrected";
-    case midi_change_kind::end_of_track_added:
-      return "end_of_track_added";
-    case midi_change_kind::bytes_after_end_of_track_dropped:
-      return "bytes_after_end_of_track_dropped";
-    case midi_change_kind::end_of_track_completed:
-      return "end_of_track_completed";
-    case midi_change_kind::partial_event_dropped:
-      return "partial_event_dropped";
-    case midi_change_kind::track_cut_by_end_of_file:
-      return "track_cut_by_end_of_file";
-  }
-  return "unknown";
-}
-
-const char* conversion_error_name(conversion_error error) {
-  switch (error) {
-    case conversion_error::none:
-      return "none";
-    case conversion_error::stream_too_large:
-      return "stream_too_large";
-    case conversion_error::stream_invalid:
-      return "stream_invalid";
-    case conversion_error::tracks_too_large:
-      return "tracks_too_large";
-    case conversion_error::out_of_memory:
-      return "out_of_memory";
-  }
-  return "unknown";
-}
-
-const char* container_fault_name(container_fault fault) {
-  switch (fault) {
-    case container_fault::none:
-      return "none";
-    case container_fault::too_small:
-      return "too_small";
-    case container_fault::not_mthc:
-      return "not_mthc";
-    case container_fault::missing_mthp_tag:
-      return "missing_mthp_tag";
-  }
-  return "unknown";
 }
 
 // The details that a pack error or a change carries; the kind says which
@@ -159,7 +60,7 @@ void add_details(std::string& out, std::size_t offset, std::size_t value, std::s
 std::string pack_error_fact(const pack_result& packed) {
   std::string out = object("pack");
   out += ",\"error\":\"";
-  out += pack_error_name(packed.error);
+  out += error_name(packed.error);
   out += '"';
   add_details(out, packed.offset, packed.value, packed.chunk_count, packed.tag, packed.track);
   if (packed.error == pack_error::track_unreadable && packed.unreadable_track) {
@@ -177,21 +78,21 @@ std::string check_fact(const container_check& c) {
     case check_problem::none:
       return {};
     case check_problem::size_mismatch: {
-      std::string out = object("size_mismatch");
+      std::string out = object(error_name(check_problem::size_mismatch));
       add_number(out, "block", c.first_size_mismatch->block);
       add_number(out, "declared", c.first_size_mismatch->declared);
       add_number(out, "decoded", c.first_size_mismatch->decoded);
       return out + "}";
     }
     case check_problem::stray_record: {
-      std::string out = object("stray_record");
+      std::string out = object(error_name(check_problem::stray_record));
       add_number(out, "block", c.first_stray_record->block);
       add_number(out, "record", c.first_stray_record->record);
       add_flag(out, "crosses_block_end", c.first_stray_record->crosses_block_end);
       return out + "}";
     }
     case check_problem::missing_blocks: {
-      std::string out = object("missing_blocks");
+      std::string out = object(error_name(check_problem::missing_blocks));
       add_number(out, "declared", c.blocks_declared);
       add_number(out, "present", c.blocks_present);
       add_flag(out, "cut_short", c.next_block_cut_short);
@@ -223,7 +124,7 @@ std::string refusal_fact(const unpack_result& r) {
     case unpack_error::not_a_container: {
       std::string out = object("container_fault");
       out += ",\"fault\":\"";
-      out += container_fault_name(r.container);
+      out += error_name(r.container);
       return out + "\"}";
     }
     case unpack_error::damaged:
@@ -232,8 +133,8 @@ std::string refusal_fact(const unpack_result& r) {
     case unpack_error::out_of_memory: {
       std::string out = object("conversion");
       out += ",\"error\":\"";
-      out += conversion_error_name(
-          r.error == unpack_error::out_of_memory ? conversion_error::out_of_memory : r.conversion);
+      out += error_name(r.error == unpack_error::out_of_memory ? conversion_error::out_of_memory
+                                                               : r.conversion);
       return out + "\"}";
     }
     case unpack_error::midi_header_unreadable:
