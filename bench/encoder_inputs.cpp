@@ -6,9 +6,9 @@
 #include <fstream>
 #include <iterator>
 #include <mthc/convert_to_midi.hpp>
+#include <mthc/decode_block.hpp>
+#include <mthc/encode_block.hpp>
 
-#include "codec/decode_block.hpp"
-#include "codec/encode_block.hpp"
 #include "encoder_data.hpp"
 
 #if MTHC_HAVE_UCL

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <mthc/decode_block.hpp>
+#include <mthc/encode_block.hpp>
 #include <new>
 #include <string>
 
-#include "codec/decode_block.hpp"
-#include "codec/encode_block.hpp"
 #include "generated_data.hpp"
 
 #if MTHC_HAVE_UCL

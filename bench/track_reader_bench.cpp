@@ -9,12 +9,12 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <mthc/summarize_music.hpp>
+#include <mthc/track_reader.hpp>
 #include <span>
 #include <vector>
 
 #include "generated_data.hpp"
-#include "midi/summarize_music.hpp"
-#include "midi/track_reader.hpp"
 
 namespace {
 

@@ -10,12 +10,12 @@
 // size. A failure hands back no bytes.
 #include <cstddef>
 #include <cstdint>
+#include <mthc/convert_to_midi.hpp>
 #include <span>
 
 #include "format/big_endian.hpp"
 #include "format/format.hpp"
 #include "fuzz_check.hpp"
-#include "midi/convert_to_midi.hpp"
 
 namespace {
 

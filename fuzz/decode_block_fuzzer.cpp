@@ -17,10 +17,10 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mthc/decode_block.hpp>
 #include <span>
 #include <vector>
 
-#include "codec/decode_block.hpp"
 #include "fuzz_check.hpp"
 #include "reference_decoder.hpp"
 

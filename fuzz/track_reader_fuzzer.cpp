@@ -13,12 +13,12 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <mthc/summarize_music.hpp>
+#include <mthc/track_reader.hpp>
 #include <span>
 #include <vector>
 
 #include "fuzz_check.hpp"
-#include "midi/summarize_music.hpp"
-#include "midi/track_reader.hpp"
 
 namespace {
 

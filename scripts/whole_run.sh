@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 --target mthc mthc_make_container >/dev/null
-mthc=$root/build/bench/src/mthc
+mthc=$root/build/bench/programs/mthc
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 runs=${RUNS:-5}

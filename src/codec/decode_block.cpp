@@ -1,4 +1,4 @@
-#include "codec/decode_block.hpp"
+#include <mthc/decode_block.hpp>
 
 #include "codec/decode_block_internal.hpp"
 

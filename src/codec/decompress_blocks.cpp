@@ -1,9 +1,9 @@
 #include "codec/decompress_blocks.hpp"
 
+#include <mthc/decode_block.hpp>
 #include <new>
 
 #include "codec/byte_buffer.hpp"
-#include "codec/decode_block.hpp"
 #include "format/big_endian.hpp"
 #include "format/format.hpp"
 

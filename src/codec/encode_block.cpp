@@ -1,5 +1,4 @@
-#include "codec/encode_block.hpp"
-
+#include <mthc/encode_block.hpp>
 #include <new>
 
 #include "codec/fast_parse.hpp"

@@ -4,11 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mthc/encode_block.hpp>
 #include <optional>
 #include <span>
 #include <vector>
 
-#include "codec/encode_block.hpp"
 #include "format/format.hpp"
 
 namespace mthc {

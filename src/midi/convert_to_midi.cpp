@@ -1,5 +1,4 @@
-#include "midi/convert_to_midi.hpp"
-
+#include <mthc/convert_to_midi.hpp>
 #include <new>
 #include <vector>
 

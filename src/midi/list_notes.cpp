@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <mthc/list_notes.hpp>
+#include <mthc/track_reader.hpp>
 #include <new>
 
 #include "midi/tempo_map.hpp"
-#include "midi/track_reader.hpp"
 
 namespace mthc {
 

@@ -1,6 +1,6 @@
-#include "midi/pack_midi.hpp"
-
 #include <cassert>
+#include <mthc/pack_midi.hpp>
+#include <mthc/track_reader.hpp>
 #include <new>
 #include <optional>
 
@@ -8,7 +8,6 @@
 #include "format/format.hpp"
 #include "midi/read_midi_file.hpp"
 #include "midi/split_tracks.hpp"
-#include "midi/track_reader.hpp"
 
 namespace mthc {
 

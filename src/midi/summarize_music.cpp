@@ -1,10 +1,9 @@
-#include "midi/summarize_music.hpp"
-
 #include <algorithm>
+#include <mthc/summarize_music.hpp>
+#include <mthc/track_reader.hpp>
 #include <new>
 
 #include "midi/tempo_map.hpp"
-#include "midi/track_reader.hpp"
 
 namespace mthc {
 

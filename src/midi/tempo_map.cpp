@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <mthc/midi_file.hpp>
-
-#include "midi/track_reader.hpp"
+#include <mthc/track_reader.hpp>
 
 namespace mthc {
 

@@ -1,6 +1,5 @@
-#include "midi/track_reader.hpp"
-
 #include <array>
+#include <mthc/track_reader.hpp>
 
 namespace mthc {
 

@@ -4,10 +4,11 @@
 // it can do without, gives the full summary; it never leaks.
 #include <gtest/gtest.h>
 
+#include <mthc/summarize_music.hpp>
+
 #include "container_builder.hpp"
 #include "failing_allocator.hpp"
 #include "generated_data.hpp"
-#include "midi/summarize_music.hpp"
 
 namespace mthc {
 namespace {

@@ -9,12 +9,12 @@
 #include <iostream>
 #include <iterator>
 #include <mthc/convert_to_midi.hpp>
+#include <mthc/decode_block.hpp>
+#include <mthc/encode_block.hpp>
 #include <mthc/pack_midi.hpp>
 #include <sstream>
 #include <string>
 
-#include "codec/decode_block.hpp"
-#include "codec/encode_block.hpp"
 #include "encoder_data.hpp"
 #include "generated_data.hpp"
 

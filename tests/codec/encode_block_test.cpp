@@ -1,15 +1,14 @@
 // The block encoder: every level's output decodes back to its input and stops
 // by itself, whatever room the decoder is given.
-#include "codec/encode_block.hpp"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mthc/decode_block.hpp>
+#include <mthc/encode_block.hpp>
 #include <string>
 
 #include "codec/block_code.hpp"
 #include "codec/common_length.hpp"
-#include "codec/decode_block.hpp"
 #include "codec/fast_parse.hpp"
 #include "codec/match_finder.hpp"
 #include "codec/optimal_parse.hpp"

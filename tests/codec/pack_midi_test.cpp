@@ -1,10 +1,10 @@
 // The packer: MIDI files packed into containers convert back byte for byte,
 // faults of the input are named, and the record layout stays readable.
-#include "midi/pack_midi.hpp"
-
 #include <gtest/gtest.h>
 
 #include <mthc/container.hpp>
+#include <mthc/convert_to_midi.hpp>
+#include <mthc/pack_midi.hpp>
 #include <mthc/unpack.hpp>
 #include <random>
 #include <string>
@@ -12,7 +12,6 @@
 #include "container/write_container.hpp"
 #include "container_builder.hpp"
 #include "generated_data.hpp"
-#include "midi/convert_to_midi.hpp"
 #include "midi/regroup_tracks.hpp"
 #include "midi/split_tracks.hpp"
 #include "midi_variants.hpp"

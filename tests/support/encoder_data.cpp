@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <mthc/encode_block.hpp>
 
-#include "codec/encode_block.hpp"
 #include "container_builder.hpp"
 #include "generated_data.hpp"
 #include "midi/read_midi_file.hpp"

@@ -11,12 +11,12 @@
 #include <fstream>
 #include <iterator>
 #include <mthc/midi_file.hpp>
+#include <mthc/summarize_music.hpp>
 #include <string>
 #include <vector>
 
 #include "container_builder.hpp"
 #include "generated_data.hpp"
-#include "midi/summarize_music.hpp"
 
 namespace {
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mthc/convert_to_midi.hpp>
 #include <mthc/messages.hpp>
 #include <mthc/unpack.hpp>
 #include <optional>
@@ -10,7 +11,6 @@
 #include "codec/decompress_blocks.hpp"
 #include "container_builder.hpp"
 #include "generated_data.hpp"
-#include "midi/convert_to_midi.hpp"
 #include "midi/regroup_tracks.hpp"
 
 namespace mthc {

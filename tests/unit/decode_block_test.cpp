@@ -1,8 +1,7 @@
 // The block decoder: worked streams, the stopping rules, and truncation.
-#include "codec/decode_block.hpp"
-
 #include <gtest/gtest.h>
 
+#include <mthc/decode_block.hpp>
 #include <random>
 
 #include "bit_writer.hpp"

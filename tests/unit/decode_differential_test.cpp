@@ -8,10 +8,10 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <mthc/decode_block.hpp>
 #include <random>
 
 #include "bit_writer.hpp"
-#include "codec/decode_block.hpp"
 #include "codec/decode_block_internal.hpp"
 #include "container_builder.hpp"
 #include "reference_decoder.hpp"

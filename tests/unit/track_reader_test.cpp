@@ -1,8 +1,6 @@
 // The MIDI event reader and the music summary: crafted tracks for every fault
 // and every rule the reader bends, the generated songs, and the example tune,
 // whose expected numbers are worked out from examples/tune.txt.
-#include "midi/track_reader.hpp"
-
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -10,11 +8,12 @@
 #include <iterator>
 #include <map>
 #include <mthc/midi_file.hpp>
+#include <mthc/summarize_music.hpp>
+#include <mthc/track_reader.hpp>
 #include <string>
 
 #include "container_builder.hpp"
 #include "generated_data.hpp"
-#include "midi/summarize_music.hpp"
 
 namespace mthc {
 namespace {

@@ -4,8 +4,8 @@
 #include <ucl/ucl.h>
 
 #include <functional>
+#include <mthc/decode_block.hpp>
 
-#include "codec/decode_block.hpp"
 #include "generated_data.hpp"
 
 namespace mthc {

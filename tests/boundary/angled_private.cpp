@@ -1,0 +1,7 @@
+// Compiled as a front end is: the library's own module headers must not be
+// found, so this file must not compile.
+#include <format/format.hpp>
+
+int boundary_probe() {
+  return 0;
+}
