@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Static analysis of the product code (src/): clang-tidy with the checks in
+# Static analysis of the product code (the library in src/, the front ends in
+# programs/): clang-tidy with the checks in
 # .clang-tidy, then cppcheck. Uses the dev build's compilation database
 # (configuring the dev preset first if it is missing). Fails on any finding.
 #
@@ -19,14 +20,14 @@ database=build/dev/compile_commands.json
 [ -f "$database" ] || cmake --preset dev >/dev/null
 
 # The product's translation units, as the compilation database lists them.
-mapfile -t sources < <(python3 - "$database" "$root/src/" <<'PY'
+mapfile -t sources < <(python3 - "$database" "$root/src/" "$root/programs/" <<'PY'
 import json, os, sys
 entries = json.load(open(sys.argv[1]))
 files = sorted({os.path.normpath(os.path.join(e["directory"], e["file"])) for e in entries})
-print("\n".join(f for f in files if f.startswith(sys.argv[2])))
+print("\n".join(f for f in files if f.startswith(tuple(sys.argv[2:]))))
 PY
 )
-[ "${#sources[@]}" -gt 0 ] || { echo "static analysis: no sources under src/ in $database" >&2; exit 1; }
+[ "${#sources[@]}" -gt 0 ] || { echo "static analysis: no product sources in $database" >&2; exit 1; }
 
 status=0
 echo "clang-tidy: ${#sources[@]} files"
@@ -43,7 +44,7 @@ fi
 echo "cppcheck: ${#sources[@]} files"
 # useStlAlgorithm is taste: a short loop that returns early reads as plainly
 # as the algorithm it could be.
-if ! cppcheck --project="$database" "--file-filter=src/*" --std=c++20 \
+if ! cppcheck --project="$database" "--file-filter=src/*" "--file-filter=programs/*" --std=c++20 \
     --enable=warning,style,performance,portability --inline-suppr \
     --suppress=missingIncludeSystem --suppress=useStlAlgorithm --error-exitcode=1 -j2 --quiet; then
   echo "cppcheck: findings above" >&2
