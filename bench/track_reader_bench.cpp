@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "generated_data.hpp"
+#include "midi_quantity.hpp"
 
 namespace {
 
@@ -27,18 +28,6 @@ const std::vector<track>& song() {
   return tracks;
 }
 
-void put_quantity(track& out, std::uint32_t value) {
-  std::uint8_t groups[4];
-  int n = 0;
-  do {
-    groups[n++] = static_cast<std::uint8_t>(value & 0x7F);
-    value >>= 7;
-  } while (value != 0 && n < 4);
-  while (n > 1)
-    out.push_back(static_cast<std::uint8_t>(groups[--n] | 0x80));
-  out.push_back(groups[0]);
-}
-
 // The song again with a status byte on every event.
 const std::vector<track>& song_without_running_status() {
   static const std::vector<track> tracks = [] {
@@ -48,11 +37,11 @@ const std::vector<track>& song_without_running_status() {
       mthc::track_reader reader{t};
       mthc::track_event event;
       while (mthc::next_event(reader, event)) {
-        put_quantity(rewritten, event.delta);
+        mthc::test::put_quantity(rewritten, event.delta);
         rewritten.push_back(event.status);
         if (event.kind == mthc::event_kind::meta) rewritten.push_back(event.meta_type);
         if (event.kind == mthc::event_kind::meta || event.kind == mthc::event_kind::sysex)
-          put_quantity(rewritten, static_cast<std::uint32_t>(event.data.size()));
+          mthc::test::put_quantity(rewritten, static_cast<std::uint32_t>(event.data.size()));
         rewritten.insert(rewritten.end(), event.data.begin(), event.data.end());
       }
     }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "midi_quantity.hpp"
+
 namespace {
 
 using bytes = std::vector<std::uint8_t>;
@@ -29,20 +31,10 @@ void put_number(bytes& out, std::uint32_t value, int size) {
     out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-void put_delta(bytes& out, std::uint32_t ticks) {
-  std::uint8_t groups[5];
-  int n = 0;
-  do {
-    groups[n++] = static_cast<std::uint8_t>(ticks & 0x7F);
-    ticks >>= 7;
-  } while (ticks != 0);
-  while (n > 1)
-    out.push_back(static_cast<std::uint8_t>(groups[--n] | 0x80));
-  out.push_back(groups[0]);
-}
+using mthc::test::put_quantity;
 
 void put_event(instrument& t, std::initializer_list<std::uint8_t> event) {
-  put_delta(t.events, t.pending);
+  put_quantity(t.events, t.pending);
   t.pending = 0;
   t.events.insert(t.events.end(), event);
 }
@@ -184,7 +176,7 @@ int make_tune(int argc, char** argv) {
     head.insert(head.end(), {0x00, static_cast<std::uint8_t>(0xC0 | t.channel),
                              static_cast<std::uint8_t>(t.program)});
     head.insert(head.end(), t.events.begin(), t.events.end());
-    put_delta(head, t.pending);
+    put_quantity(head, t.pending);
     head.insert(head.end(), {0xFF, 0x2F, 0x00});
     put_track(head);
   }

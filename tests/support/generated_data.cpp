@@ -4,6 +4,8 @@
 #include <array>
 #include <random>
 
+#include "midi_quantity.hpp"
+
 namespace mthc::test {
 
 namespace {
@@ -12,19 +14,6 @@ using rng = std::mt19937_64;
 
 unsigned pick(rng& r, unsigned bound) {
   return static_cast<unsigned>(r() % bound);
-}
-
-void put_delta(std::vector<std::uint8_t>& out, std::uint32_t ticks) {
-  // Variable-length quantity, most significant 7-bit group first.
-  std::array<std::uint8_t, 5> groups{};
-  std::size_t n = 0;
-  do {
-    groups[n++] = static_cast<std::uint8_t>(ticks & 0x7F);
-    ticks >>= 7;
-  } while (ticks != 0);
-  while (n > 1)
-    out.push_back(static_cast<std::uint8_t>(groups[--n] | 0x80));
-  out.push_back(groups[0]);
 }
 
 struct note {
@@ -96,7 +85,7 @@ std::vector<std::uint8_t> midi_track(std::uint64_t seed, unsigned channel, unsig
   std::uint8_t running = 0;
   std::uint32_t pending = 0;  // ticks since the last event
   auto event = [&](std::uint8_t status, std::uint8_t a, std::uint8_t b) {
-    put_delta(out, pending);
+    put_quantity(out, pending);
     pending = 0;
     if (status != running) out.push_back(status);
     running = status;
@@ -142,7 +131,7 @@ std::vector<std::uint8_t> midi_track(std::uint64_t seed, unsigned channel, unsig
       event(status_bend, 0, 0x40);
     }
   }
-  put_delta(out, pending);
+  put_quantity(out, pending);
   out.insert(out.end(), {0xFF, 0x2F, 0x00});
   return out;
 }
@@ -154,7 +143,7 @@ std::vector<std::vector<std::uint8_t>> midi_song(std::uint64_t seed, unsigned tr
   // Track 0: tempo, time signature and a name, as sequencers write them.
   tracks.push_back({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xFF, 0x58, 0x04, 0x04,
                     0x02, 0x18, 0x08, 0x00, 0xFF, 0x03, 0x04, 's',  'o',  'n',  'g'});
-  put_delta(tracks[0], 1920 * bars);
+  put_quantity(tracks[0], 1920 * bars);
   tracks[0].insert(tracks[0].end(), {0xFF, 0x2F, 0x00});
   for (unsigned t = 1; t < track_count; ++t) {
     tracks.push_back(midi_track(seed * 1000003 + t, (t - 1) % 16, bars));
