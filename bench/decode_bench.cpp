@@ -4,7 +4,7 @@
 //
 // Benchmarks are named decode/<data set>/<compressor>/<decoder>; every
 // decoder's output is compared with the original data once, after the timed
-// loop. scripts/decode_table.sh turns the results into a table.
+// loop. scripts/bench/decode_table.sh turns the results into a table.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>

@@ -1,5 +1,5 @@
 // A driver for counting the instructions of one decoder on one packed data
-// set (under valgrind --tool=callgrind, see scripts/decode_instructions.sh):
+// set (under valgrind --tool=callgrind, see scripts/bench/decode_instructions.sh):
 // packs the set, decodes it a given number of times, checks the output and
 // prints the number of bytes decoded.
 //

@@ -1,7 +1,7 @@
 // Decoding speed of each variant of the block decoder's fast loop that this
 // processor runs, on the same data sets and packed blocks as
 // decode_bench.cpp: whether a variant pays for itself is decided by these
-// wall times, not by instruction counts. scripts/decode_variants.sh runs it
+// wall times, not by instruction counts. scripts/bench/decode_variants.sh runs it
 // with interleaved repetitions and prints a table with the spread.
 //
 // Benchmarks are named variant/<data set>/<compressor>/<variant>.

@@ -14,7 +14,7 @@
 // `<coder>_ms_per_MB` is the median round's time per 10^6 input bytes and
 // `<coder>_MB_per_s` its inverse, `best_over_ucl10` the median of the
 // rounds' time ratios, `<coder>_bytes` the packed total and `input_bytes`
-// the input. scripts/compression_table.sh prints them as tables.
+// the input. scripts/bench/compression_table.sh prints them as tables.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // A driver for counting the instructions of one coder on one of the encoder
 // benchmark's inputs (under valgrind --tool=callgrind, see
-// scripts/encode_instructions.sh): packs the input a given number of times,
+// scripts/bench/encode_instructions.sh): packs the input a given number of times,
 // checks that it decodes back and prints the input and packed sizes.
 //
 //   mthc_encode_count <input> <coder> [passes]

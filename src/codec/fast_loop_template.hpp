@@ -20,7 +20,7 @@
 //   short distances build their repeating pattern first. A distance is
 //   checked against the output once; its repeats are not.
 //
-// Measured with callgrind on MIDI-like data (scripts/decode_instructions.sh):
+// Measured with callgrind on MIDI-like data (scripts/bench/decode_instructions.sh):
 // 7.7 to 8.4 instructions per decoded byte where reading a flag bit at a
 // time takes 20. The loop is bound by the chain from one token's position to the
 // next (window load, table lookup, bit count), so what lies on that chain

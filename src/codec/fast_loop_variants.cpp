@@ -17,7 +17,7 @@ namespace {
 // one instruction. That is worth 4 to 9% in wall time on MIDI-like and
 // incompressible data, and nothing on long repeats, which are bound by their
 // copies: on an AMD EPYC (Zen 5), 31 interleaved repetitions of
-// scripts/decode_variants.sh gave 1.04 to 1.05 times the portable loop's
+// scripts/bench/decode_variants.sh gave 1.04 to 1.05 times the portable loop's
 // speed on MIDI-like data and 1.07 to 1.09 on random data (the 95%
 // intervals all above 1.02), 0.98 to 1.00 on repetitive data (intervals
 // spanning 1).

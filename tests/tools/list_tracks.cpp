@@ -1,5 +1,5 @@
 // Lists what the event reader and the music summary make of MIDI files, for
-// scripts/mido_cross_check.py, which compares it with what mido reads.
+// scripts/studies/mido_cross_check.py, which compares it with what mido reads.
 //
 //   list_tracks --write-songs <directory>   writes generated songs as .mid files
 //   list_tracks <file.mid>...               one line per file and per track

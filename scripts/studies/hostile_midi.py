@@ -10,7 +10,7 @@ lines, bytes of standard error, wall time and peak resident memory. Fails if
 any run takes 10 s or more, uses 256 MiB or more, prints more than one
 warning line per kind, or ends other than with exit status 0 or 1.
 
-    scripts/hostile_midi.py [--mthc-pack PATH]
+    scripts/studies/hostile_midi.py [--mthc-pack PATH]
 
 Without --mthc-pack the release preset is configured and built first.
 """
@@ -22,7 +22,7 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "cli"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "cli"))
 from midi_builder import chunk, midi_file, tune_track  # noqa: E402
 from measured_run import parse_time_v, release_tool  # noqa: E402
 

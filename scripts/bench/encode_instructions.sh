@@ -4,9 +4,9 @@
 # machine, unlike time). Only instructions inside the coder count; making the
 # input and checking the output do not.
 #
-#   scripts/encode_instructions.sh [input ...]     (default: songs)
+#   scripts/bench/encode_instructions.sh [input ...]     (default: songs)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 --target mthc_encode_count >/dev/null

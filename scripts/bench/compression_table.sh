@@ -4,9 +4,9 @@
 # (same blocks, interleaved rounds, processor time). Builds the benchmark in
 # build/bench (Release) first.
 #
-#   scripts/compression_table.sh [build directory] [benchmark options...]
+#   scripts/bench/compression_table.sh [build directory] [benchmark options...]
 set -eu
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-"$root/build/bench"}
 [ $# -gt 0 ] && shift
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMTHC_BUILD_BENCHMARKS=ON \

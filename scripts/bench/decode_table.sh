@@ -6,10 +6,10 @@
 # repetitions of all benchmarks run interleaved in random order, so that a
 # slow spell of this shared machine falls on all of them alike.
 #
-#   scripts/decode_table.sh [extra benchmark arguments]
+#   scripts/bench/decode_table.sh [extra benchmark arguments]
 # Environment: REPETITIONS (default 9), MIN_TIME (seconds per run, default 0.2).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 --target mthc_decode_bench >/dev/null

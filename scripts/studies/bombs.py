@@ -7,7 +7,7 @@ table: container size, exit status, the error line (if any), wall time and
 peak resident memory. Fails if any run takes a second or more, uses 256 MiB
 or more, or ends other than with exit status 0 or 1.
 
-    scripts/bombs.py [--mthc PATH] [--keep DIR]
+    scripts/studies/bombs.py [--mthc PATH] [--keep DIR]
 
 Without --mthc the release preset is configured and built first.
 """
@@ -19,7 +19,7 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "cli"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "cli"))
 from block_stream import BitWriter  # noqa: E402
 from measured_run import parse_time_v, release_tool  # noqa: E402
 

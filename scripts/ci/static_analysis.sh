@@ -4,9 +4,9 @@
 # .clang-tidy, then cppcheck. Uses the dev build's compilation database
 # (configuring the dev preset first if it is missing). Fails on any finding.
 #
-#   scripts/static_analysis.sh
+#   scripts/ci/static_analysis.sh
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 root="$PWD"
 
 for tool in clang-tidy cppcheck; do

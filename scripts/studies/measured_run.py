@@ -8,11 +8,11 @@ import subprocess
 
 def release_tool(target):
     """Configures and builds the release preset's `target`; its path."""
-    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     subprocess.run(["cmake", "--preset", "release"], cwd=root, check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", "--preset", "release", "--target", target, "-j2"], cwd=root,
                    check=True, stdout=subprocess.DEVNULL)
-    return os.path.join(root, "build", "release", "src", target)
+    return os.path.join(root, "build", "release", "programs", target)
 
 
 def parse_time_v(text):

@@ -4,9 +4,9 @@
 # copying a file of the size of its output with cp, and the instruction
 # count of the run (valgrind --tool=callgrind, stable on a shared machine).
 #
-#   scripts/whole_run.sh            Environment: RUNS (default 5)
+#   scripts/bench/whole_run.sh            Environment: RUNS (default 5)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 --target mthc mthc_make_container >/dev/null

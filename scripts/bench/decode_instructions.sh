@@ -4,9 +4,9 @@
 # Only instructions inside the decoder function (and what it calls) count;
 # packing the data set and checking the output do not.
 #
-#   scripts/decode_instructions.sh [data set ...]     (default: midi)
+#   scripts/bench/decode_instructions.sh [data set ...]     (default: midi)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 --target mthc_decode_count >/dev/null

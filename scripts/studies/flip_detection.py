@@ -19,7 +19,7 @@ that the strict reader rejects (the event syntax broken). Flips that the strict 
 accepts change notes, velocities, times and the like, which no check
 without a checksum can see.
 
-    scripts/flip_detection.py [--flips N] [--seed S] [--build DIR]
+    scripts/studies/flip_detection.py [--flips N] [--seed S] [--build DIR]
 
 Needs a native build (default build/release-tests, or configured and built
 here with the release preset) and Debian's python3-mido.
@@ -34,7 +34,7 @@ import subprocess
 import sys
 import tempfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "cli"))
 from midi_builder import chunk, variable_length as vlq  # noqa: E402
 
@@ -155,14 +155,14 @@ def main():
         import mido  # noqa: F401
     except ImportError:
         sys.exit("needs mido: apt-get install python3-mido (and run with /usr/bin/python3)")
-    mthc = os.path.join(options.build, "src", "mthc")
-    pack = os.path.join(options.build, "src", "mthc-pack")
+    mthc = os.path.join(options.build, "programs", "mthc")
+    pack = os.path.join(options.build, "programs", "mthc-pack")
     if not os.path.exists(pack):
         options.build = os.path.join(ROOT, "build", "release")
         subprocess.run(["cmake", "--preset", "release"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
         subprocess.run(["cmake", "--build", "--preset", "release"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
-        mthc = os.path.join(options.build, "src", "mthc")
-        pack = os.path.join(options.build, "src", "mthc-pack")
+        mthc = os.path.join(options.build, "programs", "mthc")
+        pack = os.path.join(options.build, "programs", "mthc-pack")
     work = tempfile.mkdtemp(prefix="mthc-flips-")
     songs = [("example tune", open(os.path.join(options.build, "examples", "tune.mid"), "rb").read())]
     songs += [("generated %d" % i, song(i, tracks, bars)) for i, (tracks, bars) in

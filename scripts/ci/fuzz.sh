@@ -7,11 +7,11 @@
 # replay (`build/fuzz/fuzz/fuzz_<target> <file>`), and the growing corpus in
 # build/fuzz/corpus/<target>/.
 #
-#   scripts/fuzz.sh [seconds per target] [target ...]
+#   scripts/ci/fuzz.sh [seconds per target] [target ...]
 #
 # Targets: decode_block convert_to_midi track_reader pack_midi (default: all); seconds default 60.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 
 seconds="${1:-60}"
 shift || true

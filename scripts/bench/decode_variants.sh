@@ -6,10 +6,10 @@
 # variants alike, and each variant's median against the portable one's,
 # with a 95% interval: a variant is kept only where it stays above 1.
 #
-#   scripts/decode_variants.sh [extra benchmark arguments]
+#   scripts/bench/decode_variants.sh [extra benchmark arguments]
 # Environment: REPETITIONS (default 15), MIN_TIME (seconds per run, default 0.3).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 --target mthc_decode_variant_bench >/dev/null

@@ -23,7 +23,7 @@ wide (web-page.png and web-page-narrow.png in DIR).
 Needs the web build (cmake --preset web && cmake --build --preset web), run
 from the top of the checkout with Debian's Python (python3-selenium):
 
-    /usr/bin/python3 scripts/web_figures.py [--runs N] [--screenshots docs]
+    /usr/bin/python3 scripts/bench/web_figures.py [--runs N] [--screenshots docs]
 """
 
 import argparse
@@ -35,7 +35,7 @@ import sys
 import tempfile
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "web", "tests"))
 
 from selenium.webdriver.common.by import By  # noqa: E402
@@ -46,7 +46,7 @@ import midi_files  # noqa: E402
 
 BUILD = os.path.join(ROOT, "build", "web")
 SITE = os.path.join(BUILD, "site")
-NATIVE = os.path.join(BUILD, "native", "src")
+NATIVE = os.path.join(BUILD, "native", "programs")
 # What the page fetches to show itself and play a song.
 SITE_FILES = ["index.html", "style.css", "favicon.svg", "words.js", "player.js", "app.js",
               "worker.js", "roll-worker.js", "sw.js", "mthc.js", "mthc.wasm", "fflate.min.js",

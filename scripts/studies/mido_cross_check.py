@@ -5,7 +5,7 @@ per track the number of events, of notes (note-ons of velocity above 0) and
 the last event's tick, and per file the length in seconds (formats 0 and 1;
 mido does not time format 2).
 
-  scripts/mido_cross_check.py [--list-tracks build/dev/tests/mthc_list_tracks] [file.mid ...]
+  scripts/studies/mido_cross_check.py [--list-tracks build/dev/tests/mthc_list_tracks] [file.mid ...]
 
 Without files, the generated songs that list_tracks writes are checked, and
 the example tune of the dev build when it is there.
@@ -41,7 +41,7 @@ def theirs(path):
 
 
 def main():
-    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     parser = argparse.ArgumentParser()
     parser.add_argument("--list-tracks", default=os.path.join(root, "build/dev/tests/mthc_list_tracks"))
     parser.add_argument("files", nargs="*")
