@@ -4,7 +4,16 @@ include(CMakePackageConfigHelpers)
 
 install(TARGETS mthc_core EXPORT mthcTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+# pkg-config's mthc.pc, for builds that do not use CMake. Its paths start
+# from where it is found, so the package may be installed under any prefix.
+file(RELATIVE_PATH mthc_pc_prefix_from_pcdir /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" mthc_pc_prefix_from_pcdir "${mthc_pc_prefix_from_pcdir}")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/mthc.pc.in ${PROJECT_BINARY_DIR}/mthc.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/mthc.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 # On Windows the programs sit at the top of the folder, with what their users
 # read (cmake/windows_package.cmake), where someone who unpacks the ZIP finds
 # mthc-pack.exe to drop files on.

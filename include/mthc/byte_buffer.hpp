@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mthc/export.hpp>
 #include <span>
 
 namespace mthc {
@@ -24,6 +25,6 @@ struct byte_buffer {
 // Sets the capacity to exactly `new_capacity` (which must not be below
 // `length`), keeping the bytes in use; the new storage is not zeroed. On
 // allocation failure the buffer is left as it was and false is returned.
-bool set_capacity(byte_buffer& buffer, std::size_t new_capacity) noexcept;
+MTHC_API bool set_capacity(byte_buffer& buffer, std::size_t new_capacity) noexcept;
 
 }  // namespace mthc

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mthc/export.hpp>
 #include <span>
 
 namespace mthc {
@@ -22,11 +23,11 @@ enum class container_fault {
   missing_mthp_tag,  // bytes 10-13 are not "MThp"
 };
 
-container_fault check_container(std::span<const std::uint8_t> image) noexcept;
+MTHC_API container_fault check_container(std::span<const std::uint8_t> image) noexcept;
 
 // Whether `bytes` begin with "MThc": the files that the tools take for
 // containers (and check), where any other is taken for a MIDI file.
-bool has_container_tag(std::span<const std::uint8_t> bytes) noexcept;
+MTHC_API bool has_container_tag(std::span<const std::uint8_t> bytes) noexcept;
 
 // What the report shows of a container.
 struct container_header {
@@ -39,9 +40,10 @@ struct container_header {
 
 // The header of an image that passes check_container; for a shorter image
 // only file_size is set.
-container_header read_container_header(std::span<const std::uint8_t> image) noexcept;
+MTHC_API container_header read_container_header(std::span<const std::uint8_t> image) noexcept;
 
 // The payload: every byte from offset 16 (none of a shorter image).
-std::span<const std::uint8_t> container_payload(std::span<const std::uint8_t> image) noexcept;
+MTHC_API std::span<const std::uint8_t> container_payload(
+    std::span<const std::uint8_t> image) noexcept;
 
 }  // namespace mthc

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mthc/byte_buffer.hpp>
+#include <mthc/export.hpp>
 #include <optional>
 #include <span>
 
@@ -77,7 +78,7 @@ struct container_check {
 // (what a check reports, and what messages.hpp puts in words).
 enum class check_problem { none, size_mismatch, stray_record, missing_blocks };
 
-check_problem first_problem(const container_check& check) noexcept;
+MTHC_API check_problem first_problem(const container_check& check) noexcept;
 
 struct conversion_result {
   conversion_error error = conversion_error::none;
@@ -94,6 +95,6 @@ struct conversion_result {
 // one "MTrk" chunk per declared track (a track without data as a lone
 // end-of-track event). Damaged blocks are not an error: they only produce
 // less. Never throws.
-conversion_result convert_to_midi(std::span<const std::uint8_t> image) noexcept;
+MTHC_API conversion_result convert_to_midi(std::span<const std::uint8_t> image) noexcept;
 
 }  // namespace mthc

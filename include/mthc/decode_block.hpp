@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mthc/export.hpp>
 #include <span>
 
 namespace mthc {
@@ -25,7 +26,7 @@ namespace mthc {
 // Bytes of `out` beyond the returned count may have been overwritten (the
 // decoder copies in words where the room allows it); their values mean
 // nothing.
-std::size_t decode_block(std::span<const std::uint8_t> packed,
-                         std::span<std::uint8_t> out) noexcept;
+MTHC_API std::size_t decode_block(std::span<const std::uint8_t> packed,
+                                  std::span<std::uint8_t> out) noexcept;
 
 }  // namespace mthc

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mthc/export.hpp>
 #include <span>
 #include <vector>
 
@@ -47,6 +48,7 @@ struct encode_result {
 // the block stops by itself at its end, without an end marker, by running out
 // of packed bytes where the decoder can go no further (zero flag bits pad the
 // last flag byte). Empty data gives an empty block. Never throws.
-encode_result encode_block(std::span<const std::uint8_t> data, encode_level level) noexcept;
+MTHC_API encode_result encode_block(std::span<const std::uint8_t> data,
+                                    encode_level level) noexcept;
 
 }  // namespace mthc

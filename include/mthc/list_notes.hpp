@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mthc/export.hpp>
 #include <mthc/midi_file.hpp>
 #include <mthc/summarize_music.hpp>
 #include <span>
@@ -36,8 +37,8 @@ struct note_list {
 // still sounding, and the track's end ends the rest. Each track is read up to
 // its end or its first fault, and times follow the tempo changes as
 // summarize_music's do. Never throws.
-note_list list_notes(const midi_header& header,
-                     std::span<const std::span<const std::uint8_t>> tracks) noexcept;
+MTHC_API note_list list_notes(const midi_header& header,
+                              std::span<const std::span<const std::uint8_t>> tracks) noexcept;
 
 struct channel_event {
   double seconds = 0;
@@ -56,7 +57,7 @@ struct channel_event_list {
 
 // The channel messages of every track, up to its end or its first fault, at
 // their times as list_notes gives them. Never throws.
-channel_event_list list_channel_events(
+MTHC_API channel_event_list list_channel_events(
     const midi_header& header, std::span<const std::span<const std::uint8_t>> tracks) noexcept;
 
 }  // namespace mthc

@@ -21,6 +21,7 @@
 #include <mthc/container.hpp>
 #include <mthc/convert_to_midi.hpp>
 #include <mthc/encode_block.hpp>
+#include <mthc/export.hpp>
 #include <mthc/midi_file.hpp>
 #include <mthc/pack_midi.hpp>
 #include <mthc/summarize_file.hpp>
@@ -36,58 +37,58 @@ namespace mthc {
 // ---- Packing ----
 
 // Why a MIDI file was not packed.
-std::string error_text(const pack_result& result) noexcept;
+MTHC_API std::string error_text(const pack_result& result) noexcept;
 
 // What a successful pack says: a line per kind of change (with its count),
 // one for the tracks without data, then the lines of packed_as_is_texts (in
 // that order).
-std::vector<std::string> warning_texts(const pack_result& result) noexcept;
+MTHC_API std::vector<std::string> warning_texts(const pack_result& result) noexcept;
 
 // What was packed as it is although unpacking will refuse it: a line for a
 // format other than 0, 1 and 2, and one for the first track that does not
 // read. The front ends add how to get such a file back
 // (unpack_options::as_is).
-std::vector<std::string> packed_as_is_texts(const pack_result& result) noexcept;
+MTHC_API std::vector<std::string> packed_as_is_texts(const pack_result& result) noexcept;
 
 // The parts of warning_texts: one change the reader made to a MIDI file;
 // the tracks without data, which come back as a lone end-of-track event, on
 // one line for any number of them (empty for none); a track's first fault
 // and where it is.
-std::string change_text(const midi_change& change) noexcept;
-std::string empty_tracks_text(std::span<const std::size_t> tracks) noexcept;
-std::string track_fault_text(const track_fault& fault) noexcept;
+MTHC_API std::string change_text(const midi_change& change) noexcept;
+MTHC_API std::string empty_tracks_text(std::span<const std::size_t> tracks) noexcept;
+MTHC_API std::string track_fault_text(const track_fault& fault) noexcept;
 
 // ---- Reading ----
 
 // Why a file cannot be read as a MIDI file.
-std::string error_text(const midi_file& file) noexcept;
+MTHC_API std::string error_text(const midi_file& file) noexcept;
 
 // Why a container's tags are not those of a container.
-std::string error_text(container_fault fault) noexcept;
+MTHC_API std::string error_text(container_fault fault) noexcept;
 
 // Why a conversion failed.
-std::string error_text(conversion_error error) noexcept;
+MTHC_API std::string error_text(conversion_error error) noexcept;
 
 // What is wrong with the blocks and records of a container that converted,
 // the first problem in the order of the file; empty when nothing is.
-std::string error_text(const container_check& check) noexcept;
+MTHC_API std::string error_text(const container_check& check) noexcept;
 
 // The warning for a container whose MIDI file comes out incomplete (missing
 // or cut blocks, or a block of another size than it declares); empty when
 // the blocks are complete.
-std::string incomplete_container_text(const container_check& check) noexcept;
+MTHC_API std::string incomplete_container_text(const container_check& check) noexcept;
 
 // ---- Unpacking and listing ----
 
 // Why a container was refused.
-std::string error_text(const unpack_result& result) noexcept;
+MTHC_API std::string error_text(const unpack_result& result) noexcept;
 
 // The fault of the music that unpack_options::as_is let through; empty when
 // there is none.
-std::string warning_text(const unpack_result& result) noexcept;
+MTHC_API std::string warning_text(const unpack_result& result) noexcept;
 
 // Why a file could not be listed.
-std::string error_text(const file_summary& summary) noexcept;
+MTHC_API std::string error_text(const file_summary& summary) noexcept;
 
 // ---- Machine names ----
 //
@@ -100,30 +101,30 @@ std::string error_text(const file_summary& summary) noexcept;
 // "missing_end_of_track" whether the reader or --strict refused it. The name
 // of every `none` is "none"; no other value shares it.
 
-std::string_view error_name(pack_error error) noexcept;
-std::string_view error_name(midi_error error) noexcept;
-std::string_view error_name(container_fault fault) noexcept;
-std::string_view error_name(conversion_error error) noexcept;
-std::string_view error_name(check_problem problem) noexcept;
-std::string_view error_name(track_error error) noexcept;
-std::string_view error_name(unpack_error error) noexcept;
-std::string_view error_name(file_error error) noexcept;
-std::string_view error_name(encode_error error) noexcept;
-std::string_view change_name(midi_change_kind kind) noexcept;
+MTHC_API std::string_view error_name(pack_error error) noexcept;
+MTHC_API std::string_view error_name(midi_error error) noexcept;
+MTHC_API std::string_view error_name(container_fault fault) noexcept;
+MTHC_API std::string_view error_name(conversion_error error) noexcept;
+MTHC_API std::string_view error_name(check_problem problem) noexcept;
+MTHC_API std::string_view error_name(track_error error) noexcept;
+MTHC_API std::string_view error_name(unpack_error error) noexcept;
+MTHC_API std::string_view error_name(file_error error) noexcept;
+MTHC_API std::string_view error_name(encode_error error) noexcept;
+MTHC_API std::string_view change_name(midi_change_kind kind) noexcept;
 
 // The name of the fault that error_text gives the words of, as exact as the
 // result knows it: a container refused as damaged is "missing_blocks",
 // "size_mismatch" or "stray_record"; one whose tags are wrong is
 // "too_small", "not_mthc" or "missing_mthp_tag"; a MIDI header that unpacking
 // refuses is "header_length" or "unknown_format". Empty for a success.
-std::string_view error_name(const pack_result& result) noexcept;
-std::string_view error_name(const unpack_result& result) noexcept;
-std::string_view error_name(const file_summary& summary) noexcept;
-std::string_view error_name(const container_check& check) noexcept;
+MTHC_API std::string_view error_name(const pack_result& result) noexcept;
+MTHC_API std::string_view error_name(const unpack_result& result) noexcept;
+MTHC_API std::string_view error_name(const file_summary& summary) noexcept;
+MTHC_API std::string_view error_name(const container_check& check) noexcept;
 
 // The name of what warning_text(result) says unpack_options::as_is let
 // through; empty when it let nothing through.
-std::string_view warning_name(const unpack_result& result) noexcept;
+MTHC_API std::string_view warning_name(const unpack_result& result) noexcept;
 
 // What a successful pack warns of (warning_texts) is named by the same
 // names: change_name for each change, then error_name(pack_error::empty_track)

@@ -52,6 +52,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mthc/export.hpp>
 #include <span>
 #include <vector>
 
@@ -180,7 +181,7 @@ struct midi_read_options {
 
 // Splits `bytes` into its header and tracks, or names the error. The result
 // views `bytes`, which must outlive it. Never throws.
-midi_file read_midi_file(std::span<const std::uint8_t> bytes,
-                         const midi_read_options& options = {}) noexcept;
+MTHC_API midi_file read_midi_file(std::span<const std::uint8_t> bytes,
+                                  const midi_read_options& options = {}) noexcept;
 
 }  // namespace mthc

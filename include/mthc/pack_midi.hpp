@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <mthc/encode_block.hpp>
+#include <mthc/export.hpp>
 #include <mthc/midi_file.hpp>
 #include <mthc/track_reader.hpp>
 #include <optional>
@@ -129,12 +130,13 @@ struct pack_result {
 // packed: a block whose packed bytes would not fit their 16-bit size (data
 // that do not compress) is made smaller, alone, as large as still fits, and
 // the blocks after it are laid out again. Never throws.
-pack_result pack_midi(std::span<const std::uint8_t> smf, const pack_options& options = {}) noexcept;
+MTHC_API pack_result pack_midi(std::span<const std::uint8_t> smf,
+                               const pack_options& options = {}) noexcept;
 
 // ---- The same, a block at a time ----
 
 struct packer_state;
-struct packer_state_deleter {
+struct MTHC_API packer_state_deleter {
   void operator()(packer_state* state) const noexcept;
 };
 // One packing in progress. It views the MIDI file given to start_packing,
@@ -155,16 +157,17 @@ struct pack_progress {
 // Reads the MIDI file and lays out its blocks; nothing is compressed yet. A
 // file that cannot be packed ends the packing here: finish_packing then
 // returns the error.
-packer start_packing(std::span<const std::uint8_t> smf, const pack_options& options) noexcept;
+MTHC_API packer start_packing(std::span<const std::uint8_t> smf,
+                              const pack_options& options) noexcept;
 
 // Compresses the next block (a block made smaller may take a few tries).
 // Returns true while blocks remain; false once packing has ended, done or
 // failed, and on every call after that.
-bool continue_packing(packer& job) noexcept;
+MTHC_API bool continue_packing(packer& job) noexcept;
 
-pack_progress packing_progress(const packer& job) noexcept;
+MTHC_API pack_progress packing_progress(const packer& job) noexcept;
 
 // Finishes what is left and returns the result, as pack_midi does.
-pack_result finish_packing(packer job) noexcept;
+MTHC_API pack_result finish_packing(packer job) noexcept;
 
 }  // namespace mthc

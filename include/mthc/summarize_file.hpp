@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <mthc/container.hpp>
 #include <mthc/convert_to_midi.hpp>
+#include <mthc/export.hpp>
 #include <mthc/midi_file.hpp>
 #include <mthc/summarize_music.hpp>
 #include <span>
@@ -60,6 +61,7 @@ struct file_summary {
 };
 
 // Reads the file, and with `music` its tracks' events too. Never throws.
-file_summary summarize_file(std::span<const std::uint8_t> data, bool music = true) noexcept;
+MTHC_API file_summary summarize_file(std::span<const std::uint8_t> data,
+                                     bool music = true) noexcept;
 
 }  // namespace mthc

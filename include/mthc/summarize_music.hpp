@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mthc/export.hpp>
 #include <mthc/track_reader.hpp>
 #include <span>
 #include <string>
@@ -54,7 +55,8 @@ struct music_summary {
 
 // Reads every track (the data of each "MTrk" chunk, in file order) up to its
 // end or its first fault. Prints nothing, never throws.
-music_summary summarize_music(std::uint16_t format, std::uint16_t division,
-                              std::span<const std::span<const std::uint8_t>> tracks) noexcept;
+MTHC_API music_summary
+summarize_music(std::uint16_t format, std::uint16_t division,
+                std::span<const std::span<const std::uint8_t>> tracks) noexcept;
 
 }  // namespace mthc

@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mthc/export.hpp>
 #include <span>
 
 namespace mthc {
@@ -75,7 +76,7 @@ struct track_reader {
 // end-of-track event gives all its events first and reports
 // missing_end_of_track only after the last of them; bytes after the
 // end-of-track event are reported on the call after the one that returned it.
-bool next_event(track_reader& reader, track_event& event) noexcept;
+MTHC_API bool next_event(track_reader& reader, track_event& event) noexcept;
 
 struct track_check {
   track_error error = track_error::none;
@@ -91,10 +92,10 @@ struct track_fault {
 
 // Reads a whole track and gives the same result as a loop over next_event,
 // faster: the check of a file's tracks before anything else is done to them.
-track_check check_track(std::span<const std::uint8_t> track) noexcept;
+MTHC_API track_check check_track(std::span<const std::uint8_t> track) noexcept;
 
 // A short English phrase for a fault, for messages: "delta time longer than
 // 4 bytes", "event runs past the end of the track", ...
-const char* track_error_text(track_error error) noexcept;
+MTHC_API const char* track_error_text(track_error error) noexcept;
 
 }  // namespace mthc

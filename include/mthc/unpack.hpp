@@ -16,6 +16,7 @@
 #include <mthc/byte_buffer.hpp>
 #include <mthc/container.hpp>
 #include <mthc/convert_to_midi.hpp>
+#include <mthc/export.hpp>
 #include <mthc/track_reader.hpp>
 #include <span>
 
@@ -65,7 +66,7 @@ struct unpack_result {
 
 // Checks the tags, converts, checks the blocks and records, the MIDI header
 // and every track, in that order, and stops at the first fault. Never throws.
-unpack_result unpack_container(std::span<const std::uint8_t> image,
-                               const unpack_options& options = {}) noexcept;
+MTHC_API unpack_result unpack_container(std::span<const std::uint8_t> image,
+                                        const unpack_options& options = {}) noexcept;
 
 }  // namespace mthc

@@ -72,6 +72,11 @@ int main(int argc, char** argv) {
   const std::span<const std::uint8_t> cut(image.data(), image.size() - 3);
   const mthc::unpack_result refused = mthc::unpack_container(cut);
   if (refused.error == mthc::unpack_error::none || !write_file(argv[3], cut)) return 1;
+  if (mthc::error_name(refused) != "missing_blocks") {
+    std::fprintf(stderr, "the cut copy is named %s\n",
+                 std::string(mthc::error_name(refused)).c_str());
+    return 1;
+  }
   const std::string line =
       "Error: " + std::string(argv[3]) + ": " + mthc::error_text(refused) + "\n";
   if (!write_file(argv[4], {reinterpret_cast<const std::uint8_t*>(line.data()), line.size()})) {
