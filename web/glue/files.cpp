@@ -44,7 +44,7 @@ struct file_in_hand {
   std::vector<std::uint8_t> container;
   bool output_is_midi = false;
   std::size_t blocks = 0;
-  std::string problems = "{\"error\":null,\"warnings\":[]}";
+  std::string problems;  // empty until a conversion has said something
 };
 
 file_in_hand file;
@@ -172,6 +172,7 @@ EMSCRIPTEN_KEEPALIVE std::size_t web_blocks() {
 }
 // The error and warnings as facts (problems.hpp), JSON.
 EMSCRIPTEN_KEEPALIVE const char* web_problems() {
+  if (file.problems.empty()) return "{\"error\":null,\"warnings\":[]}";
   return file.problems.c_str();
 }
 
