@@ -30,6 +30,7 @@ BUILD_FOLDER = "build/pip"
 CMAKE_SOURCES = ["CMakeLists.txt", "LICENSE", "README.md", "cmake", "examples", "include",
                  "python", "src"]
 MINIMUM_CMAKE = (3, 25)
+MINIMUM_SETUPTOOLS = (61,)
 
 
 def project_version() -> str:
@@ -41,14 +42,18 @@ def project_version() -> str:
     return match.group(1)
 
 
+def _version_tuple(text: str) -> tuple:
+    return tuple(int(part) for part in re.findall(r"[0-9]+", text)[:2])
+
+
 def _cmake_version(cmake: str) -> tuple:
     try:
         out = subprocess.run([cmake, "--version"], capture_output=True, text=True,
                              check=True).stdout
     except (OSError, subprocess.CalledProcessError):
         return ()
-    match = re.search(r"version ([0-9]+)\.([0-9]+)", out)
-    return (int(match.group(1)), int(match.group(2))) if match else ()
+    match = re.search(r"version ([0-9.]+)", out)
+    return _version_tuple(match.group(1)) if match else ()
 
 
 def _missing_tools() -> list:
@@ -108,6 +113,13 @@ class BuildWithCMake(build_ext):
 
 
 def _setup() -> None:
+    # Older ones ignore pyproject.toml's [project] and build a package named
+    # UNKNOWN without a word; pip checks the version only where it installs
+    # the build's requirements itself.
+    if _version_tuple(setuptools.__version__) < MINIMUM_SETUPTOOLS:
+        raise RuntimeError("mthc needs setuptools %d or later to build, not %s: "
+                           "pip install -U setuptools" % (MINIMUM_SETUPTOOLS[0],
+                                                          setuptools.__version__))
     (ROOT / BUILD_FOLDER).mkdir(parents=True, exist_ok=True)
     setuptools.setup(
         version=project_version(),
