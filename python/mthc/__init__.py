@@ -14,9 +14,9 @@ Every function takes any bytes-like object (bytes, bytearray, memoryview,
 mmap, array, ...) and reads it where it is, without a copy, with the GIL
 released, so that a thread pool packs a folder on every core. While a call
 reads a buffer, no other thread may write to it: what the call then reads,
-and so what it returns, is not defined (a bytearray or an mmap shared with a
-writer is copied first with bytes(buffer)). A buffer cannot change its size
-meanwhile: Python refuses that itself.
+and so what it returns, is not defined (pass bytes(buffer), a copy, for a
+bytearray or an mmap that another thread writes). A buffer cannot change
+its size meanwhile: Python refuses that itself.
 
 A file that is refused raises mthc.Error (a ValueError) with the text
 mthc-pack prints and the fault's name in .kind; what lenient packing

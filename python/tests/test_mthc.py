@@ -3,8 +3,9 @@ functions give the bytes, errors, warnings and listings that mthc-pack gives.
 
 Run by CTest (the python preset), which sets PYTHONPATH to the package in the
 build tree, MTHC_PACK to the mthc-pack built beside it, MTHC_TUNE to the
-example tune's MIDI file, and MTHC_CMAKE, MTHC_BUILD_DIR and
-MTHC_PYTHON_INSTALL_DIR for installing the package.
+example tune's MIDI file, MTHC_CMAKE, MTHC_BUILD_DIR and
+MTHC_PYTHON_INSTALL_DIR for installing the package, and MTHC_SOURCE_DIR for
+installing it with pip (test_install.py).
 """
 
 import array
