@@ -27,6 +27,7 @@
 #include <mthc/summarize_file.hpp>
 #include <mthc/track_reader.hpp>
 #include <mthc/unpack.hpp>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -130,5 +131,32 @@ MTHC_API std::string_view warning_name(const unpack_result& result) noexcept;
 // names: change_name for each change, then error_name(pack_error::empty_track)
 // for the tracks without data, error_name(pack_error::unknown_format) and
 // error_name(pack_error::track_unreadable) for what was packed as it is.
+
+// The name of the refusal of a file larger than any container or any MIDI
+// file a container holds, which the front ends refuse before the library
+// reads it: "too_large".
+std::string_view too_large_name() noexcept;
+
+// ---- Places ----
+//
+// Where a fault or a change is, for code that points at it without reading
+// English: the track (counted from 0, in file order) and the byte offset
+// that its text names, each only when the text names one. An offset counts
+// from the start of the file (of the container, for a container's tags),
+// but for a track that does not read as events, where it counts from the
+// start of that track's data, as the text says "track 2: ... at offset 7".
+// A change that happened more than once is placed at its first.
+
+struct fault_place {
+  std::optional<std::size_t> track;
+  std::optional<std::size_t> offset;
+};
+
+fault_place error_place(const pack_result& result) noexcept;
+fault_place error_place(const unpack_result& result) noexcept;
+fault_place error_place(const file_summary& summary) noexcept;
+fault_place warning_place(const unpack_result& result) noexcept;
+fault_place change_place(const midi_change& change) noexcept;
+fault_place track_fault_place(const track_fault& fault) noexcept;
 
 }  // namespace mthc

@@ -216,6 +216,10 @@ std::string_view change_name(midi_change_kind kind) noexcept {
   return "unknown";
 }
 
+std::string_view too_large_name() noexcept {
+  return "too_large";
+}
+
 namespace {
 
 // A name for a result: empty for a success, as error_text is.

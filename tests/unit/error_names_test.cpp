@@ -71,6 +71,7 @@ TEST(ErrorNames, EveryValueHasItsOwnName) {
   EXPECT_EQ(changes.size(),
             static_cast<std::size_t>(midi_change_kind::track_cut_by_end_of_file) + 1);
   expect_distinct(changes, false);
+  EXPECT_TRUE(well_formed(too_large_name()));
 }
 
 // A fault that reading a MIDI file finds is refused by packing under the
