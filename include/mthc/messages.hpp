@@ -135,7 +135,7 @@ MTHC_API std::string_view warning_name(const unpack_result& result) noexcept;
 // The name of the refusal of a file larger than any container or any MIDI
 // file a container holds, which the front ends refuse before the library
 // reads it: "too_large".
-std::string_view too_large_name() noexcept;
+MTHC_API std::string_view too_large_name() noexcept;
 
 // ---- Places ----
 //
@@ -152,11 +152,11 @@ struct fault_place {
   std::optional<std::size_t> offset;
 };
 
-fault_place error_place(const pack_result& result) noexcept;
-fault_place error_place(const unpack_result& result) noexcept;
-fault_place error_place(const file_summary& summary) noexcept;
-fault_place warning_place(const unpack_result& result) noexcept;
-fault_place change_place(const midi_change& change) noexcept;
-fault_place track_fault_place(const track_fault& fault) noexcept;
+MTHC_API fault_place error_place(const pack_result& result) noexcept;
+MTHC_API fault_place error_place(const unpack_result& result) noexcept;
+MTHC_API fault_place error_place(const file_summary& summary) noexcept;
+MTHC_API fault_place warning_place(const unpack_result& result) noexcept;
+MTHC_API fault_place change_place(const midi_change& change) noexcept;
+MTHC_API fault_place track_fault_place(const track_fault& fault) noexcept;
 
 }  // namespace mthc
