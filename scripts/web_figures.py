@@ -28,6 +28,7 @@ from the top of the checkout with Debian's Python (python3-selenium):
 
 import argparse
 import gzip
+import json
 import os
 import statistics
 import subprocess
@@ -47,10 +48,8 @@ import midi_files  # noqa: E402
 BUILD = os.path.join(ROOT, "build", "web")
 SITE = os.path.join(BUILD, "site")
 NATIVE = os.path.join(BUILD, "native", "src")
-# What the page fetches to show itself and play a song.
-SITE_FILES = ["index.html", "style.css", "favicon.svg", "words.js", "player.js", "app.js",
-              "worker.js", "roll-worker.js", "sw.js", "mthc.js", "mthc.wasm", "fflate.min.js",
-              "webaudio-tinysynth.min.js"]
+# What the page fetches to show itself and play a song, as the build lists it.
+SITE_LIST = os.path.join(BUILD, "site-files.json")
 
 
 def native_seconds(container, out):
@@ -182,9 +181,14 @@ def resize_figures(page, container, rolls=8):
     return figures[0], figures[1], redrawn, widths
 
 
-def site_sizes():
+def site_files(group="page"):
+    with open(SITE_LIST) as f:
+        return json.load(f)[group]
+
+
+def site_sizes(group="page"):
     sizes = []
-    for name in SITE_FILES:
+    for name in site_files(group):
         with open(os.path.join(SITE, name), "rb") as f:
             data = f.read()
         sizes.append((name, len(data), len(gzip.compress(data, compresslevel=9))))
@@ -222,7 +226,10 @@ def main():
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--screenshots", metavar="DIR")
     arguments = parser.parse_args()
-    for needed in [os.path.join(SITE, f) for f in SITE_FILES] + [os.path.join(NATIVE, "mthc"),
+    if not os.path.exists(SITE_LIST):
+        sys.exit("missing %s: build first (cmake --preset web && cmake --build --preset web)"
+                 % SITE_LIST)
+    for needed in [os.path.join(SITE, f) for f in site_files()] + [os.path.join(NATIVE, "mthc"),
                                                                   os.path.join(NATIVE, "mthc-pack")]:
         if not os.path.exists(needed):
             sys.exit("missing %s: build first (cmake --preset web && cmake --build --preset web)"

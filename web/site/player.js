@@ -5,7 +5,6 @@
 // in seconds (the tempo changes followed); the page only schedules them,
 // a few dozen at a time, so playing never holds it up. One song plays at a
 // time: starting another stops the first.
-'use strict';
 
 // How far ahead messages are handed to the synthesizer, in seconds: enough
 // to ride over a busy page, and more while the page is hidden, when the
@@ -18,7 +17,7 @@ const MESSAGES_PER_TICK = 4000;
 // `hooks.events(row)` gives a promise of the row's song as
 // {times, messages, tracks}; `hooks.show(row, seconds, playing)` shows where
 // the row's song is.
-function createPlayer(hooks) {
+export function createPlayer(hooks) {
   let synth = null;
   let loading = null;
   // The song playing or paused last: its row, its messages, the next message
