@@ -1,11 +1,13 @@
 // A song in its row: its facts, Play/Pause and the position, the legend with
 // each track's Mute and Solo, and the piano roll (rolls.js) with a playhead.
+// It plays through what sound.js says.
 
 import {songEvents} from './converters.js';
 import {button, element, messageList} from './dom.js';
 import {count, durationText} from './numbers.js';
 import {createPlayer} from './player.js';
 import {addRoll} from './rolls.js';
+import {currentSink} from './sound.js';
 import {faultText} from './words.js';
 
 // Told apart also by people who see few colours (the first eight), and each
@@ -130,4 +132,5 @@ async function togglePlay(row) {
   }
 }
 
-export const player = createPlayer({events: (row) => songEvents(row.midi), show: showPosition});
+export const player = createPlayer({events: (row) => songEvents(row.midi), sink: currentSink,
+                                     show: showPosition});
