@@ -3,8 +3,7 @@
 // noise, so it needs no sample files), loaded when a song first plays. It
 // takes channel messages with the audio clock's time at which each is due.
 //
-// It starts on an audio context of its own, which is closed at once: it is
-// moved to the page's instead, through the master chain.
+// It is moved to the page's audio context, through the master chain.
 
 let loading = null;
 
@@ -22,11 +21,23 @@ function loadSynth() {
   return loading;
 }
 
+// The synthesizer makes an audio context of its own as it starts (and plays
+// a silent note on it): it is handed one that never sounds, an offline
+// context never rendered (which it may resume as it likes), and then moved.
 function newSynth(context, destination) {
-  const synth = new WebAudioTinySynth({quality: 1, useReverb: 1});
-  const own = synth.getAudioContext();
+  const AudioContext = window.AudioContext;
+  window.AudioContext = function ScratchContext() {
+    const scratch = new OfflineAudioContext(2, 128, context.sampleRate);
+    scratch.resume = () => Promise.resolve();
+    return scratch;
+  };
+  let synth;
+  try {
+    synth = new WebAudioTinySynth({quality: 1, useReverb: 1});
+  } finally {
+    window.AudioContext = AudioContext;
+  }
   synth.setAudioContext(context, destination);
-  own.close();
   return synth;
 }
 
