@@ -4,10 +4,12 @@
 // play (song.js, player.js) and its piano roll (rolls.js, roll-worker.js);
 // "Download all" (zip.js) and "Clear" act on the whole list. Songs play
 // through the built-in synthesizer or the visitor's SoundFont
-// (soundfont-choice.js), at the volume set (volume.js).
+// (soundfont-choice.js), or on a MIDI device (play-on.js), at the volume set
+// (volume.js).
 
 import * as converters from './converters.js';
 import './drop.js';
+import './play-on.js';
 import './volume.js';
 import {restartRolls, startRolls} from './rolls.js';
 import {failRow, fromConverter, removeAll, rows, showTrouble, updateList} from './rows.js';

@@ -1,11 +1,14 @@
-// What songs play through: the built-in synthesizer or the visitor's
-// SoundFont, on the page's audio (output.js). The player asks for the sink
+// What songs play through: the built-in synthesizer, the visitor's
+// SoundFont, or a MIDI device ("Play on"). The player asks for the sink
 // each time a song starts, and is told when the choice changes.
 
 import {builtinSink} from './builtin-synth.js';
+import {midiSink} from './midi-output.js';
 import {pageAudio} from './output.js';
 
 let instruments = null;  // the SoundFont chosen (soundfont-choice.js), or null
+let playOn = null;  // the MIDIOutput chosen, or null for this page
+let midi = null;  // {output, sink}
 let engine = null;  // soundfont-synth.js, once loaded
 
 export function setInstruments(soundFont) {
@@ -15,6 +18,10 @@ export function setInstruments(soundFont) {
 
 export function chosenInstruments() {
   return instruments;
+}
+
+export function setPlayOn(output) {
+  playOn = output;
 }
 
 // The SoundFont engine, loaded only for a SoundFont.
@@ -28,6 +35,10 @@ async function soundFontSink(audio, soundFont) {
 }
 
 export async function currentSink() {
+  if (playOn) {
+    if (!midi || midi.output !== playOn) midi = {output: playOn, sink: midiSink(playOn)};
+    return midi.sink;
+  }
   const audio = pageAudio();
   return instruments ? soundFontSink(audio, instruments) : builtinSink(audio);
 }

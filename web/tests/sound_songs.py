@@ -55,3 +55,13 @@ def fortissimo(seconds=4):
             drums += [(at, [0x99, key, 127]), (at + DIVISION // 4, [0x89, key, 0])]
     tracks.append(track_bytes(drums, "Drums"))
     return midi.midi_file(tracks, fmt=1, division=DIVISION)
+
+
+def note_on_times(parts, tempo=600000, division=480):
+    """The note-ons of a song that midi_files.song() made of `parts`, as
+    (seconds, channel, key), in time order."""
+    found = []
+    for i, (_, seed, count, channel, _) in enumerate(parts):
+        _, notes = midi.melody(seed, count, channel, low=36 + 12 * i)
+        found += [(start * tempo / division / 1e6, channel, key) for start, _, key in notes]
+    return sorted(found)

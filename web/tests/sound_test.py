@@ -3,7 +3,9 @@ every sample that reaches an audio context's destination goes through a
 meter of the test too (METER). The page never goes past full scale, its
 volume reaches silence and is remembered; a SoundFont made by the test
 (soundfont.py, a sine of 1000 Hz) is what plays once chosen and after a
-reload, and the built-in synthesizer once undone.
+reload, and the built-in synthesizer once undone; a MIDI device injected
+by the test (a fake Web MIDI output) gets the song's notes in time and no
+note is left on after Pause and after a seek.
 
 Needs MTHC_SITE, MTHC_TEST_FILES and MTHC_ARTIFACTS, as page_test.py.
 """
@@ -19,6 +21,10 @@ import page_test
 import sound_songs
 import soundfont
 
+FILES = os.environ.get("MTHC_TEST_FILES", "")
+INPUTS = os.path.join(FILES, "inputs")
+# trio.mid as make_test_files.py makes it.
+TRIO_PARTS = [("Piano", 1, 120, 0, 0), ("Bass", 2, 60, 1, 33), ("Strings", 3, 80, 2, 48)]
 TONE_HZ = 1000.0
 
 
@@ -76,13 +82,52 @@ MEASURE = """
 """
 
 
+# A MIDI output of the test: what the page sends, with the timestamps it
+# gives and the time it was sent.
+FAKE_MIDI = """
+  const sent = window.midiSent = [];
+  const output = {id: 'test-1', name: 'Test synth', type: 'output', state: 'connected',
+                  open: () => Promise.resolve(output),
+                  send(data, timestamp) {
+                    const now = performance.now();
+                    sent.push([[...data], timestamp === undefined ? now : timestamp, now]);
+                  }};
+  const access = new EventTarget();
+  access.inputs = new Map();
+  access.outputs = new Map([[output.id, output]]);
+  navigator.requestMIDIAccess = () => Promise.resolve(access);
+"""
+
+
+def replay(sent):
+    """The messages of the fake output in the order a device gets them
+    (by timestamp, then as sent). Returns the times (seconds) at which
+    notes were sounding, as [(time, set of (channel, key) on after the
+    messages of that time)]."""
+    on = set()
+    moments = []
+    ordered = sorted(enumerate(sent), key=lambda e: (e[1][1], e[0]))
+    for n, (_, (data, stamp, _)) in enumerate(ordered):
+        status = data[0] & 0xF0
+        channel = data[0] & 0x0F
+        if status == 0x90 and data[2] > 0:
+            on.add((channel, data[1]))
+        elif status in (0x80, 0x90):
+            on.discard((channel, data[1]))
+        elif status == 0xB0 and data[1] in (120, 123):
+            on = {note for note in on if note[0] != channel}
+        if n + 1 == len(ordered) or ordered[n + 1][1][1] != stamp:
+            moments.append((stamp / 1000, set(on)))
+    return moments
+
+
 def spectrum_peak(page):
     """The frequency of the loudest bin of the sound leaving the page now,
     with how far the tone of the test's SoundFont and the middle C of the
     built-in synthesizer stand below it (dB)."""
     return page.run("""
-      // The page's context (the built-in synthesizer starts on a context of
-      // its own, which the page closes).
+      // The page's context (the built-in synthesizer starts on an offline
+      // context, which never runs).
       const {analyser, context} = window.audioTaps.find((t) => t.context.state === 'running');
       // Now, not averaged with what was read before.
       analyser.smoothingTimeConstant = 0;
@@ -110,6 +155,7 @@ class SoundTest(unittest.TestCase):
             cls.files[name] = os.path.join(cls.folder, name)
             with open(cls.files[name], "wb") as f:
                 f.write(data)
+        cls.files["trio.mid"] = os.path.join(INPUTS, "trio.mid")
         cls.address = cls.resources.enter_context(browser.serve(os.environ["MTHC_SITE"]))
         cls.driver = cls.resources.enter_context(browser.chromium(width=1280))
         for script in (page_test.AUDIO_TAP, METER):
@@ -268,6 +314,103 @@ class SoundTest(unittest.TestCase):
                              " === 'dropped.sf2'", 30)
         self.assertEqual(self.page.rows(), [])
         self.page.run("document.getElementById('soundfont-undo').click();")
+
+    def open_play_on(self):
+        self.page.run("document.querySelector('#play-on summary').click();")
+
+    def play_on_status(self):
+        return self.page.wait_until("const s = document.getElementById('play-on-status');"
+                                    "return !s.hidden && s.textContent;", 30)
+
+    def test_plays_on_a_midi_device(self):
+        # No Web MIDI, and Web MIDI refused: said in words.
+        self.page.run("delete Navigator.prototype.requestMIDIAccess;"
+                      "delete navigator.requestMIDIAccess;")
+        self.open_play_on()
+        self.assertIn("it has no Web MIDI", self.play_on_status())
+        self.page = browser.Page(self.driver, self.address)
+        self.page.run("navigator.requestMIDIAccess = () => Promise.reject("
+                      "new DOMException('Permission denied', 'NotAllowedError'));")
+        self.open_play_on()
+        self.assertIn("did not let this page use its MIDI devices", self.play_on_status())
+
+        # Access is asked for only when the choice is opened.
+        self.page = browser.Page(self.driver, self.address)
+        self.page.run(FAKE_MIDI + "window.asked = 0; const ask = navigator.requestMIDIAccess;"
+                      "navigator.requestMIDIAccess = () => { ++window.asked; return ask(); };")
+        self.load("trio.mid")
+        self.assertEqual(self.page.run("return window.asked"), 0)
+        self.open_play_on()
+        self.page.wait_until("return document.querySelector('#play-on-list input[value=test-1]')",
+                             30)
+        self.assertEqual(self.page.run("return window.asked"), 1)
+        self.page.run("document.querySelector('#play-on-list input[value=test-1]').click();")
+        self.assertEqual(self.page.run("return document.getElementById('play-on-choice')"
+                                       ".textContent"), "Test synth")
+
+        self.play("trio.mid")
+        time.sleep(3)
+        self.pause("trio.mid")
+        paused_at = self.page.run("return performance.now()") / 1000
+        sent = self.page.run("return window.midiSent")
+        # The page's own synthesizer stayed silent: no sound at all.
+        self.assertEqual(self.page.run("return (window.audioTaps || []).length"), 0)
+        # Programs and controllers went with the notes.
+        programs = {tuple(data) for data, _, _ in sent if data[0] & 0xF0 == 0xC0}
+        self.assertLessEqual({(0xC0, 0), (0xC1, 33), (0xC2, 48)}, programs)
+        # The notes, in time: each where the song has it, from the first.
+        ons = [(stamp / 1000, data[0] & 0x0F, data[1]) for data, stamp, _ in sent
+               if data[0] & 0xF0 == 0x90 and data[2] > 0]
+        expected = sound_songs.note_on_times(TRIO_PARTS)
+        first = ons[0][0]
+        heard = sorted((round(t - first, 4), c, k) for t, c, k in ons if t < paused_at)
+        self.assertGreater(len(heard), 10)
+        for (at, channel, key), (want, want_channel, want_key) in zip(heard, expected):
+            self.assertEqual((channel, key), (want_channel, want_key))
+            self.assertLess(abs(at - want), 0.010, (at, want))
+        # Sent ahead of their time, as the device's clock has them.
+        ahead = [stamp - now for data, stamp, now in sent if data[0] & 0xF0 == 0x90]
+        self.assertGreater(max(ahead), 50)
+        # Nothing sounds from just after Pause on.
+        for at, on in replay(sent):
+            if at > paused_at + 0.010:
+                self.assertEqual(on, set(), at - paused_at)
+
+        # A seek while playing: the notes sounding stop, and those of the new
+        # place start.
+        self.page.run("window.midiSent.length = 0;")
+        self.play("trio.mid")
+        time.sleep(1)
+        seek_at = self.page.run("return performance.now()") / 1000
+        self.seek("trio.mid", 20)
+        time.sleep(1.5)
+        # Mute every track but the bass: only its notes go on.
+        muted_at = self.page.run(self.page.row("trio.mid") + """
+          row.querySelectorAll('button.mute').forEach((b, i) => { if (i !== 1) b.click(); });
+          return performance.now();""") / 1000
+        time.sleep(1.5)
+        self.pause("trio.mid")
+        sent = self.page.run("return window.midiSent")
+        new_notes = [stamp / 1000 for data, stamp, now in sent
+                     if data[0] & 0xF0 == 0x90 and data[2] > 0 and now / 1000 > seek_at]
+        self.assertTrue(new_notes)
+        for at, on in replay(sent):
+            if seek_at + 0.010 < at < min(new_notes) - 0.001:
+                self.assertEqual(on, set(), at - seek_at)
+        self.assertEqual(replay(sent)[-1][1], set())
+        late = {data[0] & 0x0F for data, stamp, now in sent
+                if data[0] & 0xF0 == 0x90 and data[2] > 0 and now / 1000 > muted_at + 0.2}
+        self.assertEqual(late, {1})
+
+        # Closing the page silences the device too.
+        self.page.run("window.midiSent.length = 0;")
+        self.play("trio.mid")
+        time.sleep(1)
+        closed_at = self.page.run("window.dispatchEvent(new PageTransitionEvent('pagehide'));"
+                                  "return performance.now();") / 1000
+        for at, on in replay(self.page.run("return window.midiSent")):
+            if at > closed_at + 0.010:
+                self.assertEqual(on, set(), at - closed_at)
 
 
 if __name__ == "__main__":
