@@ -3,7 +3,8 @@
 // noise, so it needs no sample files), loaded when a song first plays. It
 // takes channel messages with the audio clock's time at which each is due.
 //
-// It is moved to the page's audio context, through the master chain.
+// One instance plays the page's songs; another, made once, renders WAV files
+// and is moved to each render's offline context, through the master chain.
 
 let loading = null;
 
@@ -43,6 +44,9 @@ function newSynth(context, destination) {
 
 // A message as the player has it (status | first data byte << 8 | second
 // << 16) as the synthesizer takes it.
+
+// A message as the player has it (status | first data byte << 8 | second
+// << 16) as the synthesizer takes it.
 function bytesOf(message) {
   const status = message & 0xff;
   const command = status & 0xf0;
@@ -71,5 +75,35 @@ export async function builtinSink(audio) {
     reset: () => synth.reset(),
     silence: () => silence(synth),
     earliest: () => 0,
+  };
+}
+
+let offlineSynth = null;
+
+// The synthesizer on `context` (an OfflineAudioContext about to render),
+// sounding into `destination`: {send(message, at), flush()}. It plays its
+// controllers and programs when they are handed over, not at their time, so
+// a render hands the messages over a little at a time, as the page does.
+export async function builtinOffline(context, destination) {
+  await loadSynth();
+  // The synthesizer resumes its context whenever it is handed a message
+  // while the context is suspended, and plays a silent note on a context it
+  // is moved to. A render starts and resumes its context itself (it stops at
+  // each of its steps): while the synthesizer moves, the render's context
+  // resumes nothing, and after, the synthesizer is shown a context that is
+  // never to be resumed.
+  context.resume = () => Promise.resolve();
+  try {
+    if (!offlineSynth) offlineSynth = newSynth(context, destination);
+    else offlineSynth.setAudioContext(context, destination);
+  } finally {
+    delete context.resume;
+  }
+  offlineSynth.audioContext = {state: 'running'};
+  offlineSynth.reset();
+  const synth = offlineSynth;
+  return {
+    send: (message, at) => synth.send(bytesOf(message), at),
+    flush() {},
   };
 }

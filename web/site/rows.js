@@ -8,6 +8,7 @@ import {button, element, messageList} from './dom.js';
 import {safeName} from './naming.js';
 import {bytesText, ratioText} from './numbers.js';
 import {forgetRoll} from './rolls.js';
+import {forgetWav} from './save-wav.js';
 import {player, showSong} from './song.js';
 import {problemText} from './words.js';
 
@@ -103,9 +104,11 @@ function cancelRow(row) {
   noFacts(row);
 }
 
-// What a row holds goes with it: its download, its song, its roll.
+// What a row holds goes with it: its download, its song, its WAV file, its
+// roll.
 function letGo(row) {
   player.forget(row);
+  forgetWav(row);
   if (row.url) URL.revokeObjectURL(row.url);
   if (row.canvas) forgetRoll(row);
   row.node.remove();

@@ -1,12 +1,13 @@
-// A song in its row: its facts, Play/Pause and the position, the legend with
-// each track's Mute and Solo, and the piano roll (rolls.js) with a playhead.
-// It plays through what sound.js says.
+// A song in its row: its facts, Play/Pause, the position and "Save as WAV"
+// (save-wav.js), the legend with each track's Mute and Solo, and the piano
+// roll (rolls.js) with a playhead. It plays through what sound.js says.
 
 import {songEvents} from './converters.js';
 import {button, element, messageList} from './dom.js';
 import {count, durationText} from './numbers.js';
 import {createPlayer} from './player.js';
 import {addRoll} from './rolls.js';
+import {wavButton} from './save-wav.js';
 import {currentSink} from './sound.js';
 import {faultText} from './words.js';
 
@@ -47,7 +48,7 @@ export function showSong(row, {song, notes, end}) {
   row.position.setAttribute('aria-label', 'Position in ' + row.file.name);
   row.position.addEventListener('input', () => player.seek(row, Number(row.position.value)));
   row.time = element('span', 'time');
-  controls.append(row.play, row.position, row.time);
+  controls.append(row.play, row.position, row.time, wavButton(row));
 
   const canvas = element('canvas');
   canvas.setAttribute('role', 'img');
@@ -62,7 +63,7 @@ export function showSong(row, {song, notes, end}) {
   const caption = element('figcaption');
   caption.append(legend);
   figure.append(frame, caption);
-  row.after.append(controls, figure);
+  row.after.append(controls, row.wavLine, figure);
   showPosition(row, 0, false);
   addRoll(row, notes, end, colours);
 }

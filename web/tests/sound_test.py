@@ -5,16 +5,22 @@ volume reaches silence and is remembered; a SoundFont made by the test
 (soundfont.py, a sine of 1000 Hz) is what plays once chosen and after a
 reload, and the built-in synthesizer once undone; a MIDI device injected
 by the test (a fake Web MIDI output) gets the song's notes in time and no
-note is left on after Pause and after a seek.
+note is left on after Pause and after a seek; a song saved as WAV is as
+long and as loud as it plays.
 
 Needs MTHC_SITE, MTHC_TEST_FILES and MTHC_ARTIFACTS, as page_test.py.
 """
 
 import contextlib
+import io
+import json
 import os
 import tempfile
 import time
 import unittest
+import wave
+
+import numpy
 
 import browser
 import page_test
@@ -26,7 +32,6 @@ INPUTS = os.path.join(FILES, "inputs")
 # trio.mid as make_test_files.py makes it.
 TRIO_PARTS = [("Piano", 1, 120, 0, 0), ("Bass", 2, 60, 1, 33), ("Strings", 3, 80, 2, 48)]
 TONE_HZ = 1000.0
-
 
 # Every sample that reaches a destination, measured: the page's sound as it
 # leaves, block by block (blocks of 4096 frames: the time of the block on
@@ -80,7 +85,6 @@ MEASURE = """
   };
   const clock = () => window.soundMeters.length ? window.soundMeters[0].context.currentTime : 0;
 """
-
 
 # A MIDI output of the test: what the page sends, with the timestamps it
 # gives and the time it was sent.
@@ -150,12 +154,14 @@ class SoundTest(unittest.TestCase):
         cls.files = {}
         for name, data in [("fortissimo.mid", sound_songs.fortissimo()),
                            ("tone.mid", sound_songs.tone()),
+                           ("ten-minutes.mid", sound_songs.band_song("ballad", 600)),
                            ("sine.sf2", soundfont.sine_soundfont(TONE_HZ)),
                            ("not-a-soundfont.sf2", b"RIFF\x04\x00\x00\x00sfbk")]:
             cls.files[name] = os.path.join(cls.folder, name)
             with open(cls.files[name], "wb") as f:
                 f.write(data)
-        cls.files["trio.mid"] = os.path.join(INPUTS, "trio.mid")
+        for name in ("trio.mid", "largest.mthc"):
+            cls.files[name] = os.path.join(INPUTS, name)
         cls.address = cls.resources.enter_context(browser.serve(os.environ["MTHC_SITE"]))
         cls.driver = cls.resources.enter_context(browser.chromium(width=1280))
         for script in (page_test.AUDIO_TAP, METER):
@@ -174,8 +180,9 @@ class SoundTest(unittest.TestCase):
         self.assertEqual(severe, [])
 
     def load(self, *names):
+        before = len(self.page.rows())
         self.page.upload([self.files[name] for name in names])
-        rows = self.page.wait_for_rows(len(names))
+        rows = self.page.wait_for_rows(before + len(names))[before:]
         self.assertEqual([row["state"] for row in rows], ["done"] * len(names))
         self.page.wait_until("return [...document.querySelectorAll('#results > li')]"
                              ".every((r) => r.querySelector('button.play'))", 60)
@@ -411,6 +418,65 @@ class SoundTest(unittest.TestCase):
         for at, on in replay(self.page.run("return window.midiSent")):
             if at > closed_at + 0.010:
                 self.assertEqual(on, set(), at - closed_at)
+
+    def test_save_as_wav(self):
+        self.load("trio.mid", "ten-minutes.mid")
+        # What trio.mid sounds like in the page, its first 3 seconds.
+        start = self.clock()
+        self.play("trio.mid")
+        time.sleep(3.3)
+        self.pause("trio.mid")
+        _, live_rms, _ = self.measure(start)
+
+        self.click("trio.mid", "button.save-wav")
+        href = self.page.wait_until(self.page.row("trio.mid") + """
+          const link = row.querySelector('a.wav-link');
+          return link && link.href;""", 120)
+        self.assertEqual(self.page.run(self.page.row("trio.mid") +
+                                       "return row.querySelector('a.wav-link').download"),
+                         "trio.wav")
+        data = self.page.fetch(href)
+        with wave.open(io.BytesIO(data)) as wav:
+            self.assertEqual((wav.getnchannels(), wav.getsampwidth()), (2, 2))
+            rate = wav.getframerate()
+            frames = numpy.frombuffer(wav.readframes(wav.getnframes()), "<i2")
+        samples = frames.reshape(-1, 2).astype(float) / 32768
+        seconds = len(samples) / rate
+        with open(os.path.join(FILES, "expected.json")) as f:
+            song = json.load(f)["songs"]["trio.mid"]
+        print("trio.wav: %.2f s for a song of %.2f s" % (seconds, song["seconds"]))
+        # The song and its release tail.
+        self.assertGreaterEqual(seconds, song["seconds"])
+        self.assertLess(seconds, song["seconds"] + 3.1)
+        # It starts with the song, and sounds to its end.
+        loud = numpy.nonzero(numpy.abs(samples).max(axis=1) > 0.01)[0]
+        self.assertLess(loud[0] / rate, 0.05)
+        self.assertGreater(loud[-1] / rate, song["seconds"] - 0.5)
+        # As loud as it played in the page, over the same 3 seconds.
+        onset = loud[0]
+        wav_rms = numpy.sqrt(numpy.mean(samples[onset:onset + 3 * rate] ** 2))
+        print("trio.mid, first 3 s: RMS %.4f in the page, %.4f in the WAV file"
+              % (live_rms, wav_rms))
+        self.assertLess(abs(20 * numpy.log10(wav_rms / live_rms)), 1.5)
+
+        # A long song can be cancelled on the way.
+        self.click("ten-minutes.mid", "button.save-wav")
+        self.page.wait_until(self.page.row("ten-minutes.mid") +
+                             "return row.querySelector('progress.wav-progress').value > 0", 120)
+        self.click("ten-minutes.mid", "button.save-wav")
+        state = self.page.run(self.page.row("ten-minutes.mid") + """
+          return [row.dataset.wav, row.querySelector('.wav-line').textContent,
+                  !!row.querySelector('a.wav-link'),
+                  row.querySelector('button.save-wav').textContent];""")
+        self.assertEqual(state, ["idle", "The WAV file was cancelled.", False, "Save as WAV"])
+
+        # A song longer than a WAV file is made for here says so.
+        self.load("largest.mthc")
+        self.click("largest.mthc", "button.save-wav")
+        said = self.page.wait_until(self.page.row("largest.mthc") + """
+          const error = row.querySelector('.wav-line .error');
+          return error && error.textContent;""", 60)
+        self.assertIn("songs longer than 20 minutes are not saved as WAV here", said)
 
 
 if __name__ == "__main__":
