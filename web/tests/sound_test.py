@@ -3,7 +3,7 @@ every sample that reaches an audio context's destination goes through a
 meter of the test too (METER). The page never goes past full scale, its
 volume reaches silence and is remembered; a SoundFont made by the test
 (soundfont.py, a sine of 1000 Hz) is what plays once chosen and after a
-reload, and the built-in synthesizer once undone; a MIDI device injected
+reload (and as an .sf3), and the built-in synthesizer once undone; a MIDI device injected
 by the test (a fake Web MIDI output) gets the song's notes in time and no
 note is left on after Pause and after a seek; a song saved as WAV is as
 long and as loud as it plays.
@@ -15,6 +15,7 @@ import contextlib
 import io
 import json
 import os
+import subprocess
 import tempfile
 import time
 import unittest
@@ -125,6 +126,13 @@ def replay(sent):
     return moments
 
 
+def vorbis(pcm, rate):
+    """16-bit mono PCM as an Ogg Vorbis stream, by sox."""
+    return subprocess.run(["sox", "-t", "raw", "-r", str(rate), "-e", "signed", "-b", "16",
+                           "-c", "1", "-", "-t", "ogg", "-"], input=pcm, check=True,
+                          capture_output=True).stdout
+
+
 def spectrum_peak(page):
     """The frequency of the loudest bin of the sound leaving the page now,
     with how far the tone of the test's SoundFont and the middle C of the
@@ -156,6 +164,7 @@ class SoundTest(unittest.TestCase):
                            ("tone.mid", sound_songs.tone()),
                            ("ten-minutes.mid", sound_songs.band_song("ballad", 600)),
                            ("sine.sf2", soundfont.sine_soundfont(TONE_HZ)),
+                           ("sine.sf3", soundfont.sine_soundfont(TONE_HZ, compress=vorbis)),
                            ("not-a-soundfont.sf2", b"RIFF\x04\x00\x00\x00sfbk")]:
             cls.files[name] = os.path.join(cls.folder, name)
             with open(cls.files[name], "wb") as f:
@@ -320,6 +329,10 @@ class SoundTest(unittest.TestCase):
         self.page.wait_until("return document.getElementById('instruments-name').textContent"
                              " === 'dropped.sf2'", 30)
         self.assertEqual(self.page.rows(), [])
+        # An .sf3, whose samples are Ogg Vorbis: decoded, and heard.
+        self.assertIn("Songs play with sine.sf3", self.choose_soundfont("sine.sf3"))
+        self.load("tone.mid")
+        hear(TONE_HZ)
         self.page.run("document.getElementById('soundfont-undo').click();")
 
     def open_play_on(self):

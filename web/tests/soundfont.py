@@ -39,21 +39,36 @@ def generators(pairs):
 
 
 def sine_soundfont(frequency=1000.0, sample_rate=48000, root_key=60, amplitude=0.5,
-                   cycles=200, bank_name="Sine test bank"):
+                   cycles=200, bank_name="Sine test bank", compress=None):
     """The SoundFont's bytes: preset 0 of bank 0 plays a sine of `frequency`
     Hz at key `root_key`, looped over whole cycles (so the loop is seamless
-    when `sample_rate` / `frequency` is a whole number)."""
+    when `sample_rate` / `frequency` is a whole number).
+
+    With `compress`, a function from 16-bit mono PCM (bytes) and its sample
+    rate to an Ogg Vorbis stream, an .sf3: the sample is stored as that
+    stream, its start and end are byte offsets in the sample data, and its
+    loop is counted in frames from its start."""
     period = sample_rate / frequency
     length = int(round(cycles * period))
     samples = [int(round(amplitude * 32767 * math.sin(2 * math.pi * i / period)))
                for i in range(length)]
-    # Every sample is followed by 46 zero samples.
-    smpl = struct.pack("<%dh" % (length + 46), *(samples + [0] * 46))
     loop_start = int(round(10 * period))
     loop_end = int(round((cycles - 10) * period))
+    pcm = struct.pack("<%dh" % length, *samples)
+    if compress:
+        smpl = compress(pcm, sample_rate)
+        version = (3, 1)
+        place = (0, len(smpl), loop_start, loop_end)
+        sample_type = 1 | 0x10
+    else:
+        # Every sample is followed by 46 zero samples.
+        smpl = pcm + b"\0" * 92
+        version = (2, 1)
+        place = (0, length, loop_start, loop_end)
+        sample_type = 1
 
     info = riff_list(b"LIST", b"INFO", [
-        chunk(b"ifil", struct.pack("<HH", 2, 1)),
+        chunk(b"ifil", struct.pack("<HH", *version)),
         chunk(b"isng", text("EMU8000")),
         chunk(b"INAM", text(bank_name)),
     ])
@@ -70,8 +85,8 @@ def sine_soundfont(frequency=1000.0, sample_rate=48000, root_key=60, amplitude=0
         chunk(b"imod", terminal_modulator),
         chunk(b"igen", generators([(RELEASE_VOLUME_ENVELOPE, -3600), (SAMPLE_MODES, 1),
                                    (OVERRIDING_ROOT_KEY, root_key), (SAMPLE_ID, 0), (0, 0)])),
-        chunk(b"shdr", name("Sine") + struct.pack("<IIIIIBbHH", 0, length, loop_start, loop_end,
-                                                  sample_rate, root_key, 0, 0, 1) +
+        chunk(b"shdr", name("Sine") + struct.pack("<IIIIIBbHH", *place, sample_rate, root_key,
+                                                  0, 0, sample_type) +
               name("EOS") + struct.pack("<IIIIIBbHH", 0, 0, 0, 0, 0, 0, 0, 0, 0)),
     ])
     return riff_list(b"RIFF", b"sfbk", [info, sdta, pdta])
