@@ -5,6 +5,7 @@
 import {element} from './dom.js';
 import {player} from './song.js';
 import {setPlayOn} from './sound.js';
+import {reason} from './words.js';
 
 const choice = document.getElementById('play-on');
 const list = document.getElementById('play-on-list');
@@ -30,7 +31,7 @@ async function choose(output) {
   try {
     await player.changeSink();
   } catch (error) {
-    say('The song could not go on there (' + error.message + ').');
+    say('The song could not go on there (' + reason(error) + ').');
   }
 }
 
@@ -77,7 +78,7 @@ async function ask() {
   } catch (error) {
     asked = false;
     say('The browser did not let this page use its MIDI devices' +
-        (error && error.message ? ' (' + error.message + ')' : '') +
+        (error && error.message ? ' (' + reason(error) + ')' : '') +
         '. Songs play in this page; close and open this choice to ask again.');
     return;
   }

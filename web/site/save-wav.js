@@ -7,8 +7,9 @@ import {button, element, messageList} from './dom.js';
 import {safeName} from './naming.js';
 import {bytesText} from './numbers.js';
 import {chosenInstruments} from './sound.js';
-import {renderSong} from './wav-render.js';
 import {wavFile} from './wav-file.js';
+import {renderSong} from './wav-render.js';
+import {reason} from './words.js';
 
 // A WAV file of 20 minutes is 212 MB, and is rendered in memory twice that
 // size: longer songs are not saved as WAV here.
@@ -85,7 +86,7 @@ async function save(row) {
     if (job.cancelled) return;
     row.wavJob = null;
     row.wavLine.replaceChildren(messageList([['error', 'The WAV file could not be made (' +
-                                              error.message + ').']]));
+                                              reason(error) + ').']]));
     showIdle(row);
   }
 }

@@ -6,6 +6,7 @@
 import {player} from './song.js';
 import {chosenInstruments, setInstruments, soundFontEngine} from './sound.js';
 import {forgetSoundFont, keepSoundFont, keptSoundFont} from './soundfont-store.js';
+import {reason} from './words.js';
 
 const section = document.getElementById('sound');
 const input = document.getElementById('soundfont');
@@ -36,7 +37,7 @@ async function playOnWith(soundFont) {
   try {
     await player.changeSink();
   } catch (error) {
-    say('The song playing could not go on (' + error.message + ').');
+    say('The song playing could not go on (' + reason(error) + ').');
   }
 }
 
@@ -52,7 +53,7 @@ export async function chooseSoundFont(file) {
   } catch (error) {
     show(before);
     say(file.name + ' cannot be used: it is not a SoundFont this page can read (' +
-        error.message + '). Songs play with ' + (before ? before.name : BUILT_IN) + ' still.');
+        reason(error) + '). Songs play with ' + (before ? before.name : BUILT_IN) + ' still.');
     return;
   }
   let kept = true;

@@ -193,3 +193,10 @@ export function problemText(f) {
       return 'Something went wrong (' + f.kind + ').';
   }
 }
+
+// What an error says, to stand in brackets in a sentence of the page's:
+// without its own closing full stop.
+export function reason(error) {
+  const text = String(error && error.message ? error.message : error);
+  return text.replace(/\s*\.$/, '');
+}
