@@ -196,12 +196,14 @@ def site_sizes(group="page"):
 
 
 def screenshots(address, driver, folder):
-    """The page with files of each kind, one song playing."""
+    """The page with files of each kind, one song played and saved as WAV,
+    another with a track alone."""
     os.makedirs(folder, exist_ok=True)
     with tempfile.TemporaryDirectory() as work:
         make_test_files.main(work, os.path.join(NATIVE, "mthc-pack"), os.path.join(NATIVE, "mthc"))
         inputs = os.path.join(work, "inputs")
-        names = ["trio.mid", "lenient.mid", "no-end.mthc", "doubled.mid", "cut.mthc", "solo.mthc"]
+        names = ["trio.mid", "lenient.mid", "bad-status.mthc", "doubled.mid", "cut.mthc",
+                 "solo.mthc"]
         for width, name, height in [(1280, "web-page.png", 1700), (360, "web-page-narrow.png", 1600)]:
             driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
                 "width": width, "height": height, "deviceScaleFactor": 1, "mobile": width < 400})
@@ -213,9 +215,11 @@ def screenshots(address, driver, folder):
             page.wait_until(page.row("trio.mid") + "return row.dataset.playing === 'yes' &&"
                             " Number(row.querySelector('.position').value) > 3", 60)
             page.run(page.row("trio.mid") + "row.querySelector('button.play').click()")
+            page.run(page.row("trio.mid") + "row.querySelector('button.save-wav').click()")
+            page.wait_until(page.row("trio.mid") + "return row.querySelector('a.wav-link')", 120)
             page.run(page.row("lenient.mid") + "row.querySelector('button.solo').click()")
             page.run("document.getElementById('%s').scrollIntoView()"
-                     % ("results-title" if width < 400 else "strict"))
+                     % ("sound-title" if width < 400 else "strict"))
             time.sleep(0.5)
             driver.save_screenshot(os.path.join(folder, name))
         driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
