@@ -18,6 +18,10 @@ let access = null;
 let asked = false;
 let chosen = null;  // the MIDIOutput songs play on, or null for this page
 
+function nameOf(output) {
+  return output.name || 'MIDI device ' + output.id;
+}
+
 function say(text) {
   status.textContent = text;
   status.hidden = text === '';
@@ -26,7 +30,7 @@ function say(text) {
 async function choose(output) {
   chosen = output;
   setPlayOn(output);
-  shown.textContent = output ? output.name : THIS_PAGE;
+  shown.textContent = output ? nameOf(output) : THIS_PAGE;
   choice.dataset.playOn = output ? 'midi' : 'page';
   try {
     await player.changeSink();
@@ -43,12 +47,12 @@ function radio(value, label) {
   return item;
 }
 
-// The list of outputs, as the browser has them now.
+// The list of outputs connected, as the browser has them now.
 function showOutputs() {
   for (const item of [...list.querySelectorAll('.play-on-item.device')]) item.remove();
-  const outputs = [...access.outputs.values()];
+  const outputs = [...access.outputs.values()].filter((output) => output.state !== 'disconnected');
   for (const output of outputs) {
-    const item = radio(output.id, output.name || 'MIDI device ' + output.id);
+    const item = radio(output.id, nameOf(output));
     item.classList.add('device');
     const input = item.querySelector('input');
     input.checked = chosen !== null && chosen.id === output.id;
