@@ -28,6 +28,7 @@ from the top of the checkout with Debian's Python (python3-selenium):
 
 import argparse
 import gzip
+import json
 import os
 import statistics
 import subprocess
@@ -47,10 +48,8 @@ import midi_files  # noqa: E402
 BUILD = os.path.join(ROOT, "build", "web")
 SITE = os.path.join(BUILD, "site")
 NATIVE = os.path.join(BUILD, "native", "programs")
-# What the page fetches to show itself and play a song.
-SITE_FILES = ["index.html", "style.css", "favicon.svg", "words.js", "player.js", "app.js",
-              "worker.js", "roll-worker.js", "sw.js", "mthc.js", "mthc.wasm", "fflate.min.js",
-              "webaudio-tinysynth.min.js"]
+# What the page fetches to show itself and play a song, as the build lists it.
+SITE_LIST = os.path.join(BUILD, "site-files.json")
 
 
 def native_seconds(container, out):
@@ -182,9 +181,14 @@ def resize_figures(page, container, rolls=8):
     return figures[0], figures[1], redrawn, widths
 
 
-def site_sizes():
+def site_files(group="page"):
+    with open(SITE_LIST) as f:
+        return json.load(f)[group]
+
+
+def site_sizes(group="page"):
     sizes = []
-    for name in SITE_FILES:
+    for name in site_files(group):
         with open(os.path.join(SITE, name), "rb") as f:
             data = f.read()
         sizes.append((name, len(data), len(gzip.compress(data, compresslevel=9))))
@@ -192,12 +196,14 @@ def site_sizes():
 
 
 def screenshots(address, driver, folder):
-    """The page with files of each kind, one song playing."""
+    """The page with files of each kind, one song played and saved as WAV,
+    another with a track alone."""
     os.makedirs(folder, exist_ok=True)
     with tempfile.TemporaryDirectory() as work:
         make_test_files.main(work, os.path.join(NATIVE, "mthc-pack"), os.path.join(NATIVE, "mthc"))
         inputs = os.path.join(work, "inputs")
-        names = ["trio.mid", "lenient.mid", "no-end.mthc", "doubled.mid", "cut.mthc", "solo.mthc"]
+        names = ["trio.mid", "lenient.mid", "bad-status.mthc", "doubled.mid", "cut.mthc",
+                 "solo.mthc"]
         for width, name, height in [(1280, "web-page.png", 1700), (360, "web-page-narrow.png", 1600)]:
             driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
                 "width": width, "height": height, "deviceScaleFactor": 1, "mobile": width < 400})
@@ -209,9 +215,11 @@ def screenshots(address, driver, folder):
             page.wait_until(page.row("trio.mid") + "return row.dataset.playing === 'yes' &&"
                             " Number(row.querySelector('.position').value) > 3", 60)
             page.run(page.row("trio.mid") + "row.querySelector('button.play').click()")
+            page.run(page.row("trio.mid") + "row.querySelector('button.save-wav').click()")
+            page.wait_until(page.row("trio.mid") + "return row.querySelector('a.wav-link')", 120)
             page.run(page.row("lenient.mid") + "row.querySelector('button.solo').click()")
             page.run("document.getElementById('%s').scrollIntoView()"
-                     % ("results-title" if width < 400 else "strict"))
+                     % ("sound-title" if width < 400 else "strict"))
             time.sleep(0.5)
             driver.save_screenshot(os.path.join(folder, name))
         driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
@@ -222,7 +230,10 @@ def main():
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--screenshots", metavar="DIR")
     arguments = parser.parse_args()
-    for needed in [os.path.join(SITE, f) for f in SITE_FILES] + [os.path.join(NATIVE, "mthc"),
+    if not os.path.exists(SITE_LIST):
+        sys.exit("missing %s: build first (cmake --preset web && cmake --build --preset web)"
+                 % SITE_LIST)
+    for needed in [os.path.join(SITE, f) for f in site_files()] + [os.path.join(NATIVE, "mthc"),
                                                                   os.path.join(NATIVE, "mthc-pack")]:
         if not os.path.exists(needed):
             sys.exit("missing %s: build first (cmake --preset web && cmake --build --preset web)"

@@ -2,15 +2,8 @@
 // page: the same facts as the command-line tools' lines (which track, which
 // block, which byte, how many), without their command lines and terms. The
 // facts come from the library (glue/problems.hpp); each kind has a sentence.
-'use strict';
 
-function count(n) {
-  return Number(n).toLocaleString('en-US');
-}
-
-function bytesText(n) {
-  return count(n) + (n === 1 ? ' byte' : ' bytes');
-}
+import {bytesText, count} from './numbers.js';
 
 function list(numbers) {
   return numbers.map(count).join(', ');
@@ -33,7 +26,7 @@ const TRACK_FAULTS = {
       'a text or setting message is too short to read, or names no key',
 };
 
-function faultText(fault) {
+export function faultText(fault) {
   return TRACK_FAULTS[fault.text] || fault.text;
 }
 
@@ -154,7 +147,7 @@ function musicText(f) {
 }
 
 // The sentence for one fact (an error or a warning).
-function problemText(f) {
+export function problemText(f) {
   switch (f.kind) {
     case 'pack':
       return (PACK_ERRORS[f.error] || (() => 'This file could not be packed (' + f.error + ').'))(f);
@@ -199,4 +192,11 @@ function problemText(f) {
       if (CHANGES[f.kind]) return CHANGES[f.kind](f);
       return 'Something went wrong (' + f.kind + ').';
   }
+}
+
+// What an error says, to stand in brackets in a sentence of the page's:
+// without its own closing full stop.
+export function reason(error) {
+  const text = String(error && error.message ? error.message : error);
+  return text.replace(/\s*\.$/, '');
 }
