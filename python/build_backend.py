@@ -28,7 +28,7 @@ BUILD_FOLDER = "build/pip"
 # What CMake reads to configure the project and build the module: carried by
 # a source distribution, so that it builds as a clone does.
 CMAKE_SOURCES = ["CMakeLists.txt", "LICENSE", "README.md", "cmake", "examples", "include",
-                 "python", "src"]
+                 "programs", "python", "src", "tests/support/midi_quantity.hpp"]
 MINIMUM_CMAKE = (3, 25)
 MINIMUM_SETUPTOOLS = (61,)
 
