@@ -140,6 +140,11 @@ pack_parse_result parse_pack_options(std::span<const char* const> arguments) {
       }
     }
   }
+  // An empty path is no file, and not standard output either (-c is): it
+  // would bypass the refusal to write binary data to a terminal.
+  if (options.output_path != nullptr && options.output_path[0] == '\0') {
+    return fail(pack_action::empty_path, "-o");
+  }
   // -v and --json say how to list: without -l they would be ignored, and
   // the files packed or unpacked instead of listed.
   if (options.mode != pack_mode::list && (options.verbose || options.json)) {

@@ -41,6 +41,7 @@ enum class pack_action {
   version,            // --version: the version on standard output, exit status 0
   unknown_option,     // an error line naming `argument`, usage text, exit status 1
   missing_value,      // -o without its path: an error line, usage text, exit status 1
+  empty_path,         // -o '': an error line, usage text, exit status 1
   conflicting_modes,  // two of -d, -t, -l: an error line, usage text, exit status 1
   needs_list,         // -v or --json without -l: an error line, usage text, exit status 1
   needs_unpacking,    // --as-is with -t or -l: an error line, usage text, exit status 1

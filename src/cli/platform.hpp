@@ -52,7 +52,9 @@ bool names_ignore_case() noexcept;
 
 // ---- Looking up files ---------------------------------------------------
 
-enum class path_kind { regular, directory, link, fifo, device, socket, other };
+// `device` is a character device (a terminal, /dev/null), which is written
+// as a stream; `block_device` a disk or a partition, which never is.
+enum class path_kind { regular, directory, link, fifo, device, block_device, socket, other };
 
 // Tells whether two paths name the same file (another spelling, a link, a
 // case-insensitive name): the device and the file number (on Windows the
@@ -114,8 +116,8 @@ int too_large_errno() noexcept;
 // Opens the existing file at `path` (links followed) for writing as it is,
 // without creating or truncating anything, and sets `kind` to what was
 // opened, as the opened file says (not as a lookup before said). Returns a
-// binary stream only for a FIFO, a device or a socket; for anything else
-// the file is closed again untouched and null returned with errno EISDIR (a
+// binary stream only for a FIFO or a character device; anything else is
+// closed again untouched, unwritten, and null returned with errno EISDIR (a
 // folder) or EINVAL. Null with errno set and `kind` path_kind::other when it
 // cannot be opened.
 std::FILE* open_device_for_writing(const char* path, path_kind& kind) noexcept;

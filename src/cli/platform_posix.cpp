@@ -42,7 +42,8 @@ path_kind kind_of(mode_t mode) noexcept {
   if (S_ISDIR(mode)) return path_kind::directory;
   if (S_ISLNK(mode)) return path_kind::link;
   if (S_ISFIFO(mode)) return path_kind::fifo;
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return path_kind::device;
+  if (S_ISCHR(mode)) return path_kind::device;
+  if (S_ISBLK(mode)) return path_kind::block_device;
   if (S_ISSOCK(mode)) return path_kind::socket;
   return path_kind::other;
 }
@@ -132,7 +133,7 @@ std::FILE* open_device_for_writing(const char* path, path_kind& kind) noexcept {
     return nullptr;
   }
   kind = kind_of(s.st_mode);
-  if (kind != path_kind::fifo && kind != path_kind::device && kind != path_kind::socket) {
+  if (kind != path_kind::fifo && kind != path_kind::device) {
     close(descriptor);
     errno = kind == path_kind::directory ? EISDIR : EINVAL;
     return nullptr;

@@ -368,6 +368,10 @@ int run_pack(int argc, const char* const* argv) noexcept {
         return usage_error(
             failure_of("option '%s' needs a path", shown_name(parsed.argument).c_str()),
             program_name);
+      case pack_action::empty_path:
+        return usage_error(
+            failure_of("option '-o' has an empty path; to write to standard output, use -c"),
+            program_name);
       case pack_action::conflicting_modes:
         return usage_error(failure_of("option '%s': give only one of -d, -t and -l",
                                       shown_name(parsed.argument).c_str()),

@@ -40,11 +40,24 @@ const char* special_kind_name(path_kind kind) noexcept {
       return "FIFO";
     case path_kind::device:
       return "device";
+    case path_kind::block_device:
+      return "block device";
     case path_kind::socket:
       return "socket";
     default:
       return "special file";
   }
+}
+
+failure not_overwritten(const char* path, path_kind kind) noexcept {
+  return failure_of("'%s' is a %s, not a regular file; it is not overwritten",
+                    printable_name(path).c_str(), special_kind_name(kind));
+}
+
+// What is written as a stream where it is: /dev/null, a terminal, a pipe. A
+// disk, a folder or a socket never is, however it is named.
+bool is_stream(path_kind kind) noexcept {
+  return kind == path_kind::fifo || kind == path_kind::device;
 }
 
 target_check check_target(const char* path, const output_rules& rules) noexcept {
@@ -53,11 +66,17 @@ target_check check_target(const char* path, const output_rules& rules) noexcept 
   if (!look_up(path, links::not_followed, entry)) return {};
   path_kind kind = entry.kind;
   if (kind == path_kind::link && rules.named_by_user) {
-    // A device, FIFO or folder that the user named through a link
-    // (/dev/stdout) is what the user meant; a link to a regular file, or to
-    // nothing, is replaced like a file.
+    // A FIFO or device that the user named through a link (/dev/stdout) is
+    // what the user meant, and a folder says so as one named directly; a
+    // link to a regular file, or to nothing, is replaced like a file. A
+    // link to a disk or a socket is neither followed nor replaced: whoever
+    // planted it there meant it to be written through.
     file_status target;
     if (look_up(path, links::followed, target) && target.kind != path_kind::regular) {
+      if (!is_stream(target.kind) && target.kind != path_kind::directory) {
+        return refused(failure_of("'%s' is a link to a %s; it is not written through",
+                                  printable_name(path).c_str(), special_kind_name(target.kind)));
+      }
       kind = target.kind;
     }
   }
@@ -76,11 +95,12 @@ target_check check_target(const char* path, const output_rules& rules) noexcept 
       return {route::temporary, entry.permissions, {}};
     case path_kind::fifo:
     case path_kind::device:
+      if (rules.named_by_user) return k_direct;
+      return refused(not_overwritten(path, kind));
+    case path_kind::block_device:
     case path_kind::socket:
     case path_kind::other:
-      if (rules.named_by_user) return k_direct;
-      return refused(failure_of("'%s' is a %s, not a regular file; it is not overwritten",
-                                printable_name(path).c_str(), special_kind_name(kind)));
+      return refused(not_overwritten(path, kind));
   }
   return {};
 }
@@ -115,6 +135,10 @@ direct_result write_directly(const char* path, std::span<const std::uint8_t> byt
   file_handle file(open_device_for_writing(path, kind));
   if (!file) {
     if (kind == path_kind::regular) return {true, {}};
+    // Something else took the device's place since the check.
+    if (kind == path_kind::block_device || kind == path_kind::socket) {
+      return {false, not_overwritten(path, kind)};
+    }
     return {false, system_failure("cannot create", path)};
   }
   if ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) ||

@@ -6,9 +6,10 @@
 // failed or interrupted run leaves the previous file as it was and no
 // partial one. The target's own name is never opened for writing, so a link
 // found there, or swapped in meanwhile, cannot redirect the write: the link
-// itself is replaced. Only a device or FIFO that the user named (or a link
-// the user named that leads to one) is written as it is, as /dev/null or a
-// pipe has nothing to replace.
+// itself is replaced. Only a character device or FIFO that the user named
+// (or a link the user named that leads to one) is written as it is, as
+// /dev/null or a pipe has nothing to replace; a disk (block device), a folder
+// or a socket never is, however it is named, with -f too.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +37,7 @@ struct output_rules {
   // Whose choice the name is. A name the program chose itself (beside an
   // input) is only ever a regular file that the run creates, or replaces:
   // a FIFO, device or socket there is refused, even with -f. A name the
-  // user gave may be a device or FIFO.
+  // user gave may be a character device or FIFO, or a link to one.
   bool named_by_user = true;
   // Whether an existing file (or link) at the target is replaced; without,
   // the write is refused: "'<path>' already exists; use -f to overwrite it".

@@ -488,6 +488,14 @@ def cases():
              stderr="Error: unknown option '-fz'\n" + PACK_USAGE, absent=["song.mthc"], **PACK),
         Case("-o without its path", ["song.mid", "-o"], 1, files=song, stdout="",
              stderr="Error: option '-o' needs a path\n" + PACK_USAGE, **PACK),
+        # An empty path is not standard output: that would bypass the refusal
+        # to write binary data to a terminal.
+        Case("-o with an empty path", ["-o", "", "song.mid"], 1, files=song, stdout="",
+             stderr="Error: option '-o' has an empty path; to write to standard output, use -c\n" + PACK_USAGE,
+             only_files=["song.mid"], **PACK),
+        Case("--output= with an empty path", ["-d", "--output=", "song.mthc"], 1, stdout="",
+             stderr="Error: option '-o' has an empty path; to write to standard output, use -c\n" + PACK_USAGE,
+             **PACK),
         Case("two modes", ["-d", "--test", "x.mthc"], 1, stdout="",
              stderr="Error: option '--test': give only one of -d, -t and -l\n" + PACK_USAGE, **PACK),
         Case("-o with two inputs", ["-o", "out.mthc", "song.mid", "other.mid"], 1,
@@ -712,26 +720,76 @@ UNIX_NODES = {"skip": "Unix links, FIFOs, devices and sockets (which wine shows 
 VICTIM = b"someone else's file"
 UNPACKED = "Unpacked MThc song.mthc into MIDI song.mid (%d bytes)\n" % len(WORKED_MIDI)
 DECOMPRESSED = WORKED_REPORT + "Decompressed MThc to MIDI song.mid (%d bytes)\n" % len(WORKED_MIDI)
+EXTRACTED = WORKED_REPORT + "Extracted payload to song.mid\n"
 KIND_OF_MODE = {stat.S_IFLNK: "link", stat.S_IFIFO: "FIFO", stat.S_IFCHR: "device", stat.S_IFSOCK: "socket",
-                stat.S_IFREG: "file"}
+                stat.S_IFREG: "file", stat.S_IFBLK: "block device", stat.S_IFDIR: "folder"}
+
+
+class LoopDevice:
+    """A disk for the tests to aim at: a loop device over a file of a known
+    pattern, made on first use (as root, where losetup can) and detached when
+    the suite ends."""
+    PATTERN = bytes(range(256)) * 256
+
+    def __init__(self):
+        self.path, self.backing, self.why_not = None, None, None
+
+    def get(self):
+        if self.path or self.why_not:
+            return self.path
+        import atexit
+        import tempfile
+        if os.geteuid() != 0:
+            self.why_not = "making a loop device needs root"
+            return None
+        handle, self.backing = tempfile.mkstemp(prefix="mthc-loop-")
+        with os.fdopen(handle, "wb") as f:
+            f.write(self.PATTERN)
+        made = subprocess.run(["losetup", "--find", "--show", self.backing], capture_output=True, text=True)
+        if made.returncode != 0:
+            self.why_not = "losetup cannot make a loop device here: %s" % made.stderr.strip()
+            os.remove(self.backing)
+            return None
+        self.path = made.stdout.strip()
+        atexit.register(self.detach)
+        return self.path
+
+    def detach(self):
+        subprocess.run(["losetup", "--detach", self.path], check=False)
+        os.remove(self.backing)
+
+    def untouched(self):
+        with open(self.path, "rb") as f:
+            return f.read(len(self.PATTERN)) == self.PATTERN
+
+
+LOOP = LoopDevice()
 
 
 def plant(kind):
-    """A setup step: `kind` at song.mid, and elsewhere/ a file and a FIFO that are not the run's."""
+    """A setup step: `kind` at song.mid, and elsewhere/ a file, a FIFO and a
+    socket that are not the run's."""
     def setup(directory):
         elsewhere = os.path.join(directory, "elsewhere")
         os.makedirs(elsewhere)
         with open(os.path.join(elsewhere, "victim"), "wb") as f:
             f.write(VICTIM)
         os.mkfifo(os.path.join(elsewhere, "fifo"))
+        with socket.socket(socket.AF_UNIX) as s:
+            s.bind(os.path.join(elsewhere, "socket"))
         name = os.path.join(directory, "song.mid")
         if kind.startswith("link to "):
             os.symlink({"/dev/null": "/dev/null", "a FIFO": os.path.join(elsewhere, "fifo"),
-                        "another file": os.path.join(elsewhere, "victim")}[kind[8:]], name)
+                        "another file": os.path.join(elsewhere, "victim"), "a disk": LOOP.get(),
+                        "a folder": elsewhere, "a socket": os.path.join(elsewhere, "socket")}[kind[8:]], name)
         elif kind == "FIFO":
             os.mkfifo(name)
         elif kind == "device":
             os.mknod(name, stat.S_IFCHR | 0o666, os.makedev(1, 3))  # /dev/null's numbers
+        elif kind == "disk":
+            os.mknod(name, stat.S_IFBLK | 0o600, os.stat(LOOP.get()).st_rdev)
+        elif kind == "folder":
+            os.mkdir(name)
         elif kind == "socket":
             with socket.socket(socket.AF_UNIX) as s:
                 s.bind(name)
@@ -739,12 +797,15 @@ def plant(kind):
 
 
 def left(kind):
-    """A check: song.mid is `kind` afterwards ("file": the MIDI file), and elsewhere/victim untouched."""
+    """A check: song.mid is `kind` afterwards ("file": the MIDI file), and
+    elsewhere/victim and the disk untouched."""
     def check(directory, tools):
         problems = []
         with open(os.path.join(directory, "elsewhere", "victim"), "rb") as f:
             if f.read() != VICTIM:
                 problems.append("the file elsewhere was written through the link")
+        if LOOP.path and not LOOP.untouched():
+            problems.append("the disk %s was written" % LOOP.path)
         name = os.path.join(directory, "song.mid")
         found = KIND_OF_MODE.get(stat.S_IFMT(os.lstat(name).st_mode), "something else")
         if found != kind:
@@ -760,30 +821,59 @@ def left(kind):
 def attack_cases():
     """What is found at the output's name, planted before the run: a name the
     program chose is only ever a regular file it creates or replaces, a link
-    is replaced and never followed, and a device or FIFO is written only when
-    the user named it."""
+    is replaced and never followed, a character device or FIFO is written
+    only when the user named it, and a disk, a folder or a socket never is,
+    however it is named, with -f too."""
     unpack = ["-d", "song.mthc"]
     exists = "Error: 'song.mid' already exists; use -f to overwrite it\n"
+    folder = "Error: cannot create 'song.mid': Is a directory\n"
     rows = []  # (planted, program, arguments, status, stdout, stderr, what song.mid is afterwards)
-    for planted in ("link to /dev/null", "link to a FIFO", "link to another file"):
+    for planted in ("link to /dev/null", "link to a FIFO", "link to another file", "link to a disk",
+                    "link to a socket"):
         rows.append((planted, "mthc-pack", unpack, 1, "", exists, "link"))
         rows.append((planted, "mthc-pack", ["-f"] + unpack, 0, UNPACKED, "", "file"))
-    for planted in ("FIFO", "device", "socket"):
-        refused = "Error: 'song.mid' is a %s, not a regular file; it is not overwritten\n" % planted
+    for planted in ("FIFO", "device", "disk", "socket"):
+        what = "block device" if planted == "disk" else planted
+        refused = "Error: 'song.mid' is a %s, not a regular file; it is not overwritten\n" % what
         rows.append((planted, "mthc-pack", unpack, 1, "", refused, planted))
         rows.append((planted, "mthc-pack", ["-f"] + unpack, 1, "", refused, planted))
-    rows += [
-        ("link to another file", "mthc", ["--decompress", "song.mid", "song.mthc"], 0, DECOMPRESSED, "", "file"),
-        # Named by the user: the device a link leads to is written.
-        ("link to /dev/null", "mthc", ["--decompress", "song.mid", "song.mthc"], 0, DECOMPRESSED, "", "link"),
-        ("link to /dev/null", "mthc-pack", ["-o", "song.mid"] + unpack, 0, UNPACKED, "", "link"),
-    ]
+    rows.append(("folder", "mthc-pack", ["-f"] + unpack, 1, "", folder, "folder"))
+    # Named by the user: a character device or FIFO, directly or through a
+    # link, is written; a disk, a folder or a socket never is.
+    named = [("mthc", ["--decompress", "song.mid", "song.mthc"], DECOMPRESSED, WORKED_REPORT),
+             ("mthc", ["--extract-payload", "song.mid", "song.mthc"], EXTRACTED, WORKED_REPORT),
+             ("mthc-pack", ["-o", "song.mid"] + unpack, UNPACKED, ""),
+             ("mthc-pack", ["-f", "-o", "song.mid"] + unpack, UNPACKED, ""),
+             ("mthc-pack", ["-o", "song.mid", "in.mid"], re.compile(packed_size_line("in.mid", "song.mid").pattern),
+              "")]
+    for program, arguments, written, before_error in named:
+        rows += [
+            ("link to /dev/null", program, arguments, 0, written, "", "link"),
+            ("link to a disk", program, arguments, 1, before_error,
+             "Error: 'song.mid' is a link to a block device; it is not written through\n", "link"),
+            ("link to a socket", program, arguments, 1, before_error,
+             "Error: 'song.mid' is a link to a socket; it is not written through\n", "link"),
+            ("link to a folder", program, arguments, 1, before_error, folder, "link"),
+            ("disk", program, arguments, 1, before_error,
+             "Error: 'song.mid' is a block device, not a regular file; it is not overwritten\n", "disk"),
+            ("socket", program, arguments, 1, before_error,
+             "Error: 'song.mid' is a socket, not a regular file; it is not overwritten\n", "socket"),
+            ("folder", program, arguments, 1, before_error, folder, "folder"),
+        ]
+    rows.append(("link to another file", "mthc", ["--decompress", "song.mid", "song.mthc"], 0, DECOMPRESSED, "",
+                 "file"))
     no_mknod = None if os.geteuid() == 0 else "making a device needs root"
+
+    def skip(planted):
+        if "disk" in planted:
+            LOOP.get()
+            return LOOP.why_not and "a disk: " + LOOP.why_not
+        return no_mknod if planted == "device" else None
     return [Case("%s with %s at the output: %s" % (" ".join([program] + arguments), planted,
                                                    "exit %d" % status), arguments, status,
-                 files={"song.mthc": WORKED}, setup=plant(planted), stdout=stdout, stderr=stderr,
-                 check=left(after), program=program, windows=UNIX_NODES,
-                 skip=no_mknod if planted == "device" else None)
+                 files={"song.mthc": WORKED, "in.mid": SONG}, setup=plant(planted), stdout=stdout, stderr=stderr,
+                 check=left({"disk": "block device"}.get(after, after)), program=program, windows=UNIX_NODES,
+                 skip=skip(planted))
             for planted, program, arguments, status, stdout, stderr, after in rows]
 
 
