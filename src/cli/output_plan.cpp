@@ -20,20 +20,6 @@ bool is_standard_stream(const char* path) {
   return std::strcmp(path, "-") == 0;
 }
 
-// Whether the regular file at `path` begins with "MThc"; none for anything
-// else (it is read as the run goes).
-std::optional<bool> starts_as_container(const char* path) {
-  file_status status;
-  if (!look_up(path, links::followed, status) || status.kind != path_kind::regular) {
-    return std::nullopt;
-  }
-  file_handle file(open_for_reading(path));
-  if (!file) return std::nullopt;
-  char tag[4] = {};
-  return std::fread(tag, 1, sizeof tag, file.get()) == sizeof tag &&
-         std::memcmp(tag, "MThc", sizeof tag) == 0;
-}
-
 // (Appended piece by piece: g++ 12 at -O3 warns wrongly of overlapping
 // copies in a chain of + on strings.)
 std::string quoted(std::string_view name) {
@@ -71,6 +57,18 @@ output_key key_of(const std::string& path) {
 }
 
 }  // namespace
+
+std::optional<bool> starts_as_container(const char* path) {
+  file_status status;
+  if (!look_up(path, links::followed, status) || status.kind != path_kind::regular) {
+    return std::nullopt;
+  }
+  file_handle file(open_for_reading(path));
+  if (!file) return std::nullopt;
+  char tag[4] = {};
+  return std::fread(tag, 1, sizeof tag, file.get()) == sizeof tag &&
+         std::memcmp(tag, "MThc", sizeof tag) == 0;
+}
 
 std::string shared_output_text(const pack_arguments& options) {
   const bool writes = options.mode == pack_mode::automatic || options.mode == pack_mode::decompress;

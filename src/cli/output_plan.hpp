@@ -2,11 +2,17 @@
 // file are refused (the second would replace the first's output).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "cli/pack_options.hpp"
 
 namespace mthc {
+
+// Whether the regular file at `path` begins with "MThc"; none for anything
+// else, which is read as the run goes (a pipe, a FIFO), or what cannot be
+// opened.
+std::optional<bool> starts_as_container(const char* path);
 
 // The error line's text (without "Error: ") naming the first two inputs of
 // the run that would be written to the same file, or empty. Inputs whose kind

@@ -155,6 +155,11 @@ pack_parse_result parse_pack_options(std::span<const char* const> arguments) {
   if (options.as_is && (options.mode == pack_mode::test || options.mode == pack_mode::list)) {
     return fail(pack_action::needs_unpacking, "--as-is");
   }
+  // --strict says how to pack: -d, -t and -l pack nothing, and would take it
+  // for a stricter check than they make.
+  if (options.strict && options.mode != pack_mode::automatic) {
+    return fail(pack_action::needs_packing, "--strict");
+  }
   return result;
 }
 

@@ -45,6 +45,7 @@ enum class pack_action {
   conflicting_modes,  // two of -d, -t, -l: an error line, usage text, exit status 1
   needs_list,         // -v or --json without -l: an error line, usage text, exit status 1
   needs_unpacking,    // --as-is with -t or -l: an error line, usage text, exit status 1
+  needs_packing,      // --strict with -d, -t or -l: an error line, usage text, exit status 1
 };
 
 struct pack_parse_result {

@@ -98,6 +98,11 @@ std::uint32_t creation_mask() noexcept;
 // fopen(path, "rb"), with the path in UTF-8 on every system.
 std::FILE* open_for_reading(const char* path) noexcept;
 
+// What an open file is, as the open file says: a character device (a
+// terminal, /dev/zero) has no size to take, whatever seeking it says.
+// path_kind::other when it cannot be told.
+path_kind kind_of_open_file(std::FILE* file) noexcept;
+
 // Seeks to offset 0 from `origin` (SEEK_SET or SEEK_END); 0 on success.
 // Positions are 64-bit on every system, so a file of 2 GiB or more is seen
 // as such rather than as a wrapped 32-bit position (long is 32 bits on

@@ -105,6 +105,12 @@ std::FILE* open_for_reading(const char* path) noexcept {
   return std::fopen(path, "rb");
 }
 
+path_kind kind_of_open_file(std::FILE* file) noexcept {
+  struct stat s {};
+  if (fstat(fileno(file), &s) != 0) return path_kind::other;
+  return kind_of(s.st_mode);
+}
+
 int seek_to(std::FILE* file, int origin) noexcept {
   return fseeko(file, 0, origin);
 }

@@ -244,6 +244,21 @@ std::FILE* open_for_reading(const char* path) noexcept {
   return _wfopen(wide, L"rb");
 }
 
+path_kind kind_of_open_file(std::FILE* file) noexcept {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (handle == INVALID_HANDLE_VALUE) return path_kind::other;
+  switch (GetFileType(handle)) {
+    case FILE_TYPE_CHAR:
+      return path_kind::device;
+    case FILE_TYPE_PIPE:
+      return path_kind::fifo;
+    case FILE_TYPE_DISK:
+      return path_kind::regular;  // a folder is not opened as a stream
+    default:
+      return path_kind::other;
+  }
+}
+
 int seek_to(std::FILE* file, int origin) noexcept {
   return _fseeki64(file, 0, origin);
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/input_limit.hpp"
+#include "app/not_a_container.hpp"
 #include "app/output_name.hpp"
 #include "app/summary_json.hpp"
 #include "app/text.hpp"
@@ -34,6 +35,8 @@ namespace {
 
 constexpr const char* k_standard_input = "standard input";
 constexpr const char* k_standard_output = "standard output";
+constexpr const char* k_as_is_with_midi =
+    "option '--as-is' goes with unpacking, and this is a MIDI file, not a container";
 
 bool is_standard_stream(const char* path) noexcept {
   return path[0] == '-' && path[1] == '\0';
@@ -61,16 +64,10 @@ struct pack_run {
 
   // Reads an input whole, or says why not.
   failure read(const char* input, byte_buffer& bytes) const {
-    read_result read;
-    if (is_standard_stream(input)) {
-      if (is_terminal(stdin)) {
-        return failure_of(
-            "refusing to read binary data from a terminal; name a file, or see --help");
-      }
-      read = read_stream(stdin, k_standard_input, app::k_max_input_size, bytes);
-    } else {
-      read = read_input_file(input, app::k_max_input_size, bytes, stream_input::read);
-    }
+    const read_result read =
+        is_standard_stream(input)
+            ? read_stream(stdin, k_standard_input, app::k_max_input_size, bytes)
+            : read_input_file(input, app::k_max_input_size, bytes, stream_input::read);
     switch (read.status) {
       case read_status::ok:
       case read_status::empty:
@@ -78,11 +75,23 @@ struct pack_run {
       case read_status::failed:
         return read.why;
       case read_status::too_large:
-        return in_file(display_name(input), app::input_too_large_text());
+        return in_file(display_name(input), too_large_text(read.first_bytes()));
       case read_status::out_of_memory:
         return in_file(display_name(input), "out of memory reading the file");
     }
     return {};
+  }
+
+  // Why a file beginning with `head` is too large: a file that -d or -t is
+  // given is first of all no container, when it is none.
+  std::string too_large_text(std::span<const std::uint8_t> head) const {
+    const bool container_wanted =
+        options.mode == pack_mode::decompress || options.mode == pack_mode::test;
+    if (container_wanted) {
+      if (std::string text = app::not_a_container_text(head); !text.empty()) return text;
+    }
+    const bool packing = options.mode == pack_mode::automatic && !has_container_tag(head);
+    return app::input_too_large_text(packing);
   }
 
   // Where the output of `input` goes, or why it may not be written: to
@@ -261,9 +270,21 @@ struct pack_run {
     const std::span<const std::uint8_t> data = bytes.used();
     const bool container = has_container_tag(data);
     const std::string name = display_name(input);
+    // A file that -d or -t is given which is no container is called so,
+    // however short it is.
+    const bool container_wanted =
+        options.mode == pack_mode::decompress || options.mode == pack_mode::test;
+    if (container_wanted) {
+      if (std::string text = app::not_a_container_text(data); !text.empty()) {
+        return in_file(name, text);
+      }
+    }
     switch (options.mode) {
       case pack_mode::automatic:
-        return container ? unpack(input, data) : pack(input, data);
+        if (container) return unpack(input, data);
+        // Named files were checked before the run; this came through a pipe.
+        if (options.as_is) return in_file(name, k_as_is_with_midi);
+        return pack(input, data);
       case pack_mode::decompress:
         if (!container) return in_file(name, error_text(check_container(data)));
         return unpack(input, data);
@@ -275,6 +296,13 @@ struct pack_run {
     return {};
   }
 };
+
+// The error line of arguments that are not right, and the usage text.
+int usage_error(const failure& what, const char* program_name) {
+  report_error(what);
+  print_pack_usage(stderr, program_name);
+  return 1;
+}
 
 // Arguments that cannot go together, and why.
 failure check_combinations(const pack_arguments& options) {
@@ -302,10 +330,35 @@ failure check_combinations(const pack_arguments& options) {
   return {};
 }
 
-int run_files(pack_arguments options) {
+// --as-is with a MIDI file named among the inputs (one that comes through a
+// pipe is refused when it is read).
+failure check_as_is(const pack_arguments& options) {
+  if (!options.as_is || options.mode != pack_mode::automatic) return {};
+  for (const char* input : options.inputs) {
+    if (is_standard_stream(input)) continue;
+    const std::optional<bool> container = starts_as_container(input);
+    if (container && !*container) {
+      return failure_of(
+          "option '--as-is' goes with unpacking, but '%s' is a MIDI file, not a container",
+          shown_name(input).c_str());
+    }
+  }
+  return {};
+}
+
+int run_files(pack_arguments options, const char* program_name) {
   if (options.inputs.empty()) options.inputs.push_back("-");
   if (const failure refused = check_combinations(options); refused.failed()) {
     report_error(refused);
+    return 1;
+  }
+  if (const failure refused = check_as_is(options); refused.failed()) {
+    return usage_error(refused, program_name);
+  }
+  // Before anything is printed (-l's header row), not after.
+  if (is_terminal(stdin) &&
+      std::any_of(options.inputs.begin(), options.inputs.end(), is_standard_stream)) {
+    report_error("refusing to read binary data from a terminal; name a file, or see --help");
     return 1;
   }
   use_binary_standard_streams();
@@ -328,13 +381,6 @@ int run_files(pack_arguments options) {
   }
   if (table && run.totals.containers > 1) print_listing_total(run.totals);
   return finish_standard_output(status);
-}
-
-// The error line of arguments that are not right, and the usage text.
-int usage_error(const failure& what, const char* program_name) {
-  report_error(what);
-  print_pack_usage(stderr, program_name);
-  return 1;
 }
 
 }  // namespace
@@ -361,6 +407,10 @@ int run_pack(int argc, const char* const* argv) noexcept {
         return usage_error(
             failure_of("option '%s' goes with unpacking, not with -t or -l", parsed.argument),
             program_name);
+      case pack_action::needs_packing:
+        return usage_error(
+            failure_of("option '%s' goes with packing, not with -d, -t or -l", parsed.argument),
+            program_name);
       case pack_action::unknown_option:
         return usage_error(failure_of("unknown option '%s'", shown_name(parsed.argument).c_str()),
                            program_name);
@@ -377,7 +427,7 @@ int run_pack(int argc, const char* const* argv) noexcept {
                                       shown_name(parsed.argument).c_str()),
                            program_name);
     }
-    return run_files(parsed.options);
+    return run_files(parsed.options, program_name);
   } catch (const std::bad_alloc&) {
     report_error("out of memory");
     return 1;

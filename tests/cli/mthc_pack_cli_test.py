@@ -443,6 +443,76 @@ LINUX_ONLY = {"skip": "a Linux facility"}
 song = {"song.mid": SONG}
 
 
+TOO_LARGE = "the file is larger than 64 MiB (67108864 bytes), the most that is read of a file"
+NOT_A_CONTAINER = "file does not start with MThc"
+
+
+def on_a_terminal_input(arguments):
+    """A runner: standard input is a terminal."""
+    def runner(directory, command):
+        import pty
+        leader, follower = pty.openpty()
+        done = subprocess.run(command + arguments, cwd=directory, stdin=follower, capture_output=True)
+        os.close(follower)
+        os.close(leader)
+        return done.returncode, done.stdout, done.stderr
+    return runner
+
+
+def word_cases():
+    """What a refusal says: a file that is not a container is called so
+    however large or small it is, the size limit is the file's, and options
+    that do not go with the run are usage errors."""
+    big = (64 << 20) + 1
+    rows = [
+        # (label, arguments, setup or files, status, stdout, stderr, Linux only)
+        ("-t of /dev/zero", ["-t", "/dev/zero"], {}, 1, "", "Error: /dev/zero: %s\n" % NOT_A_CONTAINER, True),
+        ("-d of /dev/zero", ["-d", "/dev/zero"], {}, 1, "", "Error: /dev/zero: %s\n" % NOT_A_CONTAINER, True),
+        ("-t of a large file that is not a container", ["-t", "x.bin"], make_sparse("x.bin", big), 1, "",
+         "Error: x.bin: %s\n" % NOT_A_CONTAINER, False),
+        ("-d of a large file that is not a container", ["-d", "x.bin"], make_sparse("x.bin", big), 1, "",
+         "Error: x.bin: %s\n" % NOT_A_CONTAINER, False),
+        ("-t of a short file that is not a container", ["-t", "x.bin"], {"x.bin": b"RIFX"}, 1, "",
+         "Error: x.bin: %s\n" % NOT_A_CONTAINER, False),
+        ("-d of a short file that is not a container", ["-d", "x.bin"], {"x.bin": b"RIFX"}, 1, "",
+         "Error: x.bin: %s\n" % NOT_A_CONTAINER, False),
+        ("-t of an empty file", ["-t", "x.mthc"], {"x.mthc": b""}, 1, "",
+         "Error: x.mthc: file is too small to be an MThc container\n", False),
+        ("-t of a container's first bytes", ["-t", "x.mthc"], {"x.mthc": WORKED[:10]}, 1, "",
+         "Error: x.mthc: file is too small to be an MThc container\n", False),
+        ("-l of a large file", ["-l", "x.bin"], make_sparse("x.bin", big), 1,
+         "blocks     packed       midi  ratio tracks format division  name\n", "Error: x.bin: %s\n" % TOO_LARGE,
+         False),
+        ("--strict with -d", ["--strict", "-d", "song.mthc"], {}, 1, "",
+         "Error: option '--strict' goes with packing, not with -d, -t or -l\n" + PACK_USAGE, False),
+        ("--strict with -t", ["-t", "--strict", "song.mthc"], {}, 1, "",
+         "Error: option '--strict' goes with packing, not with -d, -t or -l\n" + PACK_USAGE, False),
+        ("--strict with -l", ["--strict", "-lv", "song.mthc"], {}, 1, "",
+         "Error: option '--strict' goes with packing, not with -d, -t or -l\n" + PACK_USAGE, False),
+        ("--as-is with a MIDI file", ["--as-is", "a.mthc", "song.mid"], {"song.mid": SONG, "a.mthc": WORKED}, 1,
+         "", "Error: option '--as-is' goes with unpacking, but 'song.mid' is a MIDI file, not a container\n"
+         + PACK_USAGE, False),
+    ]
+    c = [Case("words: " + label, arguments, status, stdout=stdout, stderr=stderr,
+              setup=files if callable(files) else None, files=None if callable(files) else files,
+              only_files=None if callable(files) else list(files), windows=LINUX_ONLY if linux else {}, **PACK)
+         for label, arguments, files, status, stdout, stderr, linux in rows]
+    c += [
+        Case("words: --as-is with a MIDI file through a pipe", ["--as-is", "-c"], 1, stdin=SONG, stdout="",
+             stderr="Error: standard input: option '--as-is' goes with unpacking, and this is a MIDI file, not a "
+             "container\n", **PACK),
+        # Refused before anything is printed, the listing's header row too.
+        Case("words: -l with a terminal for standard input", [], 1, runner=on_a_terminal_input(["-l"]), stdout="",
+             stderr="Error: refusing to read binary data from a terminal; name a file, or see --help\n",
+             windows=LINUX_ONLY, **PACK),
+        Case("words: -l of a file and a terminal", [], 1, files={"a.mthc": WORKED},
+             runner=on_a_terminal_input(["-l", "a.mthc", "-"]), stdout="",
+             stderr="Error: refusing to read binary data from a terminal; name a file, or see --help\n",
+             windows=LINUX_ONLY, **PACK),
+    ]
+    return c
+
+
 def cases():
     exists = "Error: '%s' already exists; use -f to overwrite it\n"
     lenient = []
@@ -562,8 +632,8 @@ def cases():
              stderr="Warning: e.mid: 300 tracks are empty (0, 1, 2, 3, 4, ...); they will unpack as "
                     "end-of-track events (00 ff 2f 00)\n", **PACK),
         Case("a file too large for any container", ["big.mid"], 1, setup=make_sparse("big.mid", (64 << 20) + 1),
-             stdout="", stderr="Error: big.mid: the file is too large: a container holds at most 16709879 "
-             "bytes of track data\n", absent=["big.mthc"], **PACK),
+             stdout="", stderr="Error: big.mid: %s; a container holds at most 16709879 bytes of track data\n"
+             % TOO_LARGE, absent=["big.mthc"], **PACK),
 
         # Never overwriting, never losing a file.
         Case("an existing output is kept", ["song.mid"], 1, files={"song.mid": SONG, "song.mthc": b"old"},
@@ -709,7 +779,7 @@ def cases():
                  r"     1 +\d+ +%d +\d+\.\d%%      2      1      480  other\.mthc\n"
                  r"     2 +\d+ +%d +\d+\.\d%%      8      -        -  \(total\)\n"
                  % (len(SONG), len(OTHER), len(SONG) + len(OTHER))), stderr="", **PACK),
-    ] + output_cases()
+    ] + word_cases() + output_cases()
 
 
 # ---- Outputs, for the writer of both programs: what is found at the
