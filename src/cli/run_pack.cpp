@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <mthc/byte_buffer.hpp>
@@ -23,6 +24,7 @@
 #include "cli/listing.hpp"
 #include "cli/output_plan.hpp"
 #include "cli/pack_options.hpp"
+#include "cli/pending_outputs.hpp"
 #include "cli/platform.hpp"
 #include "cli/read_input_file.hpp"
 #include "cli/report.hpp"
@@ -48,18 +50,48 @@ std::string display_name(const char* input) {
   return is_standard_stream(input) ? k_standard_input : shown_name(input);
 }
 
+// A line as printf would make it, of any length.
+#if defined(__GNUC__) || defined(__clang__)
+__attribute__((format(printf, 1, 2)))
+#endif
+std::string
+line_of(const char* format, ...) {  // NOLINT(cert-dcl50-cpp): a checked format
+  va_list arguments;
+  va_start(arguments, format);
+  va_list again;
+  va_copy(again, arguments);
+  const int length = std::vsnprintf(nullptr, 0, format, arguments);
+  va_end(arguments);
+  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+  va_end(again);
+  return text;
+}
+
 struct pack_run {
   const pack_arguments& options;
   // The files this run reads: none of them is ever written.
   std::vector<file_identity> input_files;
   listing_totals totals;
+  // What the file at hand says, and the files whose outputs wait for the
+  // sync.
+  file_report* report = nullptr;
+  pending_outputs pending;
 
   // The failure of the file `name`: "<name>: <text>".
   static failure in_file(const std::string& name, const std::string& text) {
     return failure_of("%s: %s", name.c_str(), text.c_str());
   }
   void warning(const std::string& name, const std::string& text) const {
-    if (!options.quiet) report_file_warning(name, text);
+    if (!options.quiet) report->lines.push_back({said_line::stream::warning, name + ": " + text});
+  }
+  // A line on standard output, said once the file's output is in place.
+  void say_done(std::string line) const {
+    if (report->staged >= 0) {
+      report->placed_line = std::move(line);
+    } else {
+      report->lines.push_back({said_line::stream::out, std::move(line)});
+    }
   }
 
   // Reads an input whole, or says why not.
@@ -125,6 +157,8 @@ struct pack_run {
     return {output_program::mthc_pack, options.output_path != nullptr, options.force, input_status};
   }
 
+  // Writes standard output at once; a file waits for the sync (see
+  // pending_outputs.hpp).
   failure write(const char* input, const std::string& path,
                 std::span<const std::uint8_t> bytes) const {
     if (path.empty()) {
@@ -138,7 +172,9 @@ struct pack_run {
     // The output gets the input's permission bits and times.
     file_status status;
     const bool known = !is_standard_stream(input) && look_up(input, links::followed, status);
-    return write_output_file(path.c_str(), bytes, output_rules_for(known ? &status : nullptr));
+    report->staged_path = path;
+    return stage_output_file(path.c_str(), bytes, output_rules_for(known ? &status : nullptr),
+                             report->staged);
   }
 
   static std::string output_display(const std::string& path) {
@@ -194,10 +230,10 @@ struct pack_run {
     if (failure failed = write(input, path, packed.container); failed.failed()) return failed;
     // Nothing is said beside data on standard output.
     if (!options.quiet && !path.empty()) {
-      std::printf("Packed MIDI %s into MThc %s (%lu bytes, %lu block%s)\n", name.c_str(),
-                  output_display(path).c_str(), static_cast<unsigned long>(packed.container.size()),
-                  static_cast<unsigned long>(packed.block_count),
-                  packed.block_count == 1 ? "" : "s");
+      say_done(line_of(
+          "Packed MIDI %s into MThc %s (%lu bytes, %lu block%s)\n", name.c_str(),
+          output_display(path).c_str(), static_cast<unsigned long>(packed.container.size()),
+          static_cast<unsigned long>(packed.block_count), packed.block_count == 1 ? "" : "s"));
     }
     return {};
   }
@@ -230,8 +266,8 @@ struct pack_run {
     const auto midi = unpacked.midi_file.used();
     if (failure failed = write(input, path, midi); failed.failed()) return failed;
     if (!options.quiet && !path.empty()) {
-      std::printf("Unpacked MThc %s into MIDI %s (%lu bytes)\n", name.c_str(),
-                  output_display(path).c_str(), static_cast<unsigned long>(midi.size()));
+      say_done(line_of("Unpacked MThc %s into MIDI %s (%lu bytes)\n", name.c_str(),
+                       output_display(path).c_str(), static_cast<unsigned long>(midi.size())));
     }
     return {};
   }
@@ -240,7 +276,7 @@ struct pack_run {
     const std::string name = display_name(input);
     unpack_result unpacked;
     if (failure refused = convert_checked(name, image, unpacked); refused.failed()) return refused;
-    if (!options.quiet) std::fprintf(stdout, "%s: OK\n", name.c_str());
+    if (!options.quiet) say_done(name + ": OK\n");
     return {};
   }
 
@@ -330,6 +366,13 @@ failure check_combinations(const pack_arguments& options) {
   return {};
 }
 
+struct temporaries_removed_at_end {
+  temporaries_removed_at_end() = default;
+  temporaries_removed_at_end(const temporaries_removed_at_end&) = delete;
+  temporaries_removed_at_end& operator=(const temporaries_removed_at_end&) = delete;
+  ~temporaries_removed_at_end() { remove_temporaries(); }
+};
+
 // --as-is with a MIDI file named among the inputs (one that comes through a
 // pipe is refused when it is read).
 failure check_as_is(const pack_arguments& options) {
@@ -362,23 +405,35 @@ int run_files(pack_arguments options, const char* program_name) {
     return 1;
   }
   use_binary_standard_streams();
+  int status = 0;
 
-  pack_run run{options, {}, {}};
+  pack_run run{options, {}, {}, nullptr, {}};
   for (const char* input : options.inputs) {
     if (is_standard_stream(input)) continue;
     if (const auto identity = identity_of(input)) run.input_files.push_back(*identity);
   }
+  // Outputs still waiting when the run ends early (out of memory) are not
+  // left behind.
+  const temporaries_removed_at_end guard;
 
   const bool table = options.mode == pack_mode::list && !options.verbose && !options.json;
   if (table) print_listing_header();
-  int status = 0;
-  // Each file's failure is said here, and the others are still done.
+  const output_rules rules = run.output_rules_for(nullptr);
+  // Each file's failure is said with its other lines, and the others are
+  // still done.
   for (const char* input : options.inputs) {
+    file_report report;
+    run.report = &report;
     if (const failure failed = run.process(input); failed.failed()) {
-      report_error(failed);
+      report.lines.push_back({said_line::stream::error, failed.text.data()});
+      status = 1;
+    }
+    run.report = nullptr;
+    if (add_report(run.pending, std::move(report)) && !settle_outputs(run.pending, rules)) {
       status = 1;
     }
   }
+  if (!settle_outputs(run.pending, rules)) status = 1;
   if (table && run.totals.containers > 1) print_listing_total(run.totals);
   return finish_standard_output(status);
 }

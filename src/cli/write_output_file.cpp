@@ -151,35 +151,80 @@ direct_result write_directly(const char* path, std::span<const std::uint8_t> byt
   return {};
 }
 
-// Removes the temporary file on every way out, unless it became the output.
-struct temporary_guard {
-  temporary_guard() = default;
-  temporary_guard(const temporary_guard&) = delete;
-  temporary_guard& operator=(const temporary_guard&) = delete;
-  ~temporary_guard() { remove_temporary(); }
-};
+// Writes `bytes` to a new temporary file beside `path` and finishes it:
+// its number in `t`, or why not (it is then removed).
+failure write_temporary_beside(const char* path, std::span<const std::uint8_t> bytes,
+                               const output_rules& rules, const target_check& check, flush when,
+                               int& t) noexcept {
+  const bool report_tool = rules.program == output_program::mthc;
+  t = create_temporary_beside(path);
+  if (t < 0) return system_failure("cannot create", path);
+  failure failed;
+  if (!write_temporary(t, bytes)) {
+    failed = write_failure(path, rules);
+  } else {
+    set_temporary_metadata(t, output_permissions(rules, check),
+                           report_tool ? nullptr : rules.input);
+    if (!finish_temporary(t, when)) {
+      failed = system_failure(report_tool ? "failed closing" : "failed writing", path);
+    }
+  }
+  if (failed.failed()) {
+    remove_temporary(t);
+    t = -1;
+  }
+  return failed;
+}
+
+// Moves finished temporary file `t` to `path`, or says why not (it is then
+// removed).
+failure move_into_place(int t, const char* path, const output_rules& rules) noexcept {
+  if (move_temporary_into_place(t, rules.replace)) return {};
+  const failure failed =
+      errno == EEXIST && !rules.replace
+          ? exists(path)
+          : system_failure(
+                rules.program == output_program::mthc ? "cannot create" : "cannot replace", path);
+  remove_temporary(t);
+  return failed;
+}
 
 failure write_through_temporary(const char* path, std::span<const std::uint8_t> bytes,
                                 const output_rules& rules, const target_check& check) noexcept {
-  const bool report_tool = rules.program == output_program::mthc;
-  if (!create_temporary_beside(path)) return system_failure("cannot create", path);
-  const temporary_guard guard;
-  if (!write_temporary(bytes)) return write_failure(path, rules);
-  set_temporary_metadata(output_permissions(rules, check), report_tool ? nullptr : rules.input);
-  if (!finish_temporary()) {
-    return system_failure(report_tool ? "failed closing" : "failed writing", path);
+  int t = -1;
+  if (failure failed = write_temporary_beside(path, bytes, rules, check, flush::now, t);
+      failed.failed()) {
+    return failed;
   }
-  if (!move_temporary_into_place(rules.replace)) {
-    if (errno == EEXIST && !rules.replace) return exists(path);
-    return system_failure(report_tool ? "cannot create" : "cannot replace", path);
-  }
-  return {};
+  return move_into_place(t, path, rules);
 }
 
 }  // namespace
 
 failure output_allowed(const char* path, const output_rules& rules) noexcept {
   return check_target(path, rules).why;
+}
+
+failure stage_output_file(const char* path, std::span<const std::uint8_t> bytes,
+                          const output_rules& rules, int& staged) noexcept {
+  staged = -1;
+  const target_check check = check_target(path, rules);
+  switch (check.how) {
+    case route::refused:
+      return check.why;
+    case route::direct: {
+      const direct_result direct = write_directly(path, bytes, rules);
+      if (!direct.not_a_device) return direct.why;
+      return write_temporary_beside(path, bytes, rules, {}, flush::with_others, staged);
+    }
+    case route::temporary:
+      return write_temporary_beside(path, bytes, rules, check, flush::with_others, staged);
+  }
+  return {};
+}
+
+failure place_staged_output(int staged, const char* path, const output_rules& rules) noexcept {
+  return move_into_place(staged, path, rules);
 }
 
 failure write_output_file(const char* path, std::span<const std::uint8_t> bytes,

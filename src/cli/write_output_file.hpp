@@ -58,4 +58,24 @@ failure output_allowed(const char* path, const output_rules& rules) noexcept;
 failure write_output_file(const char* path, std::span<const std::uint8_t> bytes,
                           const output_rules& rules) noexcept;
 
+// Writing many outputs at once (the packer's files beside their inputs):
+// each is written to its temporary file, the temporary files are flushed to
+// the disk together, with one sync where the system allows
+// (sync_temporaries in platform.hpp), and only then moved into place. An
+// output appears only when it is complete and on the disk, and replaces a
+// file only then, without a sync for each (which may take longer than the
+// work on a song).
+//
+// As write_output_file, but an output that goes through a temporary file
+// is left there, unflushed, and `staged` gets the temporary file's number;
+// nothing is at `path` yet. A device is written at once (`staged` -1). At
+// most k_max_temporaries outputs can wait (temporaries_full()).
+failure stage_output_file(const char* path, std::span<const std::uint8_t> bytes,
+                          const output_rules& rules, int& staged) noexcept;
+
+// Moves a staged output, synced, into place at `path`, or says why not
+// ("already exists" for a file that appeared there without -f, or the
+// system's reason); it is removed then.
+failure place_staged_output(int staged, const char* path, const output_rules& rules) noexcept;
+
 }  // namespace mthc

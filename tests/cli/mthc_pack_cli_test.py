@@ -1026,6 +1026,8 @@ def held(signal_number, ignored=None):
 
 def signal_cases():
     old = {"song.mid": SONG, "song.mthc": b"old"}
+    three_old = {"a.mid": SONG, "a.mthc": b"old a", "b.mid": OTHER, "b.mthc": b"old b", "c.mid": SONG,
+                 "c.mthc": b"old c"}
     no_hold = None if TOOLS.get("hold") else "needs tests/cli/hold_in_fsync.cpp, built"
     c = [Case("%s while the output is written keeps the previous file" % name, ["-f", "song.mid"],
               -getattr(signal, name), files=old, runner=held(getattr(signal, name)), stdout="", stderr="",
@@ -1041,6 +1043,16 @@ def signal_cases():
              runner=held(signal.SIGINT), stdout="", stderr="",
              expect_files={"song.mid": b"old"}, only_files=["song.mthc", "song.mid"], skip=no_hold,
              windows=dict(skip=no_hold, status=STATUS_CONTROL_C_EXIT, stdout=WORKED_REPORT)),
+        # Several outputs wait for one sync together: a signal then removes
+        # every one of them, and every previous file stays.
+        Case("SIGTERM while three outputs wait for their sync keeps the three previous files",
+             ["-f", "a.mid", "b.mid", "c.mid"], -signal.SIGTERM, files=three_old, runner=held(signal.SIGTERM),
+             stdout="", stderr="", expect_files=three_old, only_files=list(three_old), skip=no_hold,
+             windows={"skip": "no such signal on Windows"}, **PACK),
+        Case("SIGINT while three outputs wait for their sync keeps the three previous files",
+             ["-f", "a.mid", "b.mid", "c.mid"], -signal.SIGINT, files=three_old, runner=held(signal.SIGINT),
+             stdout="", stderr="", expect_files=three_old, only_files=list(three_old), skip=no_hold,
+             windows=dict(skip=no_hold, status=STATUS_CONTROL_C_EXIT), **PACK),
         Case("SIGHUP inherited as ignored is left ignored", ["-f", "song.mid"], 0, files=old,
              runner=held(signal.SIGHUP, ignored=signal.SIGHUP), stdout=packed_size_line("song.mid", "song.mthc"),
              stderr="", check=converts_back("song.mthc", SONG), only_files=list(old), skip=no_hold,
@@ -1102,8 +1114,49 @@ def metadata_cases():
     ]
 
 
+def both_streams(arguments):
+    """A runner: standard error goes where standard output goes, so that
+    the order of all the lines shows."""
+    def runner(directory, command):
+        done = subprocess.run(command + arguments, cwd=directory, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+        return done.returncode, done.stdout, b""
+    return runner
+
+
+def batch_cases():
+    """The outputs of a run wait for one sync together, up to 32 of them:
+    each file's lines still come in the order of the files, after its output
+    is in place, and the outputs of more files than wait at once are all
+    written."""
+    many = {"s%02d.mid" % i: (SONG, OTHER)[i % 2] for i in range(40)}
+    empty_track = "Warning: e.mid: 2 tracks are empty (1, 3); they will unpack as end-of-track events " \
+                  "(00 ff 2f 00)\n"
+    return [
+        Case("lines in the order of the files, with a failure between outputs", [], 1,
+             files={"a.mid": SONG, "b.mid": b"RIFX", "e.mid": WITH_EMPTY, "song.mthc": WORKED, "x.mthc": b"old"},
+             runner=both_streams(["a.mid", "b.mid", "e.mid", "song.mthc", "x.mid"]),
+             stdout=re.compile(packed_size_line("a.mid", "a.mthc").pattern
+                               + re.escape("Error: b.mid: not a MIDI file (no MThd header)\n" + empty_track)
+                               + packed_size_line("e.mid", "e.mthc").pattern + re.escape(
+                                   UNPACKED + "Error: cannot open 'x.mid': No such file or directory\n")),
+             expect_files={"song.mid": WORKED_MIDI, "x.mthc": b"old"},
+             check=all_of(converts_back("a.mthc", SONG), converts_back("e.mthc", WITH_EMPTY_BACK)), **PACK),
+        Case("40 files: more than wait for one sync", ["-1"] + sorted(many), 0, files=many,
+             stdout=re.compile("".join(packed_size_line(n, n[:-4] + ".mthc").pattern for n in sorted(many))),
+             stderr="", only_files=list(many) + [n[:-4] + ".mthc" for n in many],
+             check=all_of(*[converts_back(n[:-4] + ".mthc", data) for n, data in sorted(many.items())[::13]]),
+             **PACK),
+        Case("40 files unpacked over their previous outputs", ["-f", "-d"] + ["s%02d.mthc" % i for i in range(40)],
+             0, files={"s%02d.mthc" % i: WORKED for i in range(40)} | {"s%02d.mid" % i: b"old" for i in range(40)},
+             stdout="".join("Unpacked MThc s%02d.mthc into MIDI s%02d.mid (46 bytes)\n" % (i, i) for i in range(40)),
+             stderr="", expect_files={"s%02d.mid" % i: WORKED_MIDI for i in range(40)},
+             only_files=["s%02d.%s" % (i, e) for i in range(40) for e in ("mid", "mthc")], **PACK),
+    ]
+
+
 def output_cases():
-    return attack_cases() + [
+    return attack_cases() + batch_cases() + [
         Case("a race for the output's name never writes through a link", [], 0,
              files={"song.mthc": WORKED, "elsewhere/victim": VICTIM}, runner=race(100), stdout="", stderr="",
              windows=UNIX_NODES, **PACK),
