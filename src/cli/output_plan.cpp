@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -56,6 +57,19 @@ output_key key_of(const std::string& path) {
   return key;
 }
 
+// The key of a map of outputs: the folder's identity (or path) and the name.
+std::string map_key(const output_key& key) {
+  std::string text;
+  if (key.folder) {
+    text = std::to_string(key.folder->device) + ':' + std::to_string(key.folder->file);
+  } else {
+    text = key.path;
+  }
+  text += '\0';
+  text += key.name;
+  return text;
+}
+
 }  // namespace
 
 std::optional<bool> starts_as_container(const char* path) {
@@ -70,42 +84,42 @@ std::optional<bool> starts_as_container(const char* path) {
          std::memcmp(tag, "MThc", sizeof tag) == 0;
 }
 
-std::string shared_output_text(const pack_arguments& options) {
+std::vector<output_clash> output_clashes(const pack_arguments& options) {
   const bool writes = options.mode == pack_mode::automatic || options.mode == pack_mode::decompress;
   if (!writes || options.output_path != nullptr || options.to_stdout) return {};
-  struct planned {
-    const char* input;
+  std::vector<output_clash> clashes;
+  // Each output met so far, and the first input written to it.
+  std::map<std::string, std::size_t> outputs;
+  for (std::size_t i = 0; i < options.inputs.size(); ++i) {
+    const char* input = options.inputs[i];
     std::string shown;
     output_key key;
-  };
-  std::vector<planned> outputs;
-  for (const char* input : options.inputs) {
-    planned next{input, {}, {}};
     if (is_standard_stream(input)) {
-      next.shown = k_standard_output;
-      next.key.name = k_standard_output;
+      shown = k_standard_output;
+      key.name = k_standard_output;
     } else {
       std::optional<bool> to_midi = true;
       if (options.mode == pack_mode::automatic) to_midi = starts_as_container(input);
       if (!to_midi) continue;
-      const std::string path = app::output_name(input, *to_midi);
-      next.shown = path;
-      next.key = key_of(path);
+      shown = app::output_name(input, *to_midi);
+      key = key_of(shown);
     }
-    for (const planned& earlier : outputs) {
-      if (earlier.key == next.key) {
-        std::string text = input_name(earlier.input);
-        text += " and ";
-        text += input_name(input);
-        text += " would both be written to ";
-        text += is_standard_stream(input) ? next.shown : quoted(next.shown);
-        text += "; nothing is written";
-        return text;
-      }
-    }
-    outputs.push_back(std::move(next));
+    const auto [found, added] = outputs.emplace(map_key(key), i);
+    if (added) continue;
+    const std::size_t earlier = found->second;
+    std::string text = input_name(options.inputs[earlier]);
+    text += " and ";
+    text += input_name(input);
+    text += " would both be written to ";
+    text += is_standard_stream(input) ? shown : quoted(shown);
+    clashes.push_back({earlier, i, std::move(text)});
   }
-  return {};
+  return clashes;
+}
+
+std::string shared_output_text(const pack_arguments& options) {
+  const std::vector<output_clash> clashes = output_clashes(options);
+  return clashes.empty() ? std::string() : clashes.front().text + "; nothing is written";
 }
 
 }  // namespace mthc

@@ -39,6 +39,9 @@ flag_result apply_short_flag(pack_arguments& options, char flag) noexcept {
     case 'q':
       options.quiet = true;
       return flag_result::done;
+    case 'r':
+      options.recursive = true;
+      return flag_result::done;
     case 'v':
       options.verbose = true;
       return flag_result::done;
@@ -59,8 +62,9 @@ struct long_flag {
 };
 
 constexpr long_flag k_long_flags[] = {
-    {"--decompress", 'd'}, {"--test", 't'},    {"--list", 'l'}, {"--stdout", 'c'}, {"--force", 'f'},
-    {"--quiet", 'q'},      {"--verbose", 'v'}, {"--fast", '1'}, {"--best", '9'},
+    {"--decompress", 'd'}, {"--test", 't'},      {"--list", 'l'},    {"--stdout", 'c'},
+    {"--force", 'f'},      {"--quiet", 'q'},     {"--verbose", 'v'}, {"--fast", '1'},
+    {"--best", '9'},       {"--recursive", 'r'},
 };
 
 }  // namespace
@@ -179,6 +183,7 @@ void print_pack_usage(std::FILE* stream, const char* program_name) noexcept {
                "  -l, --list           One line per file: blocks, sizes, ratio, tracks\n"
                "  -v, --verbose        With -l: each song's tracks, instruments, notes, length\n"
                "      --json           With -l: the listing as JSON, one object per file\n"
+               "  -r, --recursive      Walk folders: MIDI files (.mthc files with -d, -t, -l)\n"
                "  -o, --output PATH    Write the output to PATH (one input only)\n"
                "  -c, --stdout         Write to standard output\n"
                "  -f, --force          Overwrite existing output files\n"

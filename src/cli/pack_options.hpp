@@ -30,6 +30,8 @@ struct pack_arguments {
   bool quiet = false;
   bool verbose = false;
   bool json = false;
+  // -r: the folders among the inputs stand for the files in them and below.
+  bool recursive = false;
   const char* output_path = nullptr;  // -o
   // The files, as given ("-" for standard input); none means standard input.
   std::vector<const char*> inputs;

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace mthc {
 
@@ -92,6 +94,22 @@ bool may_write(const char* path) noexcept;
 
 // The permission bits that new files do not get (the umask; 0 on Windows).
 std::uint32_t creation_mask() noexcept;
+
+// ---- Folders --------------------------------------------------------------
+
+struct folder_entry {
+  std::string name;
+  // The entry itself: a link is a link (on Windows, any reparse point), and
+  // what a Windows folder holds is a regular file, a folder or a link.
+  path_kind kind = path_kind::other;
+};
+
+// The entries of the folder at `path`, "." and ".." left out, in the order
+// the system gives them. With links::not_followed a link at `path` is not
+// listed through (POSIX: checked as it is opened). Names that are not
+// Unicode (Windows) are left out: no path in UTF-8 could open them. False
+// with errno set. Throws std::bad_alloc.
+bool list_folder(const char* path, links how, std::vector<folder_entry>& entries);
 
 // ---- Reading ------------------------------------------------------------
 

@@ -1,4 +1,5 @@
 // The POSIX half of platform.hpp (Linux and other Unix systems).
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <csignal>
 #include <cstring>
 #include <iterator>
+#include <memory>
+#include <string_view>
 
 #include "cli/platform.hpp"
 
@@ -98,6 +101,67 @@ std::uint32_t creation_mask() noexcept {
   const mode_t mask = umask(022);
   umask(mask);
   return static_cast<std::uint32_t>(mask);
+}
+
+// ---- Folders --------------------------------------------------------------
+
+namespace {
+
+path_kind kind_of_entry(unsigned char type) noexcept {
+  switch (type) {
+    case DT_REG:
+      return path_kind::regular;
+    case DT_DIR:
+      return path_kind::directory;
+    case DT_LNK:
+      return path_kind::link;
+    case DT_FIFO:
+      return path_kind::fifo;
+    case DT_CHR:
+      return path_kind::device;
+    case DT_BLK:
+      return path_kind::block_device;
+    case DT_SOCK:
+      return path_kind::socket;
+    default:
+      return path_kind::other;
+  }
+}
+
+struct folder_closer {
+  void operator()(DIR* folder) const noexcept { closedir(folder); }
+};
+
+}  // namespace
+
+bool list_folder(const char* path, links how, std::vector<folder_entry>& entries) {
+  entries.clear();
+  const int flags =
+      O_RDONLY | O_DIRECTORY | O_CLOEXEC | (how == links::not_followed ? O_NOFOLLOW : 0);
+  const int descriptor = open(path, flags);
+  if (descriptor < 0) return false;
+  const std::unique_ptr<DIR, folder_closer> folder(fdopendir(descriptor));
+  if (!folder) {
+    const int error = errno;
+    close(descriptor);
+    errno = error;
+    return false;
+  }
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(folder.get());
+    if (entry == nullptr) return errno == 0;
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    path_kind kind = kind_of_entry(entry->d_type);
+    // File systems that do not say: asked of the entry itself.
+    struct stat s {};
+    if (entry->d_type == DT_UNKNOWN &&
+        fstatat(dirfd(folder.get()), entry->d_name, &s, AT_SYMLINK_NOFOLLOW) == 0) {
+      kind = kind_of(s.st_mode);
+    }
+    entries.push_back({std::string(name), kind});
+  }
 }
 
 // ---- Reading ------------------------------------------------------------

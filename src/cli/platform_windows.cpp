@@ -5,6 +5,8 @@
 // converts it to UTF-16 here, into fixed storage (no allocation, so running
 // out of memory cannot fail a path), and calls the wide function, which
 // takes a path of any length.
+#include "cli/platform_windows.hpp"
+
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
@@ -18,14 +20,8 @@
 
 namespace mthc {
 
-namespace {
+namespace windows {
 
-// The longest path the wide functions take, with its terminating null.
-constexpr std::size_t k_wide_path_capacity = 32768;
-using wide_path = wchar_t[k_wide_path_capacity];
-
-// `path` (UTF-8) in UTF-16 into `wide`. False, with errno set, when it is
-// not UTF-8 or too long.
 bool to_wide(const char* path, wchar_t* wide) noexcept {
   const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide,
                                          static_cast<int>(k_wide_path_capacity));
@@ -34,7 +30,6 @@ bool to_wide(const char* path, wchar_t* wide) noexcept {
   return false;
 }
 
-// The errno for a failed system call, as the C runtime maps them.
 int errno_of(DWORD error) noexcept {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
@@ -72,6 +67,16 @@ int errno_of(DWORD error) noexcept {
 void set_errno_from_system() noexcept {
   errno = errno_of(GetLastError());
 }
+
+}  // namespace windows
+
+namespace {
+
+using windows::errno_of;
+using windows::k_wide_path_capacity;
+using windows::set_errno_from_system;
+using windows::to_wide;
+using windows::wide_path;
 
 // FILETIME counts 100-nanosecond steps since 1601-01-01.
 constexpr std::int64_t k_1601_to_1970 = 116444736000000000;

@@ -21,6 +21,7 @@
 #include "app/output_name.hpp"
 #include "app/summary_json.hpp"
 #include "app/text.hpp"
+#include "cli/folder_walk.hpp"
 #include "cli/listing.hpp"
 #include "cli/output_plan.hpp"
 #include "cli/pack_options.hpp"
@@ -350,6 +351,14 @@ failure check_combinations(const pack_arguments& options) {
   if (options.output_path != nullptr && options.to_stdout) {
     return failure_of("-o and -c both name the output; give one of them");
   }
+  if (options.recursive && options.output_path != nullptr) {
+    return failure_of("-o names the output of one input, but -r walks folders");
+  }
+  if (options.recursive && options.to_stdout && writes) {
+    return failure_of(
+        "-c writes the output of one input (a container holds one song), but -r "
+        "walks folders");
+  }
   if (options.output_path != nullptr && inputs > 1) {
     return failure_of("-o names the output of one input, but %lu are given", inputs);
   }
@@ -360,6 +369,8 @@ failure check_combinations(const pack_arguments& options) {
         "-c writes the output of one input (a container holds one song), but %lu are given",
         inputs);
   }
+  // With -r the clashes are found once the folders are walked.
+  if (options.recursive) return {};
   if (const std::string shared = shared_output_text(options); !shared.empty()) {
     return failure_of("%s", shared.c_str());
   }
@@ -377,6 +388,9 @@ struct temporaries_removed_at_end {
 // pipe is refused when it is read).
 failure check_as_is(const pack_arguments& options) {
   if (!options.as_is || options.mode != pack_mode::automatic) return {};
+  if (options.recursive) {
+    return failure_of("option '--as-is' goes with unpacking, but -r without -d packs MIDI files");
+  }
   for (const char* input : options.inputs) {
     if (is_standard_stream(input)) continue;
     const std::optional<bool> container = starts_as_container(input);
@@ -387,6 +401,40 @@ failure check_as_is(const pack_arguments& options) {
     }
   }
   return {};
+}
+
+// Puts the files that the folders among the inputs hold in their place
+// (their paths in `walked`), and leaves out two inputs that would be written
+// to the same file, as the run would refuse them: the walk has no say in
+// what a folder holds, and one clash does not stop it. Returns the exit
+// status so far: 1 when a folder could not be read, or inputs were left out.
+int walk_folders(pack_arguments& options, std::vector<std::string>& walked) {
+  const walk_takes takes =
+      options.mode == pack_mode::automatic ? walk_takes::midi_files : walk_takes::containers;
+  walk_result result = walk_inputs(options.inputs, takes);
+  int status = 0;
+  for (const failure& failed : result.failures) {
+    report_error(failed);
+    status = 1;
+  }
+  walked = std::move(result.files);
+  options.inputs.clear();
+  for (const std::string& path : walked)
+    options.inputs.push_back(path.c_str());
+  const std::vector<output_clash> clashes = output_clashes(options);
+  if (clashes.empty()) return status;
+  std::vector<bool> left_out(options.inputs.size(), false);
+  for (const output_clash& clash : clashes) {
+    report_error(clash.text + "; neither is written");
+    left_out[clash.first] = true;
+    left_out[clash.second] = true;
+  }
+  std::vector<const char*> kept;
+  for (std::size_t i = 0; i < options.inputs.size(); ++i) {
+    if (!left_out[i]) kept.push_back(options.inputs[i]);
+  }
+  options.inputs = std::move(kept);
+  return 1;
 }
 
 int run_files(pack_arguments options, const char* program_name) {
@@ -406,6 +454,9 @@ int run_files(pack_arguments options, const char* program_name) {
   }
   use_binary_standard_streams();
   int status = 0;
+  // -r: the folders among the inputs stand for the files in them.
+  std::vector<std::string> walked;
+  if (options.recursive) status = walk_folders(options, walked);
 
   pack_run run{options, {}, {}, nullptr, {}};
   for (const char* input : options.inputs) {

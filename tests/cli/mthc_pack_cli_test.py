@@ -35,6 +35,7 @@ PACK_USAGE = (
     "  -l, --list           One line per file: blocks, sizes, ratio, tracks\n"
     "  -v, --verbose        With -l: each song's tracks, instruments, notes, length\n"
     "      --json           With -l: the listing as JSON, one object per file\n"
+    "  -r, --recursive      Walk folders: MIDI files (.mthc files with -d, -t, -l)\n"
     "  -o, --output PATH    Write the output to PATH (one input only)\n"
     "  -c, --stdout         Write to standard output\n"
     "  -f, --force          Overwrite existing output files\n"
@@ -513,6 +514,98 @@ def word_cases():
     return c
 
 
+def links_and_nodes(directory):
+    """A setup step for the walk: beside top/a.mid, a link to a folder
+    elsewhere, a link to a MIDI file elsewhere, a link to nothing, a FIFO and a
+    socket, all named as MIDI files would be."""
+    top = os.path.join(directory, "top")
+    os.symlink(os.path.join("..", "outside"), os.path.join(top, "linked.mid"))
+    os.symlink(os.path.join("..", "outside", "f.mid"), os.path.join(top, "link.mid"))
+    os.symlink("nowhere.mid", os.path.join(top, "dangling.mid"))
+    os.mkfifo(os.path.join(top, "fifo.mid"))
+    with socket.socket(socket.AF_UNIX) as s:
+        s.bind(os.path.join(top, "sock.mid"))
+
+
+def too_deep(directory):
+    """A setup step: top/deep holds folders nested until their path is longer
+    than a path may be (PATH_MAX), so that the walk cannot open the deepest."""
+    name = "x" * 250
+    folder = os.open(os.path.join(directory, "top"), os.O_RDONLY)
+    for _ in range(20):
+        os.mkdir(name if _ else "deep", dir_fd=folder)
+        inner = os.open(name if _ else "deep", os.O_RDONLY, dir_fd=folder)
+        os.close(folder)
+        folder = inner
+    os.close(folder)
+
+
+def recursive_cases():
+    """-r walks the folders it is given: it packs the MIDI files it finds
+    (with -d, -t, -l it takes the containers), passes over everything else
+    without a word, does not follow links to folders, writes every output
+    beside its input under the usual rules, and goes on after a failure."""
+    tree = {"top/a.mid": SONG, "top/B.MID": OTHER, "top/sub/c.midi": SONG, "top/sub/deeper/d.kar": OTHER,
+            "top/Μουσική/e.rmi": SONG, "top/notes.txt": b"notes", "top/x.mthc": WORKED, "noext": OTHER}
+    packed = ["top/B.mthc", "top/a.mthc", "top/sub/c.mthc", "top/sub/deeper/d.mthc", "top/Μουσική/e.mthc"]
+    containers = {"top/a.mthc": WORKED, "top/sub/B.MTHC": WORKED, "top/sub/c.mid": SONG, "top/z.txt": b"z"}
+    good = {"top/a.mthc": WORKED, "top/c.mthc": WORKED, "top/sub/d.mthc": WORKED}
+    return [
+        Case("-r packs the MIDI files of a tree, and files named as they are", ["-r", "top", "noext"], 0,
+             files=tree, stdout=re.compile("".join(packed_size_line(a, b).pattern for a, b in [
+                 ("top/B.MID", "top/B.mthc"), ("top/a.mid", "top/a.mthc"), ("top/sub/c.midi", "top/sub/c.mthc"),
+                 ("top/sub/deeper/d.kar", "top/sub/deeper/d.mthc"), ("top/Μουσική/e.rmi", "top/Μουσική/e.mthc"),
+                 ("noext", "noext.mthc")])), stderr="", only_files=list(tree) + packed + ["noext.mthc"],
+             check=all_of(converts_back("top/B.mthc", OTHER), converts_back("top/Μουσική/e.mthc", SONG)), **PACK),
+        Case("-r passes over links to folders, FIFOs and sockets", ["-r", "-q", "top"], 0,
+             files={"top/a.mid": SONG, "outside/f.mid": OTHER}, setup=links_and_nodes, stdout="", stderr="",
+             check=all_of(converts_back("top/a.mthc", SONG), converts_back("top/link.mthc", OTHER)),
+             absent=["outside/f.mthc", "top/linked.mthc", "top/fifo.mthc", "top/sock.mthc", "top/dangling.mthc"],
+             windows=UNIX_NODES, **PACK),
+        Case("-r goes on after a failure and ends with status 1", ["-r", "top"], 1,
+             files={"top/a.mid": SONG, "top/b.mid": b"RIFX", "top/c.mid": OTHER, "top/sub/d.mid": SONG,
+                    "top/sub/d.mthc": b"old", "top/sub/e.mid": OTHER},
+             stdout=re.compile(packed_size_line("top/a.mid", "top/a.mthc").pattern
+                               + packed_size_line("top/c.mid", "top/c.mthc").pattern
+                               + packed_size_line("top/sub/e.mid", "top/sub/e.mthc").pattern),
+             stderr="Error: top/b.mid: not a MIDI file (no MThd header)\n"
+             "Error: 'top/sub/d.mthc' already exists; use -f to overwrite it\n",
+             expect_files={"top/sub/d.mthc": b"old"}, absent=["top/b.mthc"],
+             check=converts_back("top/sub/e.mthc", OTHER), **PACK),
+        Case("-r goes on past a folder it cannot open", ["-r", "-q", "top"], 1,
+             files={"top/a.mid": SONG, "top/z/zz.mid": OTHER}, setup=too_deep, stdout="",
+             # A path that long is shown by its start and its end.
+             stderr=re.compile(r"Error: cannot open 'top/deep/[x/]{391}\.\.\.[x/]{400}': File name too long\n"),
+             check=all_of(converts_back("top/a.mthc", SONG), converts_back("top/z/zz.mthc", OTHER)),
+             windows={"skip": "Linux's limit on a path's length"}, **PACK),
+        Case("-r -d unpacks the containers of a tree", ["-r", "-d", "top"], 0, files=containers,
+             stdout="Unpacked MThc top/a.mthc into MIDI top/a.mid (46 bytes)\n"
+             "Unpacked MThc top/sub/B.MTHC into MIDI top/sub/B.mid (46 bytes)\n", stderr="",
+             expect_files={"top/a.mid": WORKED_MIDI, "top/sub/B.mid": WORKED_MIDI, "top/sub/c.mid": SONG},
+             only_files=list(containers) + ["top/a.mid", "top/sub/B.mid"], **PACK),
+        Case("-r -t checks every container and goes on after a damaged one", ["-r", "-t", "top"], 1, files=good,
+             setup=cut("top/c.mthc", 20), stdout="top/a.mthc: OK\ntop/sub/d.mthc: OK\n",
+             stderr=re.compile(r"Error: top/c\.mthc: .*\n"), only_files=list(good), **PACK),
+        Case("-r -l lists the containers of a tree", ["-r", "-l", "top"], 0, files=good,
+             stdout=re.compile(r"blocks .*\n(.*  top/a\.mthc\n)(.*  top/c\.mthc\n)(.*  top/sub/d\.mthc\n)"
+                               r" +3 .*\(total\)\n"), stderr="", **PACK),
+        Case("-r: two files of a folder that would share an output", ["-r", "top"], 1,
+             files={"top/s.mid": SONG, "top/s.kar": OTHER, "top/t.mid": SONG},
+             stdout=packed_size_line("top/t.mid", "top/t.mthc"),
+             stderr="Error: 'top/s.kar' and 'top/s.mid' would both be written to 'top/s.mthc'; neither is "
+             "written\n", only_files=["top/s.mid", "top/s.kar", "top/t.mid", "top/t.mthc"], **PACK),
+        Case("-r with -o", ["-r", "-o", "x.mthc", "top"], 1, files={"top/a.mid": SONG}, stdout="",
+             stderr="Error: -o names the output of one input, but -r walks folders\n", only_files=["top/a.mid"],
+             **PACK),
+        Case("-r with -c", ["-rc", "top"], 1, files={"top/a.mid": SONG}, stdout="",
+             stderr="Error: -c writes the output of one input (a container holds one song), but -r walks "
+             "folders\n", only_files=["top/a.mid"], **PACK),
+        Case("-r with --as-is and without -d", ["--recursive", "--as-is", "top"], 1, files={"top/a.mthc": WORKED},
+             stdout="", stderr="Error: option '--as-is' goes with unpacking, but -r without -d packs MIDI files\n"
+             + PACK_USAGE, only_files=["top/a.mthc"], **PACK),
+    ]
+
+
 def cases():
     exists = "Error: '%s' already exists; use -f to overwrite it\n"
     lenient = []
@@ -779,7 +872,7 @@ def cases():
                  r"     1 +\d+ +%d +\d+\.\d%%      2      1      480  other\.mthc\n"
                  r"     2 +\d+ +%d +\d+\.\d%%      8      -        -  \(total\)\n"
                  % (len(SONG), len(OTHER), len(SONG) + len(OTHER))), stderr="", **PACK),
-    ] + word_cases() + output_cases()
+    ] + word_cases() + recursive_cases() + output_cases()
 
 
 # ---- Outputs, for the writer of both programs: what is found at the
