@@ -454,7 +454,9 @@ int run_files(pack_arguments options, const char* program_name) {
   }
   use_binary_standard_streams();
   int status = 0;
-  // -r: the folders among the inputs stand for the files in them.
+  // -r: the folders among the inputs stand for the files in them. The
+  // inputs then point into `walked`, which lives as long as the run.
+  // cppcheck-suppress variableScope
   std::vector<std::string> walked;
   if (options.recursive) status = walk_folders(options, walked);
 
