@@ -99,8 +99,10 @@ std::uint32_t creation_mask() noexcept;
 
 struct folder_entry {
   std::string name;
-  // The entry itself: a link is a link (on Windows, any reparse point), and
-  // what a Windows folder holds is a regular file, a folder or a link.
+  // The entry itself: a link is a link (on Windows, a symbolic link or a
+  // junction; a cloud service's placeholder is the file or folder it
+  // stands for), and what a Windows folder holds is a regular file, a folder
+  // or a link.
   path_kind kind = path_kind::other;
 };
 

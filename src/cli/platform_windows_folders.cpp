@@ -30,18 +30,36 @@ bool to_utf8(const wchar_t* name, std::string& out) {
   return true;
 }
 
+// Whether a reparse point is a link (a symbolic link, a junction) rather
+// than, say, a file or folder that a cloud service keeps (OneDrive's), which
+// is what it seems.
+bool is_link_tag(DWORD attributes, DWORD tag) noexcept {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsReparseTagNameSurrogate(tag);
+}
+
+// Whether the file at `path` is itself such a link.
+bool is_link(const wchar_t* path) noexcept {
+  const HANDLE handle = CreateFileW(
+      path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;  // the listing says why
+  FILE_ATTRIBUTE_TAG_INFO information{};
+  const bool link = GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &information,
+                                                 sizeof information) != 0 &&
+                    is_link_tag(information.FileAttributes, information.ReparseTag);
+  CloseHandle(handle);
+  return link;
+}
+
 }  // namespace
 
 bool list_folder(const char* path, links how, std::vector<folder_entry>& entries) {
   entries.clear();
   windows::wide_path wide;
   if (!windows::to_wide(path, wide)) return false;
-  if (how == links::not_followed) {
-    const DWORD attributes = GetFileAttributesW(wide);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      errno = ENOTDIR;
-      return false;
-    }
+  if (how == links::not_followed && is_link(wide)) {
+    errno = ENOTDIR;
+    return false;
   }
   std::size_t length = std::wcslen(wide);
   const bool ends_in_separator =
@@ -71,7 +89,8 @@ bool list_folder(const char* path, links how, std::vector<folder_entry>& entries
     if (!to_utf8(found.cFileName, name)) continue;
     const DWORD attributes = found.dwFileAttributes;
     path_kind kind = path_kind::regular;
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    // dwReserved0 holds a reparse point's tag.
+    if (is_link_tag(attributes, found.dwReserved0)) {
       kind = path_kind::link;
     } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       kind = path_kind::directory;
