@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 
 namespace mthc::windows {
 
@@ -21,5 +22,8 @@ int errno_of(DWORD error) noexcept;
 
 // errno from GetLastError().
 void set_errno_from_system() noexcept;
+
+// A time in nanoseconds since 1970-01-01 UTC as Windows keeps it.
+FILETIME filetime_of(std::int64_t ns) noexcept;
 
 }  // namespace mthc::windows
