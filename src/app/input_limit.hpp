@@ -11,9 +11,9 @@ namespace mthc::app {
 // header has been read, rather than unread.
 inline constexpr std::int64_t k_max_input_size = std::int64_t{64} << 20;
 
-// Why a file larger than k_max_input_size is not read: the limit, and for a
-// file that would be packed (a MIDI file), the most track data a container
-// holds. Throws std::bad_alloc.
-std::string input_too_large_text(bool packing = false);
+// Why a file larger than k_max_input_size is not read: the limit, the same
+// for every file and every front end (whether the file is a container, a
+// MIDI file or neither, nothing of it is read). Throws std::bad_alloc.
+std::string input_too_large_text();
 
 }  // namespace mthc::app

@@ -123,8 +123,7 @@ struct pack_run {
     if (container_wanted) {
       if (std::string text = app::not_a_container_text(head); !text.empty()) return text;
     }
-    const bool packing = options.mode == pack_mode::automatic && !has_container_tag(head);
-    return app::input_too_large_text(packing);
+    return app::input_too_large_text();
   }
 
   // Where the output of `input` goes, or why it may not be written: to
