@@ -1,12 +1,12 @@
 #include "app/input_limit.hpp"
 
-#include <mthc/pack_midi.hpp>
+#include <string>
 
 namespace mthc::app {
 
 std::string input_too_large_text() {
-  return "the file is too large: a container holds at most " + std::to_string(k_max_track_data) +
-         " bytes of track data";
+  return "the file is larger than 64 MiB (" + std::to_string(k_max_input_size) +
+         " bytes), the most that is read of a file";
 }
 
 }  // namespace mthc::app

@@ -1,6 +1,7 @@
 #include "app/output_name.hpp"
 
 #include <algorithm>
+#include <iterator>
 
 namespace mthc::app {
 
@@ -17,6 +18,15 @@ bool has_extension(std::string_view base, std::string_view extension) {
                     [](char a, char b) { return a == lower(b); });
 }
 
+// The file's own name: "a.mid/song" has no extension.
+std::string_view base_name(std::string_view path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+constexpr std::string_view k_container = ".mthc";
+constexpr std::string_view k_midi_extensions[] = {".mid", ".midi", ".rmi", ".kar"};
+
 std::string replaced(std::string_view name, std::size_t drop, std::string_view extension) {
   std::string out(name.substr(0, name.size() - drop));
   out += extension;
@@ -25,14 +35,22 @@ std::string replaced(std::string_view name, std::size_t drop, std::string_view e
 
 }  // namespace
 
+bool has_midi_extension(std::string_view path) {
+  const std::string_view base = base_name(path);
+  return std::any_of(std::begin(k_midi_extensions), std::end(k_midi_extensions),
+                     [base](std::string_view extension) { return has_extension(base, extension); });
+}
+
+bool has_container_extension(std::string_view path) {
+  return has_extension(base_name(path), k_container);
+}
+
 std::string output_name(std::string_view input, bool to_midi) {
-  const std::size_t slash = input.find_last_of("/\\");
-  const std::string_view base = slash == std::string_view::npos ? input : input.substr(slash + 1);
+  const std::string_view base = base_name(input);
   if (to_midi) {
-    constexpr std::string_view k_container = ".mthc";
     return replaced(input, has_extension(base, k_container) ? k_container.size() : 0, ".mid");
   }
-  for (const std::string_view extension : {".mid", ".midi", ".rmi", ".kar"}) {
+  for (const std::string_view extension : k_midi_extensions) {
     if (has_extension(base, extension)) return replaced(input, extension.size(), ".mthc");
   }
   return replaced(input, 0, ".mthc");

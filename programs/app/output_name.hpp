@@ -1,4 +1,5 @@
-// The name of the file that packing or unpacking writes beside its input.
+// The name of the file that packing or unpacking writes beside its input,
+// and the extensions that say what a file is.
 #pragma once
 
 #include <string>
@@ -11,5 +12,12 @@ namespace mthc::app {
 // appended ("song" becomes "song.mthc"). Only the file's own name counts:
 // "a.mid/song" has no extension. Throws std::bad_alloc.
 std::string output_name(std::string_view input, bool to_midi);
+
+// Whether the file's own name ends in a MIDI file's extension (.mid, .midi,
+// .rmi, .kar), or in a container's (.mthc), in any case: the files that a
+// walk through folders takes. A name that is the extension alone (".mid")
+// has none.
+bool has_midi_extension(std::string_view path);
+bool has_container_extension(std::string_view path);
 
 }  // namespace mthc::app

@@ -10,29 +10,6 @@ namespace mthc::app {
 
 namespace {
 
-// A file name, losslessly: as it is when it is UTF-8, else with the bytes
-// that are not written as \xHH (and backslashes doubled, so that the two
-// cannot be confused). Returns whether it had to be escaped.
-bool append_file_name(std::string& out, std::string_view name) {
-  if (is_utf8(name)) {
-    append_json_string(out, name);
-    return false;
-  }
-  std::string escaped;
-  for (std::size_t i = 0; i < name.size();) {
-    const std::size_t n = utf8_sequence_length(name, i);
-    if (n == 0) {
-      append_byte_escape(escaped, static_cast<std::uint8_t>(name[i]));
-      ++i;
-    } else {
-      escaped += name[i] == '\\' ? std::string_view("\\\\") : name.substr(i, n);
-      i += n;
-    }
-  }
-  append_json_string(out, escaped);
-  return true;
-}
-
 // The members of a bit set, counted from 0: channels 0-15, programs 0-127.
 void append_members(std::string& out, const std::uint64_t* words, unsigned count) {
   out += '[';
@@ -71,7 +48,7 @@ void append_number(std::string& out, const char* key, std::uint64_t value) {
 void append_track(std::string& out, std::size_t index, const track_summary& track) {
   out += "{\"index\":" + std::to_string(index);
   out += ",\"name\":";
-  append_json_string(out, readable_name(track.name));
+  if (append_json_name(out, track.name)) out += ",\"name_escaped\":true";
   const std::uint64_t channels = track.channels;
   out += ",\"channels\":";
   append_members(out, &channels, 16);
@@ -98,7 +75,7 @@ std::string summary_json(const file_summary& s, const std::string_view* file_nam
   std::string out = "{";
   if (file_name != nullptr) {
     out += "\"file\":";
-    if (append_file_name(out, *file_name)) out += ",\"file_escaped\":true";
+    if (append_json_name(out, *file_name)) out += ",\"file_escaped\":true";
     out += ',';
   }
   const bool container = s.kind == file_kind::container;

@@ -15,9 +15,9 @@ namespace mthc::app {
 // "track_count", "end_tick", "duration_seconds" and "tracks", each with
 // "index", "name", "channels", "programs", "notes", "events", "bytes",
 // "end_tick" and "fault" (null, or its "text" and "offset"). Every string is
-// well-formed UTF-8. A file name that is not UTF-8 is written with each byte
-// that is not part of a UTF-8 sequence as \xHH and each backslash doubled,
-// and "file_escaped": true follows it. Throws std::bad_alloc.
+// well-formed UTF-8. Names are lossless (see append_json_name): a file name
+// that is not UTF-8 is followed by "file_escaped": true, a track's name by
+// "name_escaped": true. Throws std::bad_alloc.
 std::string summary_json(const file_summary& summary, const std::string_view* file_name);
 
 }  // namespace mthc::app

@@ -1,5 +1,6 @@
 #include "app/text.hpp"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace mthc::app {
@@ -17,6 +18,21 @@ bool is_continuation(std::string_view text, std::size_t at) {
 // C0, DEL and C1: what a terminal takes as commands rather than text.
 bool is_control(std::uint32_t code_point) {
   return code_point < 0x20 || (code_point >= 0x7F && code_point < 0xA0);
+}
+
+// What reorders or breaks the line it is shown in: the bidirectional
+// embeddings, overrides and isolates, and the line and paragraph
+// separators. A name holding U+202E shows its end backwards, which can make
+// "a\u202edim.mthc" look like "achtm.mid".
+bool is_layout_control(std::uint32_t code_point) {
+  return (code_point >= 0x2028 && code_point <= 0x202E) ||
+         (code_point >= 0x2066 && code_point <= 0x2069);
+}
+
+// Whether terminal_text writes `code_point` otherwise than as it is.
+bool is_escaped(std::uint32_t code_point, backslashes shown) {
+  if (code_point == '\\') return shown == backslashes::doubled;
+  return is_control(code_point) || is_layout_control(code_point);
 }
 
 // The code point of the well-formed sequence of `length` bytes at `at`.
@@ -80,16 +96,16 @@ void append_byte_escape(std::string& out, std::uint8_t byte) {
   append_escape(out, byte, 2);
 }
 
-bool is_plain_text(std::string_view text) noexcept {
+bool is_plain_text(std::string_view text, backslashes shown) noexcept {
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t n = utf8_sequence_length(text, i);
-    if (n == 0 || is_control(code_point_at(text, i, n))) return false;
+    if (n == 0 || is_escaped(code_point_at(text, i, n), shown)) return false;
     i += n;
   }
   return true;
 }
 
-std::string terminal_text(std::string_view text) {
+std::string terminal_text(std::string_view text, backslashes shown) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
@@ -100,10 +116,12 @@ std::string terminal_text(std::string_view text) {
       continue;
     }
     const std::uint32_t code_point = code_point_at(text, i, n);
-    if (is_control(code_point)) {
-      append_escape(out, code_point, code_point < 0x80 ? 2 : 4);
-    } else {
+    if (!is_escaped(code_point, shown)) {
       out.append(text.substr(i, n));
+    } else if (code_point == '\\') {
+      out += "\\\\";
+    } else {
+      append_escape(out, code_point, code_point < 0x80 ? 2 : 4);
     }
     i += n;
   }
@@ -131,18 +149,44 @@ std::string readable_name(std::string_view bytes) {
 
 void append_json_string(std::string& out, std::string_view text) {
   out += '"';
-  for (const char c : text) {
-    const auto byte = static_cast<std::uint8_t>(c);
+  for (std::size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    // Well-formed UTF-8: a sequence's length is what its lead byte says.
+    const std::size_t n = std::max<std::size_t>(utf8_sequence_length(text, i), 1);
+    const std::uint32_t code_point = code_point_at(text, i, n);
     if (c == '"' || c == '\\') {
       out += '\\';
       out += c;
-    } else if (byte < 0x20 || byte == 0x7F) {
-      append_escape(out, byte, 4);
+    } else if (is_escaped(code_point, backslashes::doubled)) {
+      // Escaped as JSON allows, so that the line is as safe on a terminal as
+      // the text listing, and reads back as the same characters.
+      append_escape(out, code_point, 4);
     } else {
-      out += c;
+      out.append(text.substr(i, n));
     }
+    i += n;
   }
   out += '"';
+}
+
+bool append_json_name(std::string& out, std::string_view name) {
+  if (is_utf8(name)) {
+    append_json_string(out, name);
+    return false;
+  }
+  std::string escaped;
+  for (std::size_t i = 0; i < name.size();) {
+    const std::size_t n = utf8_sequence_length(name, i);
+    if (n == 0) {
+      append_byte_escape(escaped, byte_at(name, i));
+      ++i;
+    } else {
+      escaped += name[i] == '\\' ? std::string_view("\\\\") : name.substr(i, n);
+      i += n;
+    }
+  }
+  append_json_string(out, escaped);
+  return true;
 }
 
 }  // namespace mthc::app

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -18,20 +19,6 @@ constexpr char k_standard_output[] = "standard output";
 
 bool is_standard_stream(const char* path) {
   return std::strcmp(path, "-") == 0;
-}
-
-// Whether the regular file at `path` begins with "MThc"; none for anything
-// else (it is read as the run goes).
-std::optional<bool> starts_as_container(const char* path) {
-  file_status status;
-  if (!look_up(path, links::followed, status) || status.kind != path_kind::regular) {
-    return std::nullopt;
-  }
-  file_handle file(open_for_reading(path));
-  if (!file) return std::nullopt;
-  char tag[4] = {};
-  return std::fread(tag, 1, sizeof tag, file.get()) == sizeof tag &&
-         std::memcmp(tag, "MThc", sizeof tag) == 0;
 }
 
 // (Appended piece by piece: g++ 12 at -O3 warns wrongly of overlapping
@@ -70,44 +57,69 @@ output_key key_of(const std::string& path) {
   return key;
 }
 
+// The key of a map of outputs: the folder's identity (or path) and the name.
+std::string map_key(const output_key& key) {
+  std::string text;
+  if (key.folder) {
+    text = std::to_string(key.folder->device) + ':' + std::to_string(key.folder->file);
+  } else {
+    text = key.path;
+  }
+  text += '\0';
+  text += key.name;
+  return text;
+}
+
 }  // namespace
 
-std::string shared_output_text(const pack_arguments& options) {
+std::optional<bool> starts_as_container(const char* path) {
+  file_status status;
+  if (!look_up(path, links::followed, status) || status.kind != path_kind::regular) {
+    return std::nullopt;
+  }
+  file_handle file(open_for_reading(path));
+  if (!file) return std::nullopt;
+  char tag[4] = {};
+  return std::fread(tag, 1, sizeof tag, file.get()) == sizeof tag &&
+         std::memcmp(tag, "MThc", sizeof tag) == 0;
+}
+
+std::vector<output_clash> output_clashes(const pack_arguments& options) {
   const bool writes = options.mode == pack_mode::automatic || options.mode == pack_mode::decompress;
   if (!writes || options.output_path != nullptr || options.to_stdout) return {};
-  struct planned {
-    const char* input;
+  std::vector<output_clash> clashes;
+  // Each output met so far, and the first input written to it.
+  std::map<std::string, std::size_t> outputs;
+  for (std::size_t i = 0; i < options.inputs.size(); ++i) {
+    const char* input = options.inputs[i];
     std::string shown;
     output_key key;
-  };
-  std::vector<planned> outputs;
-  for (const char* input : options.inputs) {
-    planned next{input, {}, {}};
     if (is_standard_stream(input)) {
-      next.shown = k_standard_output;
-      next.key.name = k_standard_output;
+      shown = k_standard_output;
+      key.name = k_standard_output;
     } else {
       std::optional<bool> to_midi = true;
       if (options.mode == pack_mode::automatic) to_midi = starts_as_container(input);
       if (!to_midi) continue;
-      const std::string path = app::output_name(input, *to_midi);
-      next.shown = path;
-      next.key = key_of(path);
+      shown = app::output_name(input, *to_midi);
+      key = key_of(shown);
     }
-    for (const planned& earlier : outputs) {
-      if (earlier.key == next.key) {
-        std::string text = input_name(earlier.input);
-        text += " and ";
-        text += input_name(input);
-        text += " would both be written to ";
-        text += is_standard_stream(input) ? next.shown : quoted(next.shown);
-        text += "; nothing is written";
-        return text;
-      }
-    }
-    outputs.push_back(std::move(next));
+    const auto [found, added] = outputs.emplace(map_key(key), i);
+    if (added) continue;
+    const std::size_t earlier = found->second;
+    std::string text = input_name(options.inputs[earlier]);
+    text += " and ";
+    text += input_name(input);
+    text += " would both be written to ";
+    text += is_standard_stream(input) ? shown : quoted(shown);
+    clashes.push_back({earlier, i, std::move(text)});
   }
-  return {};
+  return clashes;
+}
+
+std::string shared_output_text(const pack_arguments& options) {
+  const std::vector<output_clash> clashes = output_clashes(options);
+  return clashes.empty() ? std::string() : clashes.front().text + "; nothing is written";
 }
 
 }  // namespace mthc

@@ -39,6 +39,9 @@ flag_result apply_short_flag(pack_arguments& options, char flag) noexcept {
     case 'q':
       options.quiet = true;
       return flag_result::done;
+    case 'r':
+      options.recursive = true;
+      return flag_result::done;
     case 'v':
       options.verbose = true;
       return flag_result::done;
@@ -59,8 +62,9 @@ struct long_flag {
 };
 
 constexpr long_flag k_long_flags[] = {
-    {"--decompress", 'd'}, {"--test", 't'},    {"--list", 'l'}, {"--stdout", 'c'}, {"--force", 'f'},
-    {"--quiet", 'q'},      {"--verbose", 'v'}, {"--fast", '1'}, {"--best", '9'},
+    {"--decompress", 'd'}, {"--test", 't'},      {"--list", 'l'},    {"--stdout", 'c'},
+    {"--force", 'f'},      {"--quiet", 'q'},     {"--verbose", 'v'}, {"--fast", '1'},
+    {"--best", '9'},       {"--recursive", 'r'},
 };
 
 }  // namespace
@@ -140,6 +144,11 @@ pack_parse_result parse_pack_options(std::span<const char* const> arguments) {
       }
     }
   }
+  // An empty path is no file, and not standard output either (-c is): it
+  // would bypass the refusal to write binary data to a terminal.
+  if (options.output_path != nullptr && options.output_path[0] == '\0') {
+    return fail(pack_action::empty_path, "-o");
+  }
   // -v and --json say how to list: without -l they would be ignored, and
   // the files packed or unpacked instead of listed.
   if (options.mode != pack_mode::list && (options.verbose || options.json)) {
@@ -149,6 +158,11 @@ pack_parse_result parse_pack_options(std::span<const char* const> arguments) {
   // shows the music as it is anyway.
   if (options.as_is && (options.mode == pack_mode::test || options.mode == pack_mode::list)) {
     return fail(pack_action::needs_unpacking, "--as-is");
+  }
+  // --strict says how to pack: -d, -t and -l pack nothing, and would take it
+  // for a stricter check than they make.
+  if (options.strict && options.mode != pack_mode::automatic) {
+    return fail(pack_action::needs_packing, "--strict");
   }
   return result;
 }
@@ -169,6 +183,7 @@ void print_pack_usage(std::FILE* stream, const char* program_name) noexcept {
                "  -l, --list           One line per file: blocks, sizes, ratio, tracks\n"
                "  -v, --verbose        With -l: each song's tracks, instruments, notes, length\n"
                "      --json           With -l: the listing as JSON, one object per file\n"
+               "  -r, --recursive      Walk folders: MIDI files (.mthc files with -d, -t, -l)\n"
                "  -o, --output PATH    Write the output to PATH (one input only)\n"
                "  -c, --stdout         Write to standard output\n"
                "  -f, --force          Overwrite existing output files\n"

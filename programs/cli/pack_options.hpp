@@ -30,6 +30,8 @@ struct pack_arguments {
   bool quiet = false;
   bool verbose = false;
   bool json = false;
+  // -r: the folders among the inputs stand for the files in them and below.
+  bool recursive = false;
   const char* output_path = nullptr;  // -o
   // The files, as given ("-" for standard input); none means standard input.
   std::vector<const char*> inputs;
@@ -41,9 +43,11 @@ enum class pack_action {
   version,            // --version: the version on standard output, exit status 0
   unknown_option,     // an error line naming `argument`, usage text, exit status 1
   missing_value,      // -o without its path: an error line, usage text, exit status 1
+  empty_path,         // -o '': an error line, usage text, exit status 1
   conflicting_modes,  // two of -d, -t, -l: an error line, usage text, exit status 1
   needs_list,         // -v or --json without -l: an error line, usage text, exit status 1
   needs_unpacking,    // --as-is with -t or -l: an error line, usage text, exit status 1
+  needs_packing,      // --strict with -d, -t or -l: an error line, usage text, exit status 1
 };
 
 struct pack_parse_result {

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace mthc {
 
@@ -52,7 +54,9 @@ bool names_ignore_case() noexcept;
 
 // ---- Looking up files ---------------------------------------------------
 
-enum class path_kind { regular, directory, link, fifo, device, socket, other };
+// `device` is a character device (a terminal, /dev/null), which is written
+// as a stream; `block_device` a disk or a partition, which never is.
+enum class path_kind { regular, directory, link, fifo, device, block_device, socket, other };
 
 // Tells whether two paths name the same file (another spelling, a link, a
 // case-insensitive name): the device and the file number (on Windows the
@@ -91,10 +95,33 @@ bool may_write(const char* path) noexcept;
 // The permission bits that new files do not get (the umask; 0 on Windows).
 std::uint32_t creation_mask() noexcept;
 
+// ---- Folders --------------------------------------------------------------
+
+struct folder_entry {
+  std::string name;
+  // The entry itself: a link is a link (on Windows, a symbolic link or a
+  // junction; a cloud service's placeholder is the file or folder it
+  // stands for), and what a Windows folder holds is a regular file, a folder
+  // or a link.
+  path_kind kind = path_kind::other;
+};
+
+// The entries of the folder at `path`, "." and ".." left out, in the order
+// the system gives them. With links::not_followed a link at `path` is not
+// listed through (POSIX: checked as it is opened). Names that are not
+// Unicode (Windows) are left out: no path in UTF-8 could open them. False
+// with errno set. Throws std::bad_alloc.
+bool list_folder(const char* path, links how, std::vector<folder_entry>& entries);
+
 // ---- Reading ------------------------------------------------------------
 
 // fopen(path, "rb"), with the path in UTF-8 on every system.
 std::FILE* open_for_reading(const char* path) noexcept;
+
+// What an open file is, as the open file says: a character device (a
+// terminal, /dev/zero) has no size to take, whatever seeking it says.
+// path_kind::other when it cannot be told.
+path_kind kind_of_open_file(std::FILE* file) noexcept;
 
 // Seeks to offset 0 from `origin` (SEEK_SET or SEEK_END); 0 on success.
 // Positions are 64-bit on every system, so a file of 2 GiB or more is seen
@@ -114,52 +141,73 @@ int too_large_errno() noexcept;
 // Opens the existing file at `path` (links followed) for writing as it is,
 // without creating or truncating anything, and sets `kind` to what was
 // opened, as the opened file says (not as a lookup before said). Returns a
-// binary stream only for a FIFO, a device or a socket; for anything else
-// the file is closed again untouched and null returned with errno EISDIR (a
+// binary stream only for a FIFO or a character device; anything else is
+// closed again untouched, unwritten, and null returned with errno EISDIR (a
 // folder) or EINVAL. Null with errno set and `kind` path_kind::other when it
 // cannot be opened.
 std::FILE* open_device_for_writing(const char* path, path_kind& kind) noexcept;
 
-// The temporary file of an output: one at a time, created beside its target
-// (so that the rename stays within one file system) under a new name, and
-// removed by a signal that ends the run while it exists (see
+// The temporary files of outputs, each created beside its target (so that
+// the rename stays within one file system) under a new name, and removed by
+// a signal that ends the run while it exists (see
 // remove_temporary_on_signals). The name is "." + the target's name + "." +
 // the process id + "-" + a count + ".tmp", so that a leftover says what it
 // was, or ".mthc-<pid>-<count>.tmp" where that would be longer than a file
-// name may be.
-//
-// Creates it, exclusively (never an existing file, never through a link),
-// and checks that what was opened is a new regular file. False with errno
-// set.
-bool create_temporary_beside(const char* target) noexcept;
+// name may be. At most k_max_temporaries exist at a time: a run may finish
+// several and sync them together before it moves them into place (one sync
+// of the disk costs as much as one of a file, often more than the work on
+// a song). Each is known by its number, from 0.
+inline constexpr int k_max_temporaries = 32;
 
-// Writes all of `bytes` to the temporary file. False with errno set.
-bool write_temporary(std::span<const std::uint8_t> bytes) noexcept;
+// Whether every temporary file that may exist at a time does.
+bool temporaries_full() noexcept;
 
-// Gives the temporary file its permission bits, and its access and
+// Creates one, exclusively (never an existing file, never through a link),
+// and checks that what was opened is a new regular file. Its number, or -1
+// with errno set.
+int create_temporary_beside(const char* target) noexcept;
+
+// Writes all of `bytes` to temporary file `t`. False with errno set.
+bool write_temporary(int t, std::span<const std::uint8_t> bytes) noexcept;
+
+// Gives temporary file `t` its permission bits, and its access and
 // modification times when `times` is given. Where the system or the file
 // system refuses, the file keeps what it had (permission 0600 on POSIX).
-void set_temporary_metadata(std::uint32_t permissions, const file_status* times) noexcept;
+void set_temporary_metadata(int t, std::uint32_t permissions, const file_status* times) noexcept;
 
-// Flushes the temporary file to the disk and closes it. False with errno
-// set (its data may then not be on the disk).
-bool finish_temporary() noexcept;
+// When a finished temporary file's data are flushed to the disk: at once,
+// or by sync_temporaries (all that wait for it, together).
+enum class flush { now, with_others };
 
-// Renames the finished temporary file to its target. With `replace`, an
+// Ends the writing of temporary file `t`, flushing its data to the disk
+// first with flush::now. False with errno set (its data may then not be on
+// the disk).
+bool finish_temporary(int t, flush when) noexcept;
+
+// Flushes the data of every temporary file finished with flush::with_others
+// to the disk: on Linux one syncfs for each file system they are on (which
+// writes back the rest of it too), elsewhere each file. False with errno
+// set when any failed (the files' data may then not be on the disk).
+bool sync_temporaries() noexcept;
+
+// Renames finished temporary file `t` to its target. With `replace`, an
 // existing file, or a link, at the target is replaced (the link itself,
 // never what it leads to); without, nothing that exists there is touched
 // (the check and the rename are one step where the system allows it) and
 // errno is EEXIST. False with errno set; the temporary file then still
 // exists.
-bool move_temporary_into_place(bool replace) noexcept;
+bool move_temporary_into_place(int t, bool replace) noexcept;
 
-// Closes and removes the temporary file, if there is one.
-void remove_temporary() noexcept;
+// Closes and removes temporary file `t`, if it exists.
+void remove_temporary(int t) noexcept;
+
+// Closes and removes every temporary file that exists.
+void remove_temporaries() noexcept;
 
 // Called once at the start of a program: every signal that would end the
 // run (POSIX: HUP, INT, QUIT, TERM, PIPE, ALRM, USR1, USR2, VTALRM, PROF,
 // XCPU and, on Linux, POLL, PWR, STKFLT and the real-time signals; Windows:
-// every console event) first removes the temporary file, then ends the run
+// every console event) first removes the temporary files, then ends the run
 // as it would have. A signal that the process inherited as ignored is left
 // ignored (a run under nohup survives its terminal). A write beyond the
 // file-size limit fails with EFBIG instead of ending the process.

@@ -5,9 +5,10 @@
 // converts it to UTF-16 here, into fixed storage (no allocation, so running
 // out of memory cannot fail a path), and calls the wide function, which
 // takes a path of any length.
+#include "cli/platform_windows.hpp"
+
 #include <fcntl.h>
 #include <io.h>
-#include <process.h>
 #include <windows.h>
 
 #include <cerrno>
@@ -18,14 +19,11 @@
 
 namespace mthc {
 
-namespace {
+namespace windows {
 
-// The longest path the wide functions take, with its terminating null.
-constexpr std::size_t k_wide_path_capacity = 32768;
-using wide_path = wchar_t[k_wide_path_capacity];
+// FILETIME counts 100-nanosecond steps since 1601-01-01.
+constexpr std::int64_t k_1601_to_1970 = 116444736000000000;
 
-// `path` (UTF-8) in UTF-16 into `wide`. False, with errno set, when it is
-// not UTF-8 or too long.
 bool to_wide(const char* path, wchar_t* wide) noexcept {
   const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide,
                                          static_cast<int>(k_wide_path_capacity));
@@ -34,7 +32,6 @@ bool to_wide(const char* path, wchar_t* wide) noexcept {
   return false;
 }
 
-// The errno for a failed system call, as the C runtime maps them.
 int errno_of(DWORD error) noexcept {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
@@ -73,21 +70,29 @@ void set_errno_from_system() noexcept {
   errno = errno_of(GetLastError());
 }
 
-// FILETIME counts 100-nanosecond steps since 1601-01-01.
-constexpr std::int64_t k_1601_to_1970 = 116444736000000000;
-
-std::int64_t nanoseconds(const FILETIME& time) noexcept {
-  const auto ticks =
-      static_cast<std::int64_t>(std::uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime);
-  return (ticks - k_1601_to_1970) * 100;
-}
-
 FILETIME filetime_of(std::int64_t ns) noexcept {
   const auto ticks = static_cast<std::uint64_t>(ns / 100 + k_1601_to_1970);
   FILETIME time{};
   time.dwLowDateTime = static_cast<DWORD>(ticks);
   time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
   return time;
+}
+
+}  // namespace windows
+
+namespace {
+
+using windows::errno_of;
+using windows::k_1601_to_1970;
+using windows::k_wide_path_capacity;
+using windows::set_errno_from_system;
+using windows::to_wide;
+using windows::wide_path;
+
+std::int64_t nanoseconds(const FILETIME& time) noexcept {
+  const auto ticks =
+      static_cast<std::int64_t>(std::uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime);
+  return (ticks - k_1601_to_1970) * 100;
 }
 
 constexpr DWORD k_share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -244,6 +249,21 @@ std::FILE* open_for_reading(const char* path) noexcept {
   return _wfopen(wide, L"rb");
 }
 
+path_kind kind_of_open_file(std::FILE* file) noexcept {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (handle == INVALID_HANDLE_VALUE) return path_kind::other;
+  switch (GetFileType(handle)) {
+    case FILE_TYPE_CHAR:
+      return path_kind::device;
+    case FILE_TYPE_PIPE:
+      return path_kind::fifo;
+    case FILE_TYPE_DISK:
+      return path_kind::regular;  // a folder is not opened as a stream
+    default:
+      return path_kind::other;
+  }
+}
+
 int seek_to(std::FILE* file, int origin) noexcept {
   return _fseeki64(file, 0, origin);
 }
@@ -287,214 +307,6 @@ std::FILE* open_device_for_writing(const char* path, path_kind& kind) noexcept {
   std::FILE* file = _fdopen(descriptor, "wb");
   if (file == nullptr) _close(descriptor);
   return file;
-}
-
-namespace {
-
-// The temporary file, in fixed storage, as the console handler, which runs
-// on a thread of its own, uses it too. The lock keeps the handler out while
-// the file is created, renamed or removed, so that it removes exactly the
-// file that exists under the temporary name.
-wide_path g_target;
-wide_path g_temporary;
-HANDLE g_temporary_handle = INVALID_HANDLE_VALUE;
-bool g_temporary_exists = false;
-SRWLOCK g_temporary_lock = SRWLOCK_INIT;
-
-struct temporary_locked {
-  temporary_locked() noexcept { AcquireSRWLockExclusive(&g_temporary_lock); }
-  ~temporary_locked() { ReleaseSRWLockExclusive(&g_temporary_lock); }
-  temporary_locked(const temporary_locked&) = delete;
-  temporary_locked& operator=(const temporary_locked&) = delete;
-};
-
-BOOL WINAPI remove_temporary_and_end(DWORD /*event*/) {
-  // The lock stays taken: the run ends, and the writer must not rename the
-  // file meanwhile. The file is still open, which its sharing allows: it is
-  // gone once the process has ended.
-  AcquireSRWLockExclusive(&g_temporary_lock);
-  if (g_temporary_exists) DeleteFileW(g_temporary);
-  g_temporary_exists = false;
-  // Ended with the status the system's own handler gives (wine's gives 0, as
-  // if the run had succeeded), and at once, as a signal ends a POSIX program:
-  // the other thread may hold the runtime's locks.
-  TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
-  return TRUE;
-}
-
-// The longest name a file may have, in UTF-16 units (NTFS, FAT's long names).
-constexpr std::size_t k_name_max = 255;
-
-// Appends `text` at `at` in g_temporary; false when it does not fit.
-bool append(std::size_t& at, const wchar_t* text) noexcept {
-  const std::size_t n = std::wcslen(text);
-  if (at + n >= k_wide_path_capacity) return false;
-  std::wmemcpy(g_temporary + at, text, n + 1);
-  at += n;
-  return true;
-}
-
-bool append_number(std::size_t& at, unsigned long value) noexcept {
-  wchar_t digits[24];
-  std::size_t i = sizeof digits / sizeof digits[0] - 1;
-  digits[i] = L'\0';
-  do {
-    digits[--i] = static_cast<wchar_t>(L'0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  return append(at, digits + i);
-}
-
-// Names the temporary file in g_temporary: the target's folder, then the
-// name; false when the name would be longer than a name may be.
-bool name_temporary(std::size_t folder_length, const wchar_t* target_name, bool short_form,
-                    int attempt) noexcept {
-  std::wmemcpy(g_temporary, g_target, folder_length);
-  std::size_t at = folder_length;
-  g_temporary[at] = L'\0';
-  const bool fits = short_form ? append(at, L".mthc-")
-                               : append(at, L".") && append(at, target_name) && append(at, L".");
-  if (!fits || !append_number(at, static_cast<unsigned long>(_getpid())) || !append(at, L"-") ||
-      !append_number(at, static_cast<unsigned long>(attempt)) || !append(at, L".tmp")) {
-    return false;
-  }
-  return at - folder_length <= k_name_max;
-}
-
-}  // namespace
-
-void remove_temporary_on_signals() noexcept {
-  // Ctrl-C, Ctrl-Break, closing the console window, logging off and shutting
-  // down. Ctrl-C inherited as ignored never reaches a handler.
-  SetConsoleCtrlHandler(remove_temporary_and_end, TRUE);
-}
-
-bool create_temporary_beside(const char* target) noexcept {
-  remove_temporary();
-  if (!to_wide(target, g_target)) return false;
-  // The folder ends at the last separator, or after a drive ("C:name").
-  std::size_t folder_length = 0;
-  for (std::size_t i = 0; g_target[i] != L'\0'; ++i) {
-    if (g_target[i] == L'\\' || g_target[i] == L'/' || (i == 1 && g_target[i] == L':')) {
-      folder_length = i + 1;
-    }
-  }
-  const wchar_t* name = g_target + folder_length;
-  if (*name == L'\0') {
-    errno = folder_length == 0 ? ENOENT : EISDIR;
-    return false;
-  }
-  bool short_form = false;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    if (!short_form && !name_temporary(folder_length, name, false, attempt)) short_form = true;
-    if (short_form && !name_temporary(folder_length, name, true, attempt)) {
-      errno = ENAMETOOLONG;
-      return false;
-    }
-    const temporary_locked locked;
-    // CREATE_NEW: never an existing file, nor a link under this name.
-    // Deletion is shared, so that the console handler can remove the file
-    // while it is open.
-    const HANDLE handle =
-        CreateFileW(g_temporary, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-      g_temporary_handle = handle;
-      g_temporary_exists = true;
-      // What was opened: a new regular file, with this one name.
-      BY_HANDLE_FILE_INFORMATION information{};
-      if (GetFileType(handle) != FILE_TYPE_DISK ||
-          GetFileInformationByHandle(handle, &information) == 0 ||
-          (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-          information.nNumberOfLinks != 1) {
-        CloseHandle(g_temporary_handle);
-        g_temporary_handle = INVALID_HANDLE_VALUE;
-        DeleteFileW(g_temporary);
-        g_temporary_exists = false;
-        errno = EEXIST;
-        return false;
-      }
-      return true;
-    }
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILENAME_EXCED_RANGE && !short_form) {
-      short_form = true;
-      --attempt;
-      continue;
-    }
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-      errno = errno_of(error);
-      return false;
-    }
-  }
-  errno = EEXIST;
-  return false;
-}
-
-bool write_temporary(std::span<const std::uint8_t> bytes) noexcept {
-  while (!bytes.empty()) {
-    const DWORD chunk =
-        bytes.size() < (DWORD{1} << 30) ? static_cast<DWORD>(bytes.size()) : (DWORD{1} << 30);
-    DWORD written = 0;
-    if (WriteFile(g_temporary_handle, bytes.data(), chunk, &written, nullptr) == 0) {
-      set_errno_from_system();
-      return false;
-    }
-    if (written == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    bytes = bytes.subspan(written);
-  }
-  return true;
-}
-
-void set_temporary_metadata(std::uint32_t /*permissions*/, const file_status* times) noexcept {
-  // Windows files have no permission bits; their access comes from the
-  // folder they are in, as it does for a file any program creates there.
-  if (times == nullptr) return;
-  const FILETIME accessed = filetime_of(times->accessed_ns);
-  const FILETIME modified = filetime_of(times->modified_ns);
-  SetFileTime(g_temporary_handle, nullptr, &accessed, &modified);
-}
-
-bool finish_temporary() noexcept {
-  const bool flushed = FlushFileBuffers(g_temporary_handle) != 0;
-  const DWORD flush_error = GetLastError();
-  const bool closed = CloseHandle(g_temporary_handle) != 0;
-  const DWORD close_error = GetLastError();
-  g_temporary_handle = INVALID_HANDLE_VALUE;
-  if (!flushed) {
-    errno = errno_of(flush_error);
-  } else if (!closed) {
-    errno = errno_of(close_error);
-  }
-  return flushed && closed;
-}
-
-bool move_temporary_into_place(bool replace) noexcept {
-  const temporary_locked locked;
-  // Without MOVEFILE_REPLACE_EXISTING the rename fails where anything exists:
-  // the check and the rename are one step.
-  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (MoveFileExW(g_temporary, g_target, flags) == 0) {
-    set_errno_from_system();
-    return false;
-  }
-  g_temporary_exists = false;  // it is the output now
-  return true;
-}
-
-void remove_temporary() noexcept {
-  const temporary_locked locked;
-  const int error = errno;
-  if (g_temporary_handle != INVALID_HANDLE_VALUE) {
-    CloseHandle(g_temporary_handle);
-    g_temporary_handle = INVALID_HANDLE_VALUE;
-  }
-  if (g_temporary_exists) DeleteFileW(g_temporary);
-  g_temporary_exists = false;
-  errno = error;
 }
 
 }  // namespace mthc

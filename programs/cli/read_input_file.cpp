@@ -1,6 +1,8 @@
 #include "cli/read_input_file.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/file_handle.hpp"
 #include "cli/platform.hpp"
@@ -37,6 +39,9 @@ read_result read_stream(std::FILE* file, const char* name, std::int64_t max_size
     return result;
   }
   result.size = static_cast<std::int64_t>(bytes.length);
+  result.head_length = std::min(bytes.length, result.head.size());
+  if (result.head_length != 0)
+    std::memcpy(result.head.data(), bytes.data.get(), result.head_length);
   if (bytes.length > static_cast<std::size_t>(max_size)) {
     bytes = byte_buffer{};
     result.status = read_status::too_large;
@@ -55,20 +60,25 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
     result.why = system_failure("cannot open", path);
     return result;
   }
+  if (streams == stream_input::read && kind_of_open_file(file.get()) == path_kind::device) {
+    return read_stream(file.get(), path, max_size, bytes);
+  }
   if (seek_to(file.get(), SEEK_END) != 0) {
     if (streams == stream_input::read) return read_stream(file.get(), path, max_size, bytes);
     result.why = system_failure("cannot seek", path);
     return result;
   }
   // Some systems open a directory for reading, give it a meaningless size and
-  // only fail when it is read, so its first byte is read before the size is
+  // only fail when it is read, so its first bytes are read before the size is
   // taken, and such a path is refused as unopenable with the system's reason.
   // This comes after the first seek so that a pipe, which cannot seek, is
   // refused before anything waits for its data.
-  if (seek_to(file.get(), SEEK_SET) == 0 && std::fgetc(file.get()) == EOF &&
-      std::ferror(file.get()) != 0) {
-    result.why = system_failure("cannot open", path);
-    return result;
+  if (seek_to(file.get(), SEEK_SET) == 0) {
+    result.head_length = std::fread(result.head.data(), 1, result.head.size(), file.get());
+    if (result.head_length == 0 && std::ferror(file.get()) != 0) {
+      result.why = system_failure("cannot open", path);
+      return result;
+    }
   }
   if (seek_to(file.get(), SEEK_END) != 0) {
     result.why = system_failure("cannot seek", path);

@@ -1,9 +1,11 @@
 // Reading a whole input file: the one reader of both programs.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <mthc/byte_buffer.hpp>
+#include <span>
 
 #include "cli/report.hpp"
 
@@ -22,11 +24,18 @@ struct read_result {
   // The file's size as its position query gave it (also when too large or
   // when no buffer could be had).
   std::int64_t size = 0;
+  // The file's first bytes (up to 4), also when it is too large to read:
+  // enough to tell whether it is a container.
+  std::array<std::uint8_t, 4> head{};
+  std::size_t head_length = 0;
   failure why;
+
+  std::span<const std::uint8_t> first_bytes() const noexcept { return {head.data(), head_length}; }
 };
 
-// Whether a file that cannot seek (a pipe, a FIFO, a terminal) is read to its
-// end or refused.
+// Whether a file that cannot seek (a pipe, a FIFO, a terminal), or that has
+// no size to take (a character device: /dev/zero), is read to its end, or
+// refused (one that cannot seek) or taken at the size it gives.
 enum class stream_input { refused, read };
 
 // Reads the file at `path` into `bytes` (length = file size). Nothing is

@@ -26,8 +26,9 @@ failure
 failure_of(const char* format, ...) noexcept;
 
 // "<what> '<path>': <the system's text for errno>", e.g. "cannot open
-// 'song.mthc': No such file or directory". Make it right after the failing
-// call, before anything else can change errno.
+// 'song.mthc': No such file or directory"; of a path longer than 800 bytes
+// as shown, the first and last 400 with "..." between. Make it right after
+// the failing call, before anything else can change errno.
 failure system_failure(const char* what, const char* path) noexcept;
 
 // "Error: <text>" and "Warning: <text>", on standard error; the file's name

@@ -6,9 +6,11 @@
 
 namespace mthc {
 
-// `name` with control characters and bytes that are not UTF-8 as visible
-// escapes (see app/text.hpp); plain printable names come back unchanged.
-// Should memory run out, a placeholder.
+// The path `name` with control characters, the characters that reorder a
+// line and bytes that are not UTF-8 as visible escapes, and backslashes
+// doubled except where they separate folders (Windows; see app/text.hpp);
+// plain printable names come back unchanged. Should memory run out, a
+// placeholder.
 std::string shown_name(std::string_view name) noexcept;
 
 // The same for a line that is printed at once:

@@ -40,11 +40,24 @@ const char* special_kind_name(path_kind kind) noexcept {
       return "FIFO";
     case path_kind::device:
       return "device";
+    case path_kind::block_device:
+      return "block device";
     case path_kind::socket:
       return "socket";
     default:
       return "special file";
   }
+}
+
+failure not_overwritten(const char* path, path_kind kind) noexcept {
+  return failure_of("'%s' is a %s, not a regular file; it is not overwritten",
+                    printable_name(path).c_str(), special_kind_name(kind));
+}
+
+// What is written as a stream where it is: /dev/null, a terminal, a pipe. A
+// disk, a folder or a socket never is, however it is named.
+bool is_stream(path_kind kind) noexcept {
+  return kind == path_kind::fifo || kind == path_kind::device;
 }
 
 target_check check_target(const char* path, const output_rules& rules) noexcept {
@@ -53,11 +66,17 @@ target_check check_target(const char* path, const output_rules& rules) noexcept 
   if (!look_up(path, links::not_followed, entry)) return {};
   path_kind kind = entry.kind;
   if (kind == path_kind::link && rules.named_by_user) {
-    // A device, FIFO or folder that the user named through a link
-    // (/dev/stdout) is what the user meant; a link to a regular file, or to
-    // nothing, is replaced like a file.
+    // A FIFO or device that the user named through a link (/dev/stdout) is
+    // what the user meant, and a folder says so as one named directly; a
+    // link to a regular file, or to nothing, is replaced like a file. A
+    // link to a disk or a socket is neither followed nor replaced: whoever
+    // planted it there meant it to be written through.
     file_status target;
     if (look_up(path, links::followed, target) && target.kind != path_kind::regular) {
+      if (!is_stream(target.kind) && target.kind != path_kind::directory) {
+        return refused(failure_of("'%s' is a link to a %s; it is not written through",
+                                  printable_name(path).c_str(), special_kind_name(target.kind)));
+      }
       kind = target.kind;
     }
   }
@@ -76,11 +95,12 @@ target_check check_target(const char* path, const output_rules& rules) noexcept 
       return {route::temporary, entry.permissions, {}};
     case path_kind::fifo:
     case path_kind::device:
+      if (rules.named_by_user) return k_direct;
+      return refused(not_overwritten(path, kind));
+    case path_kind::block_device:
     case path_kind::socket:
     case path_kind::other:
-      if (rules.named_by_user) return k_direct;
-      return refused(failure_of("'%s' is a %s, not a regular file; it is not overwritten",
-                                printable_name(path).c_str(), special_kind_name(kind)));
+      return refused(not_overwritten(path, kind));
   }
   return {};
 }
@@ -115,6 +135,10 @@ direct_result write_directly(const char* path, std::span<const std::uint8_t> byt
   file_handle file(open_device_for_writing(path, kind));
   if (!file) {
     if (kind == path_kind::regular) return {true, {}};
+    // Something else took the device's place since the check.
+    if (kind == path_kind::block_device || kind == path_kind::socket) {
+      return {false, not_overwritten(path, kind)};
+    }
     return {false, system_failure("cannot create", path)};
   }
   if ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) ||
@@ -127,35 +151,80 @@ direct_result write_directly(const char* path, std::span<const std::uint8_t> byt
   return {};
 }
 
-// Removes the temporary file on every way out, unless it became the output.
-struct temporary_guard {
-  temporary_guard() = default;
-  temporary_guard(const temporary_guard&) = delete;
-  temporary_guard& operator=(const temporary_guard&) = delete;
-  ~temporary_guard() { remove_temporary(); }
-};
+// Writes `bytes` to a new temporary file beside `path` and finishes it:
+// its number in `t`, or why not (it is then removed).
+failure write_temporary_beside(const char* path, std::span<const std::uint8_t> bytes,
+                               const output_rules& rules, const target_check& check, flush when,
+                               int& t) noexcept {
+  const bool report_tool = rules.program == output_program::mthc;
+  t = create_temporary_beside(path);
+  if (t < 0) return system_failure("cannot create", path);
+  failure failed;
+  if (!write_temporary(t, bytes)) {
+    failed = write_failure(path, rules);
+  } else {
+    set_temporary_metadata(t, output_permissions(rules, check),
+                           report_tool ? nullptr : rules.input);
+    if (!finish_temporary(t, when)) {
+      failed = system_failure(report_tool ? "failed closing" : "failed writing", path);
+    }
+  }
+  if (failed.failed()) {
+    remove_temporary(t);
+    t = -1;
+  }
+  return failed;
+}
+
+// Moves finished temporary file `t` to `path`, or says why not (it is then
+// removed).
+failure move_into_place(int t, const char* path, const output_rules& rules) noexcept {
+  if (move_temporary_into_place(t, rules.replace)) return {};
+  const failure failed =
+      errno == EEXIST && !rules.replace
+          ? exists(path)
+          : system_failure(
+                rules.program == output_program::mthc ? "cannot create" : "cannot replace", path);
+  remove_temporary(t);
+  return failed;
+}
 
 failure write_through_temporary(const char* path, std::span<const std::uint8_t> bytes,
                                 const output_rules& rules, const target_check& check) noexcept {
-  const bool report_tool = rules.program == output_program::mthc;
-  if (!create_temporary_beside(path)) return system_failure("cannot create", path);
-  const temporary_guard guard;
-  if (!write_temporary(bytes)) return write_failure(path, rules);
-  set_temporary_metadata(output_permissions(rules, check), report_tool ? nullptr : rules.input);
-  if (!finish_temporary()) {
-    return system_failure(report_tool ? "failed closing" : "failed writing", path);
+  int t = -1;
+  if (failure failed = write_temporary_beside(path, bytes, rules, check, flush::now, t);
+      failed.failed()) {
+    return failed;
   }
-  if (!move_temporary_into_place(rules.replace)) {
-    if (errno == EEXIST && !rules.replace) return exists(path);
-    return system_failure(report_tool ? "cannot create" : "cannot replace", path);
-  }
-  return {};
+  return move_into_place(t, path, rules);
 }
 
 }  // namespace
 
 failure output_allowed(const char* path, const output_rules& rules) noexcept {
   return check_target(path, rules).why;
+}
+
+failure stage_output_file(const char* path, std::span<const std::uint8_t> bytes,
+                          const output_rules& rules, int& staged) noexcept {
+  staged = -1;
+  const target_check check = check_target(path, rules);
+  switch (check.how) {
+    case route::refused:
+      return check.why;
+    case route::direct: {
+      const direct_result direct = write_directly(path, bytes, rules);
+      if (!direct.not_a_device) return direct.why;
+      return write_temporary_beside(path, bytes, rules, {}, flush::with_others, staged);
+    }
+    case route::temporary:
+      return write_temporary_beside(path, bytes, rules, check, flush::with_others, staged);
+  }
+  return {};
+}
+
+failure place_staged_output(int staged, const char* path, const output_rules& rules) noexcept {
+  return move_into_place(staged, path, rules);
 }
 
 failure write_output_file(const char* path, std::span<const std::uint8_t> bytes,

@@ -6,9 +6,10 @@
 // failed or interrupted run leaves the previous file as it was and no
 // partial one. The target's own name is never opened for writing, so a link
 // found there, or swapped in meanwhile, cannot redirect the write: the link
-// itself is replaced. Only a device or FIFO that the user named (or a link
-// the user named that leads to one) is written as it is, as /dev/null or a
-// pipe has nothing to replace.
+// itself is replaced. Only a character device or FIFO that the user named
+// (or a link the user named that leads to one) is written as it is, as
+// /dev/null or a pipe has nothing to replace; a disk (block device), a folder
+// or a socket never is, however it is named, with -f too.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +37,7 @@ struct output_rules {
   // Whose choice the name is. A name the program chose itself (beside an
   // input) is only ever a regular file that the run creates, or replaces:
   // a FIFO, device or socket there is refused, even with -f. A name the
-  // user gave may be a device or FIFO.
+  // user gave may be a character device or FIFO, or a link to one.
   bool named_by_user = true;
   // Whether an existing file (or link) at the target is replaced; without,
   // the write is refused: "'<path>' already exists; use -f to overwrite it".
@@ -56,5 +57,25 @@ failure output_allowed(const char* path, const output_rules& rules) noexcept;
 // has one. Prints nothing.
 failure write_output_file(const char* path, std::span<const std::uint8_t> bytes,
                           const output_rules& rules) noexcept;
+
+// Writing many outputs at once (the packer's files beside their inputs):
+// each is written to its temporary file, the temporary files are flushed to
+// the disk together, with one sync where the system allows
+// (sync_temporaries in platform.hpp), and only then moved into place. An
+// output appears only when it is complete and on the disk, and replaces a
+// file only then, without a sync for each (which may take longer than the
+// work on a song).
+//
+// As write_output_file, but an output that goes through a temporary file
+// is left there, unflushed, and `staged` gets the temporary file's number;
+// nothing is at `path` yet. A device is written at once (`staged` -1). At
+// most k_max_temporaries outputs can wait (temporaries_full()).
+failure stage_output_file(const char* path, std::span<const std::uint8_t> bytes,
+                          const output_rules& rules, int& staged) noexcept;
+
+// Moves a staged output, synced, into place at `path`, or says why not
+// ("already exists" for a file that appeared there without -f, or the
+// system's reason); it is removed then.
+failure place_staged_output(int staged, const char* path, const output_rules& rules) noexcept;
 
 }  // namespace mthc

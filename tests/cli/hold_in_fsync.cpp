@@ -2,10 +2,10 @@
 // wine: holds the program in the middle of writing an output, so that a
 // test can signal it exactly while its temporary file exists.
 //
-// When MTHC_TEST_HOLD names a file, an fsync of a file named "*.tmp" in the
-// same folder creates that file and then waits, up to a minute, until the
-// test removes it again; a signal that ends the program ends the wait. Every
-// other fsync is the system's.
+// When MTHC_TEST_HOLD names a file, an fsync or syncfs through a file named
+// "*.tmp" in the same folder creates that file and then waits, up to a
+// minute, until the test removes it again; a signal that ends the program
+// ends the wait. Every other call is the system's.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -33,9 +33,7 @@ bool is_held(int descriptor, const char* marker) {
          file.find('/', folder.size()) == std::string::npos;
 }
 
-}  // namespace
-
-extern "C" int fsync(int descriptor) {
+void hold_if_asked(int descriptor) {
   const char* marker = std::getenv("MTHC_TEST_HOLD");
   if (marker != nullptr && std::strchr(marker, '/') != nullptr && is_held(descriptor, marker)) {
     const int created = open(marker, O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
@@ -45,7 +43,20 @@ extern "C" int fsync(int descriptor) {
       nanosleep(&step, nullptr);
     }
   }
+}
+
+}  // namespace
+
+extern "C" int fsync(int descriptor) {
+  hold_if_asked(descriptor);
   using fsync_function = int (*)(int);
   const auto system_fsync = reinterpret_cast<fsync_function>(dlsym(RTLD_NEXT, "fsync"));
   return system_fsync(descriptor);
+}
+
+extern "C" int syncfs(int descriptor) {
+  hold_if_asked(descriptor);
+  using syncfs_function = int (*)(int);
+  const auto system_syncfs = reinterpret_cast<syncfs_function>(dlsym(RTLD_NEXT, "syncfs"));
+  return system_syncfs(descriptor);
 }

@@ -35,6 +35,7 @@ PACK_USAGE = (
     "  -l, --list           One line per file: blocks, sizes, ratio, tracks\n"
     "  -v, --verbose        With -l: each song's tracks, instruments, notes, length\n"
     "      --json           With -l: the listing as JSON, one object per file\n"
+    "  -r, --recursive      Walk folders: MIDI files (.mthc files with -d, -t, -l)\n"
     "  -o, --output PATH    Write the output to PATH (one input only)\n"
     "  -c, --stdout         Write to standard output\n"
     "  -f, --force          Overwrite existing output files\n"
@@ -443,6 +444,168 @@ LINUX_ONLY = {"skip": "a Linux facility"}
 song = {"song.mid": SONG}
 
 
+TOO_LARGE = "the file is larger than 64 MiB (67108864 bytes), the most that is read of a file"
+NOT_A_CONTAINER = "file does not start with MThc"
+
+
+def on_a_terminal_input(arguments):
+    """A runner: standard input is a terminal."""
+    def runner(directory, command):
+        import pty
+        leader, follower = pty.openpty()
+        done = subprocess.run(command + arguments, cwd=directory, stdin=follower, capture_output=True)
+        os.close(follower)
+        os.close(leader)
+        return done.returncode, done.stdout, done.stderr
+    return runner
+
+
+def word_cases():
+    """What a refusal says: a file that is not a container is called so
+    however large or small it is, the size limit is the file's, and options
+    that do not go with the run are usage errors."""
+    big = (64 << 20) + 1
+    rows = [
+        # (label, arguments, setup or files, status, stdout, stderr, Linux only)
+        ("-t of /dev/zero", ["-t", "/dev/zero"], {}, 1, "", "Error: /dev/zero: %s\n" % NOT_A_CONTAINER, True),
+        ("-d of /dev/zero", ["-d", "/dev/zero"], {}, 1, "", "Error: /dev/zero: %s\n" % NOT_A_CONTAINER, True),
+        ("-t of a large file that is not a container", ["-t", "x.bin"], make_sparse("x.bin", big), 1, "",
+         "Error: x.bin: %s\n" % NOT_A_CONTAINER, False),
+        ("-d of a large file that is not a container", ["-d", "x.bin"], make_sparse("x.bin", big), 1, "",
+         "Error: x.bin: %s\n" % NOT_A_CONTAINER, False),
+        ("-t of a short file that is not a container", ["-t", "x.bin"], {"x.bin": b"RIFX"}, 1, "",
+         "Error: x.bin: %s\n" % NOT_A_CONTAINER, False),
+        ("-d of a short file that is not a container", ["-d", "x.bin"], {"x.bin": b"RIFX"}, 1, "",
+         "Error: x.bin: %s\n" % NOT_A_CONTAINER, False),
+        ("-t of an empty file", ["-t", "x.mthc"], {"x.mthc": b""}, 1, "",
+         "Error: x.mthc: file is too small to be an MThc container\n", False),
+        ("-t of a container's first bytes", ["-t", "x.mthc"], {"x.mthc": WORKED[:10]}, 1, "",
+         "Error: x.mthc: file is too small to be an MThc container\n", False),
+        ("-l of a large file", ["-l", "x.bin"], make_sparse("x.bin", big), 1,
+         "blocks     packed       midi  ratio tracks format division  name\n", "Error: x.bin: %s\n" % TOO_LARGE,
+         False),
+        ("--strict with -d", ["--strict", "-d", "song.mthc"], {}, 1, "",
+         "Error: option '--strict' goes with packing, not with -d, -t or -l\n" + PACK_USAGE, False),
+        ("--strict with -t", ["-t", "--strict", "song.mthc"], {}, 1, "",
+         "Error: option '--strict' goes with packing, not with -d, -t or -l\n" + PACK_USAGE, False),
+        ("--strict with -l", ["--strict", "-lv", "song.mthc"], {}, 1, "",
+         "Error: option '--strict' goes with packing, not with -d, -t or -l\n" + PACK_USAGE, False),
+        ("--as-is with a MIDI file", ["--as-is", "a.mthc", "song.mid"], {"song.mid": SONG, "a.mthc": WORKED}, 1,
+         "", "Error: option '--as-is' goes with unpacking, but 'song.mid' is a MIDI file, not a container\n"
+         + PACK_USAGE, False),
+    ]
+    c = [Case("words: " + label, arguments, status, stdout=stdout, stderr=stderr,
+              setup=files if callable(files) else None, files=None if callable(files) else files,
+              only_files=None if callable(files) else list(files), windows=LINUX_ONLY if linux else {}, **PACK)
+         for label, arguments, files, status, stdout, stderr, linux in rows]
+    c += [
+        Case("words: --as-is with a MIDI file through a pipe", ["--as-is", "-c"], 1, stdin=SONG, stdout="",
+             stderr="Error: standard input: option '--as-is' goes with unpacking, and this is a MIDI file, not a "
+             "container\n", **PACK),
+        # Refused before anything is printed, the listing's header row too.
+        Case("words: -l with a terminal for standard input", [], 1, runner=on_a_terminal_input(["-l"]), stdout="",
+             stderr="Error: refusing to read binary data from a terminal; name a file, or see --help\n",
+             windows=LINUX_ONLY, **PACK),
+        Case("words: -l of a file and a terminal", [], 1, files={"a.mthc": WORKED},
+             runner=on_a_terminal_input(["-l", "a.mthc", "-"]), stdout="",
+             stderr="Error: refusing to read binary data from a terminal; name a file, or see --help\n",
+             windows=LINUX_ONLY, **PACK),
+    ]
+    return c
+
+
+def links_and_nodes(directory):
+    """A setup step for the walk: beside top/a.mid, a link to a folder
+    elsewhere, a link to a MIDI file elsewhere, a link to nothing, a FIFO and a
+    socket, all named as MIDI files would be."""
+    top = os.path.join(directory, "top")
+    os.symlink(os.path.join("..", "outside"), os.path.join(top, "linked.mid"))
+    os.symlink(os.path.join("..", "outside", "f.mid"), os.path.join(top, "link.mid"))
+    os.symlink("nowhere.mid", os.path.join(top, "dangling.mid"))
+    os.mkfifo(os.path.join(top, "fifo.mid"))
+    with socket.socket(socket.AF_UNIX) as s:
+        s.bind(os.path.join(top, "sock.mid"))
+
+
+def too_deep(directory):
+    """A setup step: top/deep holds folders nested until their path is longer
+    than a path may be (PATH_MAX), so that the walk cannot open the deepest."""
+    name = "x" * 250
+    folder = os.open(os.path.join(directory, "top"), os.O_RDONLY)
+    for _ in range(20):
+        os.mkdir(name if _ else "deep", dir_fd=folder)
+        inner = os.open(name if _ else "deep", os.O_RDONLY, dir_fd=folder)
+        os.close(folder)
+        folder = inner
+    os.close(folder)
+
+
+def recursive_cases():
+    """-r walks the folders it is given: it packs the MIDI files it finds
+    (with -d, -t, -l it takes the containers), passes over everything else
+    without a word, does not follow links to folders, writes every output
+    beside its input under the usual rules, and goes on after a failure."""
+    tree = {"top/a.mid": SONG, "top/B.MID": OTHER, "top/sub/c.midi": SONG, "top/sub/deeper/d.kar": OTHER,
+            "top/Μουσική/e.rmi": SONG, "top/notes.txt": b"notes", "top/x.mthc": WORKED, "noext": OTHER}
+    packed = ["top/B.mthc", "top/a.mthc", "top/sub/c.mthc", "top/sub/deeper/d.mthc", "top/Μουσική/e.mthc"]
+    containers = {"top/a.mthc": WORKED, "top/sub/B.MTHC": WORKED, "top/sub/c.mid": SONG, "top/z.txt": b"z"}
+    good = {"top/a.mthc": WORKED, "top/c.mthc": WORKED, "top/sub/d.mthc": WORKED}
+    return [
+        Case("-r packs the MIDI files of a tree, and files named as they are", ["-r", "top", "noext"], 0,
+             files=tree, stdout=re.compile("".join(packed_size_line(a, b).pattern for a, b in [
+                 ("top/B.MID", "top/B.mthc"), ("top/a.mid", "top/a.mthc"), ("top/sub/c.midi", "top/sub/c.mthc"),
+                 ("top/sub/deeper/d.kar", "top/sub/deeper/d.mthc"), ("top/Μουσική/e.rmi", "top/Μουσική/e.mthc"),
+                 ("noext", "noext.mthc")])), stderr="", only_files=list(tree) + packed + ["noext.mthc"],
+             check=all_of(converts_back("top/B.mthc", OTHER), converts_back("top/Μουσική/e.mthc", SONG)), **PACK),
+        Case("-r passes over links to folders, FIFOs and sockets", ["-r", "-q", "top"], 0,
+             files={"top/a.mid": SONG, "outside/f.mid": OTHER}, setup=links_and_nodes, stdout="", stderr="",
+             check=all_of(converts_back("top/a.mthc", SONG), converts_back("top/link.mthc", OTHER)),
+             absent=["outside/f.mthc", "top/linked.mthc", "top/fifo.mthc", "top/sock.mthc", "top/dangling.mthc"],
+             windows=UNIX_NODES, **PACK),
+        Case("-r goes on after a failure and ends with status 1", ["-r", "top"], 1,
+             files={"top/a.mid": SONG, "top/b.mid": b"RIFX", "top/c.mid": OTHER, "top/sub/d.mid": SONG,
+                    "top/sub/d.mthc": b"old", "top/sub/e.mid": OTHER},
+             stdout=re.compile(packed_size_line("top/a.mid", "top/a.mthc").pattern
+                               + packed_size_line("top/c.mid", "top/c.mthc").pattern
+                               + packed_size_line("top/sub/e.mid", "top/sub/e.mthc").pattern),
+             stderr="Error: top/b.mid: not a MIDI file (no MThd header)\n"
+             "Error: 'top/sub/d.mthc' already exists; use -f to overwrite it\n",
+             expect_files={"top/sub/d.mthc": b"old"}, absent=["top/b.mthc"],
+             check=converts_back("top/sub/e.mthc", OTHER), **PACK),
+        Case("-r goes on past a folder it cannot open", ["-r", "-q", "top"], 1,
+             files={"top/a.mid": SONG, "top/z/zz.mid": OTHER}, setup=too_deep, stdout="",
+             # A path that long is shown by its start and its end.
+             stderr=re.compile(r"Error: cannot open 'top/deep/[x/]{391}\.\.\.[x/]{400}': File name too long\n"),
+             check=all_of(converts_back("top/a.mthc", SONG), converts_back("top/z/zz.mthc", OTHER)),
+             windows={"skip": "Linux's limit on a path's length"}, **PACK),
+        Case("-r -d unpacks the containers of a tree", ["-r", "-d", "top"], 0, files=containers,
+             stdout="Unpacked MThc top/a.mthc into MIDI top/a.mid (46 bytes)\n"
+             "Unpacked MThc top/sub/B.MTHC into MIDI top/sub/B.mid (46 bytes)\n", stderr="",
+             expect_files={"top/a.mid": WORKED_MIDI, "top/sub/B.mid": WORKED_MIDI, "top/sub/c.mid": SONG},
+             only_files=list(containers) + ["top/a.mid", "top/sub/B.mid"], **PACK),
+        Case("-r -t checks every container and goes on after a damaged one", ["-r", "-t", "top"], 1, files=good,
+             setup=cut("top/c.mthc", 20), stdout="top/a.mthc: OK\ntop/sub/d.mthc: OK\n",
+             stderr=re.compile(r"Error: top/c\.mthc: .*\n"), only_files=list(good), **PACK),
+        Case("-r -l lists the containers of a tree", ["-r", "-l", "top"], 0, files=good,
+             stdout=re.compile(r"blocks .*\n(.*  top/a\.mthc\n)(.*  top/c\.mthc\n)(.*  top/sub/d\.mthc\n)"
+                               r" +3 .*\(total\)\n"), stderr="", **PACK),
+        Case("-r: two files of a folder that would share an output", ["-r", "top"], 1,
+             files={"top/s.mid": SONG, "top/s.kar": OTHER, "top/t.mid": SONG},
+             stdout=packed_size_line("top/t.mid", "top/t.mthc"),
+             stderr="Error: 'top/s.kar' and 'top/s.mid' would both be written to 'top/s.mthc'; neither is "
+             "written\n", only_files=["top/s.mid", "top/s.kar", "top/t.mid", "top/t.mthc"], **PACK),
+        Case("-r with -o", ["-r", "-o", "x.mthc", "top"], 1, files={"top/a.mid": SONG}, stdout="",
+             stderr="Error: -o names the output of one input, but -r walks folders\n", only_files=["top/a.mid"],
+             **PACK),
+        Case("-r with -c", ["-rc", "top"], 1, files={"top/a.mid": SONG}, stdout="",
+             stderr="Error: -c writes the output of one input (a container holds one song), but -r walks "
+             "folders\n", only_files=["top/a.mid"], **PACK),
+        Case("-r with --as-is and without -d", ["--recursive", "--as-is", "top"], 1, files={"top/a.mthc": WORKED},
+             stdout="", stderr="Error: option '--as-is' goes with unpacking, but -r without -d packs MIDI files\n"
+             + PACK_USAGE, only_files=["top/a.mthc"], **PACK),
+    ]
+
+
 def cases():
     exists = "Error: '%s' already exists; use -f to overwrite it\n"
     lenient = []
@@ -488,6 +651,14 @@ def cases():
              stderr="Error: unknown option '-fz'\n" + PACK_USAGE, absent=["song.mthc"], **PACK),
         Case("-o without its path", ["song.mid", "-o"], 1, files=song, stdout="",
              stderr="Error: option '-o' needs a path\n" + PACK_USAGE, **PACK),
+        # An empty path is not standard output: that would bypass the refusal
+        # to write binary data to a terminal.
+        Case("-o with an empty path", ["-o", "", "song.mid"], 1, files=song, stdout="",
+             stderr="Error: option '-o' has an empty path; to write to standard output, use -c\n" + PACK_USAGE,
+             only_files=["song.mid"], **PACK),
+        Case("--output= with an empty path", ["-d", "--output=", "song.mthc"], 1, stdout="",
+             stderr="Error: option '-o' has an empty path; to write to standard output, use -c\n" + PACK_USAGE,
+             **PACK),
         Case("two modes", ["-d", "--test", "x.mthc"], 1, stdout="",
              stderr="Error: option '--test': give only one of -d, -t and -l\n" + PACK_USAGE, **PACK),
         Case("-o with two inputs", ["-o", "out.mthc", "song.mid", "other.mid"], 1,
@@ -554,8 +725,7 @@ def cases():
              stderr="Warning: e.mid: 300 tracks are empty (0, 1, 2, 3, 4, ...); they will unpack as "
                     "end-of-track events (00 ff 2f 00)\n", **PACK),
         Case("a file too large for any container", ["big.mid"], 1, setup=make_sparse("big.mid", (64 << 20) + 1),
-             stdout="", stderr="Error: big.mid: the file is too large: a container holds at most 16709879 "
-             "bytes of track data\n", absent=["big.mthc"], **PACK),
+             stdout="", stderr="Error: big.mid: %s\n" % TOO_LARGE, absent=["big.mthc"], **PACK),
 
         # Never overwriting, never losing a file.
         Case("an existing output is kept", ["song.mid"], 1, files={"song.mid": SONG, "song.mthc": b"old"},
@@ -701,7 +871,7 @@ def cases():
                  r"     1 +\d+ +%d +\d+\.\d%%      2      1      480  other\.mthc\n"
                  r"     2 +\d+ +%d +\d+\.\d%%      8      -        -  \(total\)\n"
                  % (len(SONG), len(OTHER), len(SONG) + len(OTHER))), stderr="", **PACK),
-    ] + output_cases()
+    ] + word_cases() + recursive_cases() + output_cases()
 
 
 # ---- Outputs, for the writer of both programs: what is found at the
@@ -712,26 +882,76 @@ UNIX_NODES = {"skip": "Unix links, FIFOs, devices and sockets (which wine shows 
 VICTIM = b"someone else's file"
 UNPACKED = "Unpacked MThc song.mthc into MIDI song.mid (%d bytes)\n" % len(WORKED_MIDI)
 DECOMPRESSED = WORKED_REPORT + "Decompressed MThc to MIDI song.mid (%d bytes)\n" % len(WORKED_MIDI)
+EXTRACTED = WORKED_REPORT + "Extracted payload to song.mid\n"
 KIND_OF_MODE = {stat.S_IFLNK: "link", stat.S_IFIFO: "FIFO", stat.S_IFCHR: "device", stat.S_IFSOCK: "socket",
-                stat.S_IFREG: "file"}
+                stat.S_IFREG: "file", stat.S_IFBLK: "block device", stat.S_IFDIR: "folder"}
+
+
+class LoopDevice:
+    """A disk for the tests to aim at: a loop device over a file of a known
+    pattern, made on first use (as root, where losetup can) and detached when
+    the suite ends."""
+    PATTERN = bytes(range(256)) * 256
+
+    def __init__(self):
+        self.path, self.backing, self.why_not = None, None, None
+
+    def get(self):
+        if self.path or self.why_not:
+            return self.path
+        import atexit
+        import tempfile
+        if os.geteuid() != 0:
+            self.why_not = "making a loop device needs root"
+            return None
+        handle, self.backing = tempfile.mkstemp(prefix="mthc-loop-")
+        with os.fdopen(handle, "wb") as f:
+            f.write(self.PATTERN)
+        made = subprocess.run(["losetup", "--find", "--show", self.backing], capture_output=True, text=True)
+        if made.returncode != 0:
+            self.why_not = "losetup cannot make a loop device here: %s" % made.stderr.strip()
+            os.remove(self.backing)
+            return None
+        self.path = made.stdout.strip()
+        atexit.register(self.detach)
+        return self.path
+
+    def detach(self):
+        subprocess.run(["losetup", "--detach", self.path], check=False)
+        os.remove(self.backing)
+
+    def untouched(self):
+        with open(self.path, "rb") as f:
+            return f.read(len(self.PATTERN)) == self.PATTERN
+
+
+LOOP = LoopDevice()
 
 
 def plant(kind):
-    """A setup step: `kind` at song.mid, and elsewhere/ a file and a FIFO that are not the run's."""
+    """A setup step: `kind` at song.mid, and elsewhere/ a file, a FIFO and a
+    socket that are not the run's."""
     def setup(directory):
         elsewhere = os.path.join(directory, "elsewhere")
         os.makedirs(elsewhere)
         with open(os.path.join(elsewhere, "victim"), "wb") as f:
             f.write(VICTIM)
         os.mkfifo(os.path.join(elsewhere, "fifo"))
+        with socket.socket(socket.AF_UNIX) as s:
+            s.bind(os.path.join(elsewhere, "socket"))
         name = os.path.join(directory, "song.mid")
         if kind.startswith("link to "):
             os.symlink({"/dev/null": "/dev/null", "a FIFO": os.path.join(elsewhere, "fifo"),
-                        "another file": os.path.join(elsewhere, "victim")}[kind[8:]], name)
+                        "another file": os.path.join(elsewhere, "victim"), "a disk": LOOP.get(),
+                        "a folder": elsewhere, "a socket": os.path.join(elsewhere, "socket")}[kind[8:]], name)
         elif kind == "FIFO":
             os.mkfifo(name)
         elif kind == "device":
             os.mknod(name, stat.S_IFCHR | 0o666, os.makedev(1, 3))  # /dev/null's numbers
+        elif kind == "disk":
+            os.mknod(name, stat.S_IFBLK | 0o600, os.stat(LOOP.get()).st_rdev)
+        elif kind == "folder":
+            os.mkdir(name)
         elif kind == "socket":
             with socket.socket(socket.AF_UNIX) as s:
                 s.bind(name)
@@ -739,12 +959,15 @@ def plant(kind):
 
 
 def left(kind):
-    """A check: song.mid is `kind` afterwards ("file": the MIDI file), and elsewhere/victim untouched."""
+    """A check: song.mid is `kind` afterwards ("file": the MIDI file), and
+    elsewhere/victim and the disk untouched."""
     def check(directory, tools):
         problems = []
         with open(os.path.join(directory, "elsewhere", "victim"), "rb") as f:
             if f.read() != VICTIM:
                 problems.append("the file elsewhere was written through the link")
+        if LOOP.path and not LOOP.untouched():
+            problems.append("the disk %s was written" % LOOP.path)
         name = os.path.join(directory, "song.mid")
         found = KIND_OF_MODE.get(stat.S_IFMT(os.lstat(name).st_mode), "something else")
         if found != kind:
@@ -760,30 +983,59 @@ def left(kind):
 def attack_cases():
     """What is found at the output's name, planted before the run: a name the
     program chose is only ever a regular file it creates or replaces, a link
-    is replaced and never followed, and a device or FIFO is written only when
-    the user named it."""
+    is replaced and never followed, a character device or FIFO is written
+    only when the user named it, and a disk, a folder or a socket never is,
+    however it is named, with -f too."""
     unpack = ["-d", "song.mthc"]
     exists = "Error: 'song.mid' already exists; use -f to overwrite it\n"
+    folder = "Error: cannot create 'song.mid': Is a directory\n"
     rows = []  # (planted, program, arguments, status, stdout, stderr, what song.mid is afterwards)
-    for planted in ("link to /dev/null", "link to a FIFO", "link to another file"):
+    for planted in ("link to /dev/null", "link to a FIFO", "link to another file", "link to a disk",
+                    "link to a socket"):
         rows.append((planted, "mthc-pack", unpack, 1, "", exists, "link"))
         rows.append((planted, "mthc-pack", ["-f"] + unpack, 0, UNPACKED, "", "file"))
-    for planted in ("FIFO", "device", "socket"):
-        refused = "Error: 'song.mid' is a %s, not a regular file; it is not overwritten\n" % planted
+    for planted in ("FIFO", "device", "disk", "socket"):
+        what = "block device" if planted == "disk" else planted
+        refused = "Error: 'song.mid' is a %s, not a regular file; it is not overwritten\n" % what
         rows.append((planted, "mthc-pack", unpack, 1, "", refused, planted))
         rows.append((planted, "mthc-pack", ["-f"] + unpack, 1, "", refused, planted))
-    rows += [
-        ("link to another file", "mthc", ["--decompress", "song.mid", "song.mthc"], 0, DECOMPRESSED, "", "file"),
-        # Named by the user: the device a link leads to is written.
-        ("link to /dev/null", "mthc", ["--decompress", "song.mid", "song.mthc"], 0, DECOMPRESSED, "", "link"),
-        ("link to /dev/null", "mthc-pack", ["-o", "song.mid"] + unpack, 0, UNPACKED, "", "link"),
-    ]
+    rows.append(("folder", "mthc-pack", ["-f"] + unpack, 1, "", folder, "folder"))
+    # Named by the user: a character device or FIFO, directly or through a
+    # link, is written; a disk, a folder or a socket never is.
+    named = [("mthc", ["--decompress", "song.mid", "song.mthc"], DECOMPRESSED, WORKED_REPORT),
+             ("mthc", ["--extract-payload", "song.mid", "song.mthc"], EXTRACTED, WORKED_REPORT),
+             ("mthc-pack", ["-o", "song.mid"] + unpack, UNPACKED, ""),
+             ("mthc-pack", ["-f", "-o", "song.mid"] + unpack, UNPACKED, ""),
+             ("mthc-pack", ["-o", "song.mid", "in.mid"], re.compile(packed_size_line("in.mid", "song.mid").pattern),
+              "")]
+    for program, arguments, written, before_error in named:
+        rows += [
+            ("link to /dev/null", program, arguments, 0, written, "", "link"),
+            ("link to a disk", program, arguments, 1, before_error,
+             "Error: 'song.mid' is a link to a block device; it is not written through\n", "link"),
+            ("link to a socket", program, arguments, 1, before_error,
+             "Error: 'song.mid' is a link to a socket; it is not written through\n", "link"),
+            ("link to a folder", program, arguments, 1, before_error, folder, "link"),
+            ("disk", program, arguments, 1, before_error,
+             "Error: 'song.mid' is a block device, not a regular file; it is not overwritten\n", "disk"),
+            ("socket", program, arguments, 1, before_error,
+             "Error: 'song.mid' is a socket, not a regular file; it is not overwritten\n", "socket"),
+            ("folder", program, arguments, 1, before_error, folder, "folder"),
+        ]
+    rows.append(("link to another file", "mthc", ["--decompress", "song.mid", "song.mthc"], 0, DECOMPRESSED, "",
+                 "file"))
     no_mknod = None if os.geteuid() == 0 else "making a device needs root"
+
+    def skip(planted):
+        if "disk" in planted:
+            LOOP.get()
+            return LOOP.why_not and "a disk: " + LOOP.why_not
+        return no_mknod if planted == "device" else None
     return [Case("%s with %s at the output: %s" % (" ".join([program] + arguments), planted,
                                                    "exit %d" % status), arguments, status,
-                 files={"song.mthc": WORKED}, setup=plant(planted), stdout=stdout, stderr=stderr,
-                 check=left(after), program=program, windows=UNIX_NODES,
-                 skip=no_mknod if planted == "device" else None)
+                 files={"song.mthc": WORKED, "in.mid": SONG}, setup=plant(planted), stdout=stdout, stderr=stderr,
+                 check=left({"disk": "block device"}.get(after, after)), program=program, windows=UNIX_NODES,
+                 skip=skip(planted))
             for planted, program, arguments, status, stdout, stderr, after in rows]
 
 
@@ -866,6 +1118,8 @@ def held(signal_number, ignored=None):
 
 def signal_cases():
     old = {"song.mid": SONG, "song.mthc": b"old"}
+    three_old = {"a.mid": SONG, "a.mthc": b"old a", "b.mid": OTHER, "b.mthc": b"old b", "c.mid": SONG,
+                 "c.mthc": b"old c"}
     no_hold = None if TOOLS.get("hold") else "needs tests/cli/hold_in_fsync.cpp, built"
     c = [Case("%s while the output is written keeps the previous file" % name, ["-f", "song.mid"],
               -getattr(signal, name), files=old, runner=held(getattr(signal, name)), stdout="", stderr="",
@@ -881,6 +1135,16 @@ def signal_cases():
              runner=held(signal.SIGINT), stdout="", stderr="",
              expect_files={"song.mid": b"old"}, only_files=["song.mthc", "song.mid"], skip=no_hold,
              windows=dict(skip=no_hold, status=STATUS_CONTROL_C_EXIT, stdout=WORKED_REPORT)),
+        # Several outputs wait for one sync together: a signal then removes
+        # every one of them, and every previous file stays.
+        Case("SIGTERM while three outputs wait for their sync keeps the three previous files",
+             ["-f", "a.mid", "b.mid", "c.mid"], -signal.SIGTERM, files=three_old, runner=held(signal.SIGTERM),
+             stdout="", stderr="", expect_files=three_old, only_files=list(three_old), skip=no_hold,
+             windows={"skip": "no such signal on Windows"}, **PACK),
+        Case("SIGINT while three outputs wait for their sync keeps the three previous files",
+             ["-f", "a.mid", "b.mid", "c.mid"], -signal.SIGINT, files=three_old, runner=held(signal.SIGINT),
+             stdout="", stderr="", expect_files=three_old, only_files=list(three_old), skip=no_hold,
+             windows=dict(skip=no_hold, status=STATUS_CONTROL_C_EXIT), **PACK),
         Case("SIGHUP inherited as ignored is left ignored", ["-f", "song.mid"], 0, files=old,
              runner=held(signal.SIGHUP, ignored=signal.SIGHUP), stdout=packed_size_line("song.mid", "song.mthc"),
              stderr="", check=converts_back("song.mthc", SONG), only_files=list(old), skip=no_hold,
@@ -942,8 +1206,49 @@ def metadata_cases():
     ]
 
 
+def both_streams(arguments):
+    """A runner: standard error goes where standard output goes, so that
+    the order of all the lines shows."""
+    def runner(directory, command):
+        done = subprocess.run(command + arguments, cwd=directory, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+        return done.returncode, done.stdout, b""
+    return runner
+
+
+def batch_cases():
+    """The outputs of a run wait for one sync together, up to 32 of them:
+    each file's lines still come in the order of the files, after its output
+    is in place, and the outputs of more files than wait at once are all
+    written."""
+    many = {"s%02d.mid" % i: (SONG, OTHER)[i % 2] for i in range(40)}
+    empty_track = "Warning: e.mid: 2 tracks are empty (1, 3); they will unpack as end-of-track events " \
+                  "(00 ff 2f 00)\n"
+    return [
+        Case("lines in the order of the files, with a failure between outputs", [], 1,
+             files={"a.mid": SONG, "b.mid": b"RIFX", "e.mid": WITH_EMPTY, "song.mthc": WORKED, "x.mthc": b"old"},
+             runner=both_streams(["a.mid", "b.mid", "e.mid", "song.mthc", "x.mid"]),
+             stdout=re.compile(packed_size_line("a.mid", "a.mthc").pattern
+                               + re.escape("Error: b.mid: not a MIDI file (no MThd header)\n" + empty_track)
+                               + packed_size_line("e.mid", "e.mthc").pattern + re.escape(
+                                   UNPACKED + "Error: cannot open 'x.mid': No such file or directory\n")),
+             expect_files={"song.mid": WORKED_MIDI, "x.mthc": b"old"},
+             check=all_of(converts_back("a.mthc", SONG), converts_back("e.mthc", WITH_EMPTY_BACK)), **PACK),
+        Case("40 files: more than wait for one sync", ["-1"] + sorted(many), 0, files=many,
+             stdout=re.compile("".join(packed_size_line(n, n[:-4] + ".mthc").pattern for n in sorted(many))),
+             stderr="", only_files=list(many) + [n[:-4] + ".mthc" for n in many],
+             check=all_of(*[converts_back(n[:-4] + ".mthc", data) for n, data in sorted(many.items())[::13]]),
+             **PACK),
+        Case("40 files unpacked over their previous outputs", ["-f", "-d"] + ["s%02d.mthc" % i for i in range(40)],
+             0, files={"s%02d.mthc" % i: WORKED for i in range(40)} | {"s%02d.mid" % i: b"old" for i in range(40)},
+             stdout="".join("Unpacked MThc s%02d.mthc into MIDI s%02d.mid (46 bytes)\n" % (i, i) for i in range(40)),
+             stderr="", expect_files={"s%02d.mid" % i: WORKED_MIDI for i in range(40)},
+             only_files=["s%02d.%s" % (i, e) for i in range(40) for e in ("mid", "mthc")], **PACK),
+    ]
+
+
 def output_cases():
-    return attack_cases() + [
+    return attack_cases() + batch_cases() + [
         Case("a race for the output's name never writes through a link", [], 0,
              files={"song.mthc": WORKED, "elsewhere/victim": VICTIM}, runner=race(100), stdout="", stderr="",
              windows=UNIX_NODES, **PACK),

@@ -30,24 +30,14 @@ def named_track(name):
     return b"\x00\xff\x03" + variable_length(len(name)) + name + b"\x00\xff\x2f\x00"
 
 
-def readable(name):
-    """A track name as the listing's JSON gives it, worked out here: UTF-8
-    where Python's strict decoder takes it, other bytes as Latin-1, control
-    characters (C0, DEL, C1) left out."""
-    out, i = [], 0
-    while i < len(name):
-        for n in (1, 2, 3, 4):
-            try:
-                text = name[i:i + n].decode("utf-8")
-                break
-            except UnicodeDecodeError:
-                text = None
-        if text is None:
-            text, n = chr(name[i]), 1
-        if not (ord(text) < 0x20 or 0x7F <= ord(text) < 0xA0):
-            out.append(text)
-        i += n
-    return "".join(out)
+def lossless(name):
+    """A track name as the listing's JSON gives it, worked out here: as it is
+    when Python's strict decoder takes it; else each byte that is not part of
+    a UTF-8 sequence as \\xHH and each backslash doubled, and marked."""
+    try:
+        return name.decode("utf-8"), False
+    except UnicodeDecodeError:
+        return name.replace(b"\\", b"\\\\").decode("utf-8", "backslashreplace"), True
 
 
 # Every lead byte above ASCII, alone, cut short, and before the continuation
@@ -56,24 +46,33 @@ def readable(name):
 ENUMERATED = [b"a" + bytes([lead]) + tail for lead in range(0x80, 0x100)
               for tail in (b"", b"\x80", b"\xbf", b"\x80\x80", b"\xa0\x80", b"\x90\x80\x80", b"\x8f\xbf\xbf")]
 ENUMERATED.append("Ünïcödé ♪ трек".encode())
+# Control characters, a backslash, and both in a name that is not UTF-8.
+ENUMERATED += [b"a\x1bb\x00c\x7f\xc2\x85", b"back\\slash", b"a\x1bb\x00c\xc0\xaf\\"]
 NAMED = midi_file([named_track(n) for n in ENUMERATED])
 
 
 def strict_json_names(text):
     """Every line is JSON in well-formed UTF-8, and each track's name is the
-    readable form of the bytes stored."""
+    stored bytes, losslessly."""
     import json
     if "\ufffd" in text:
         return ["the output is not well-formed UTF-8"]
-    got = [track["name"] for track in json.loads(text)["tracks"]]
-    expected = [readable(n) for n in ENUMERATED]
+    got = [(track["name"], track.get("name_escaped", False)) for track in json.loads(text)["tracks"]]
+    expected = [lossless(n) for n in ENUMERATED]
     return [] if got == expected else ["names differ: %s" % [(a, b) for a, b in zip(got, expected) if a != b][:5]]
 
 
-def json_files(expected):
-    """The "file" of each line, with "file_escaped" where it has one."""
+def json_files(expected, raw_safe=False):
+    """The "file" of each line, with "file_escaped" where it has one; with
+    `raw_safe`, no control character or character that reorders a line is in
+    the text as it is (JSON's escapes stand for them)."""
     def check(text):
         import json
+        if raw_safe:
+            raw = [c for c in text if ord(c) < 0x20 and c != "\n" or 0x7f <= ord(c) < 0xa0
+                   or 0x2028 <= ord(c) <= 0x202e or 0x2066 <= ord(c) <= 0x2069]
+            if raw:
+                return ["the JSON holds %s as it is" % ascii("".join(raw))]
         got = [{k: v for k, v in json.loads(line).items() if k in ("file", "file_escaped")}
                for line in text.splitlines()]
         return [] if got == expected else ["files %s, expected %s" % (got, expected)]
@@ -154,9 +153,56 @@ def in_a_console(windows, from_a_prompt=False):
     return runner
 
 
+# Names that would pass for others: each with the text both programs show
+# for it, and whether Windows can hold it. A backslash is doubled, so that a
+# name holding the four characters \x1b differs from one holding an ESC; the
+# characters that reorder or break a line are escaped like C1 controls.
+SPOOFS = [
+    ("\\x1b.mthc", "\\\\x1b.mthc", False),
+    ("\x1b.mthc", "\\x1b.mthc", False),
+    ("a\\\\b.mthc", "a\\\\\\\\b.mthc", False),
+    ("evil\u202egpj.mthc", "evil\\u202egpj.mthc", True),
+    ("\u202a\u202b\u202c\u202d.mthc", "\\u202a\\u202b\\u202c\\u202d.mthc", True),
+    ("\u2066i\u2067j\u2068k\u2069.mthc", "\\u2066i\\u2067j\\u2068k\\u2069.mthc", True),
+    ("line\u2028para\u2029.mthc", "line\\u2028para\\u2029.mthc", True),
+    # Not a control: shown as it is.
+    ("zero\u200bwidth.mthc", "zero\u200bwidth.mthc", True),
+]
+
+
+def spoof_cases():
+    anywhere = [(n, shown) for n, shown, windows in SPOOFS if windows]
+    linux = [(n, shown) for n, shown, windows in SPOOFS if not windows]
+    c = []
+    for label, rows, platforms in (("", anywhere, {}), (" (Linux)", linux, LINUX_NAMES)):
+        c.append(Case("mthc-pack -t: names that would pass for others%s" % label, ["-t"] + [n for n, _ in rows], 0,
+                      files={n: WORKED for n, _ in rows}, stdout="".join("%s: OK\n" % shown for _, shown in rows),
+                      stderr="", windows=platforms, **PACK))
+        c.append(Case("mthc-pack -l --json: names that would pass for others%s" % label,
+                      ["-l", "--json"] + [n for n, _ in rows], 0, files={n: WORKED for n, _ in rows},
+                      stdout=json_files([{"file": n} for n, _ in rows], raw_safe=True), stderr="",
+                      windows=platforms, **PACK))
+    for name, shown, windows in SPOOFS:
+        c.append(Case("mthc: a missing file named %s" % ascii(name), [name], 1, stdout="",
+                      stderr="Error: cannot open '%s': No such file or directory\n" % shown,
+                      windows={} if windows else LINUX_NAMES))
+    c.append(Case("mthc: an output whose name reverses the line", ["--decompress", "a\u202edim.mthc", "in.mthc"], 0,
+                  files={"in.mthc": WORKED}, stdout=WORKED_REPORT + "Decompressed MThc to MIDI a\\u202edim.mthc "
+                  "(46 bytes)\n", stderr="", expect_files={"a\u202edim.mthc": WORKED_MIDI}))
+    # Track names: a backslash doubled, the line's order kept.
+    c.append(Case("mthc-pack -l -v: track names that would pass for others", ["-l", "-v", "t.mid"], 0,
+                  files={"t.mid": midi_file([named_track(b"\\x1b"), named_track(b"\x1b"),
+                                             named_track("a\u202eb\u2028c\u2066".encode())])},
+                  stdout=re.compile(r".*\n.*\n.*\n" + "".join(
+                      r"  +%d +0 +\d+  - +- +%s\n" % (t, re.escape(n))
+                      for t, n in enumerate(["\\\\x1b", "\\x1b", "a\\u202eb\\u2028c\\u2066"]))),
+                  stderr="", **PACK))
+    return c
+
+
 def cases():
     report_then = WORKED_REPORT + "Decompressed MThc to MIDI %s (46 bytes)\n"
-    return [
+    return spoof_cases() + [
         # mthc: one container in, its payload and its MIDI file out.
         Case("mthc: names in any language, in and out, in folders so named",
              ["--extract-payload", "音楽/Музыка.bin", "--decompress", "dir ♪/Müsik.mid", "Μουσική ♪.mthc"], 0,
