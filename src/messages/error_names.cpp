@@ -183,7 +183,8 @@ std::string_view error_name(encode_error error) noexcept {
     case encode_error::none:
       return "none";
     case encode_error::too_large:
-      return "too_large";
+      // A block, not a file: too_large_name() is the file's.
+      return "block_too_large";
     case encode_error::out_of_memory:
       return "out_of_memory";
   }

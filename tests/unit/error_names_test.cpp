@@ -57,21 +57,29 @@ void expect_distinct(const std::vector<std::string_view>& names, bool first_is_n
 }
 
 TEST(ErrorNames, EveryValueHasItsOwnName) {
-  expect_distinct(error_names_of(pack_error::track_unreadable), true);
-  expect_distinct(error_names_of(midi_error::out_of_memory), true);
-  expect_distinct(error_names_of(container_fault::missing_mthp_tag), true);
-  expect_distinct(error_names_of(conversion_error::out_of_memory), true);
-  expect_distinct(error_names_of(check_problem::missing_blocks), true);
-  expect_distinct(error_names_of(track_error::meta_event_unreadable), true);
-  expect_distinct(error_names_of(unpack_error::out_of_memory), true);
-  expect_distinct(error_names_of(file_error::out_of_memory), true);
-  expect_distinct(error_names_of(encode_error::out_of_memory), true);
+  const std::vector<std::vector<std::string_view>> enums = {
+      error_names_of(pack_error::track_unreadable),
+      error_names_of(midi_error::out_of_memory),
+      error_names_of(container_fault::missing_mthp_tag),
+      error_names_of(conversion_error::out_of_memory),
+      error_names_of(check_problem::missing_blocks),
+      error_names_of(track_error::meta_event_unreadable),
+      error_names_of(unpack_error::out_of_memory),
+      error_names_of(file_error::out_of_memory),
+      error_names_of(encode_error::out_of_memory)};
+  for (const auto& names : enums)
+    expect_distinct(names, true);
   const auto changes =
       names_of<midi_change_kind>([](midi_change_kind k) { return change_name(k); });
   EXPECT_EQ(changes.size(),
             static_cast<std::size_t>(midi_change_kind::track_cut_by_end_of_file) + 1);
   expect_distinct(changes, false);
+  // The front ends' refusal of a file too large to read is a fault of its
+  // own, named as no other.
   EXPECT_TRUE(well_formed(too_large_name()));
+  for (const auto& names : enums)
+    EXPECT_EQ(std::ranges::count(names, too_large_name()), 0);
+  EXPECT_EQ(std::ranges::count(changes, too_large_name()), 0);
 }
 
 // A fault that reading a MIDI file finds is refused by packing under the
