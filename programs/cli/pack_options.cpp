@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "cli/pack_usage_text.hpp"
 #include "cli/shown_name.hpp"
 
 namespace mthc {
@@ -168,33 +169,7 @@ pack_parse_result parse_pack_options(std::span<const char* const> arguments) {
 }
 
 void print_pack_usage(std::FILE* stream, const char* program_name) noexcept {
-  std::fprintf(stream,
-               "MThc packer\n"
-               "Usage: %s [options] [FILE...]\n"
-               "\n"
-               "Packs each MIDI file into an MThc container beside it (song.mid becomes\n"
-               "song.mthc) and unpacks each container into a MIDI file (song.mthc becomes\n"
-               "song.mid). Without FILE, or with -, reads standard input and writes standard\n"
-               "output. Existing files are kept unless -f is given.\n"
-               "\n"
-               "Options:\n"
-               "  -d, --decompress     Unpack containers (refusing damaged ones)\n"
-               "  -t, --test           Check containers; write nothing\n"
-               "  -l, --list           One line per file: blocks, sizes, ratio, tracks\n"
-               "  -v, --verbose        With -l: each song's tracks, instruments, notes, length\n"
-               "      --json           With -l: the listing as JSON, one object per file\n"
-               "  -r, --recursive      Walk folders: MIDI files (.mthc files with -d, -t, -l)\n"
-               "  -o, --output PATH    Write the output to PATH (one input only)\n"
-               "  -c, --stdout         Write to standard output\n"
-               "  -f, --force          Overwrite existing output files\n"
-               "  -q, --quiet          No warnings and no success lines\n"
-               "      --strict         Refuse MIDI files that would not come back byte for byte\n"
-               "      --as-is          Unpack containers whose music does not read, as stored\n"
-               "  -9, --best           Smallest output (default)\n"
-               "  -1, --fast           Fastest packing, for large files\n"
-               "  -h, --help           Show this text\n"
-               "      --version        Show the version\n",
-               printable_name(program_name).c_str());
+  std::fprintf(stream, k_pack_usage, printable_name(program_name).c_str());
 }
 
 }  // namespace mthc

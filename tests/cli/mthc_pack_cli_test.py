@@ -20,33 +20,11 @@ from cli_harness import Case, into_a_full_device, main  # noqa: E402
 from midi_builder import chunk, midi_file, tune_track, variable_length  # noqa: E402
 from mthc_cli_test import WORKED, WORKED_MIDI, WORKED_REPORT  # noqa: E402
 
-PACK_USAGE = (
-    "MThc packer\n"
-    "Usage: {prog} [options] [FILE...]\n"
-    "\n"
-    "Packs each MIDI file into an MThc container beside it (song.mid becomes\n"
-    "song.mthc) and unpacks each container into a MIDI file (song.mthc becomes\n"
-    "song.mid). Without FILE, or with -, reads standard input and writes standard\n"
-    "output. Existing files are kept unless -f is given.\n"
-    "\n"
-    "Options:\n"
-    "  -d, --decompress     Unpack containers (refusing damaged ones)\n"
-    "  -t, --test           Check containers; write nothing\n"
-    "  -l, --list           One line per file: blocks, sizes, ratio, tracks\n"
-    "  -v, --verbose        With -l: each song's tracks, instruments, notes, length\n"
-    "      --json           With -l: the listing as JSON, one object per file\n"
-    "  -r, --recursive      Walk folders: MIDI files (.mthc files with -d, -t, -l)\n"
-    "  -o, --output PATH    Write the output to PATH (one input only)\n"
-    "  -c, --stdout         Write to standard output\n"
-    "  -f, --force          Overwrite existing output files\n"
-    "  -q, --quiet          No warnings and no success lines\n"
-    "      --strict         Refuse MIDI files that would not come back byte for byte\n"
-    "      --as-is          Unpack containers whose music does not read, as stored\n"
-    "  -9, --best           Smallest output (default)\n"
-    "  -1, --fast           Fastest packing, for large files\n"
-    "  -h, --help           Show this text\n"
-    "      --version        Show the version\n"
-)
+# The usage text, from the one file that the program is built with; "%s"
+# stands for the program's name.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "programs", "cli",
+                       "pack_usage.txt"), encoding="utf-8") as usage_file:
+    PACK_USAGE = usage_file.read().replace("%s", "{prog}")
 # The version is set in one place, the project() call of the top CMakeLists.txt.
 with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")) as f:
     VERSION = re.search(r"project\(mthc VERSION ([0-9.]+)", f.read()).group(1)
