@@ -3,24 +3,21 @@
 #include <cmath>
 #include <cstdint>
 #include <mthc/track_reader.hpp>
+#include <vector>
 
-#include "app/text.hpp"
+#include "app/json_writer.hpp"
 
 namespace mthc::app {
 
 namespace {
 
 // The members of a bit set, counted from 0: channels 0-15, programs 0-127.
-void append_members(std::string& out, const std::uint64_t* words, unsigned count) {
-  out += '[';
-  bool first = true;
+std::vector<std::uint64_t> members(const std::uint64_t* words, unsigned count) {
+  std::vector<std::uint64_t> bits;
   for (unsigned bit = 0; bit < count; ++bit) {
-    if (((words[bit / 64] >> (bit % 64)) & 1U) == 0) continue;
-    if (!first) out += ',';
-    out += std::to_string(bit);
-    first = false;
+    if (((words[bit / 64] >> (bit % 64)) & 1U) != 0) bits.push_back(bit);
   }
-  out += ']';
+  return bits;
 }
 
 // Seconds to the millisecond, with three decimals.
@@ -38,74 +35,59 @@ std::string seconds_text(double seconds) {
   return std::to_string(milliseconds / 1000) + "." + fraction;
 }
 
-void append_number(std::string& out, const char* key, std::uint64_t value) {
-  out += ",\"";
-  out += key;
-  out += "\":";
-  out += std::to_string(value);
-}
-
-void append_track(std::string& out, std::size_t index, const track_summary& track) {
-  out += "{\"index\":" + std::to_string(index);
-  out += ",\"name\":";
-  if (append_json_name(out, track.name)) out += ",\"name_escaped\":true";
+void add_track(json_array& tracks, std::size_t index, const track_summary& track) {
+  json_object out = begin_object(tracks);
+  add_number(out, "index", index);
+  add_name(out, "name", track.name);
   const std::uint64_t channels = track.channels;
-  out += ",\"channels\":";
-  append_members(out, &channels, 16);
-  out += ",\"programs\":";
-  append_members(out, track.programs.data(), 128);
-  append_number(out, "notes", track.notes);
-  append_number(out, "events", track.events);
-  append_number(out, "bytes", track.size);
-  append_number(out, "end_tick", track.end_tick);
+  add_numbers(out, "channels", members(&channels, 16));
+  add_numbers(out, "programs", members(track.programs.data(), 128));
+  add_number(out, "notes", track.notes);
+  add_number(out, "events", track.events);
+  add_number(out, "bytes", track.size);
+  add_number(out, "end_tick", track.end_tick);
   if (track.error == track_error::none) {
-    out += ",\"fault\":null";
+    add_null(out, "fault");
   } else {
-    out += ",\"fault\":{\"text\":";
-    append_json_string(out, track_error_text(track.error));
-    append_number(out, "offset", track.error_offset);
-    out += '}';
+    json_object fault = begin_object(out, "fault");
+    add_text(fault, "text", track_error_text(track.error));
+    add_number(fault, "offset", track.error_offset);
+    end_object(fault);
   }
-  out += '}';
+  end_object(out);
 }
 
 }  // namespace
 
 std::string summary_json(const file_summary& s, const std::string_view* file_name) {
-  std::string out = "{";
-  if (file_name != nullptr) {
-    out += "\"file\":";
-    if (append_json_name(out, *file_name)) out += ",\"file_escaped\":true";
-    out += ',';
-  }
+  std::string text;
+  json_object out = begin_object(text);
+  if (file_name != nullptr) add_name(out, "file", *file_name);
   const bool container = s.kind == file_kind::container;
-  out += container ? "\"type\":\"container\"" : "\"type\":\"midi\"";
+  add_text(out, "type", container ? "container" : "midi");
   if (container) {
-    append_number(out, "blocks", s.blocks);
-    append_number(out, "packed_bytes", s.packed_bytes);
+    add_number(out, "blocks", s.blocks);
+    add_number(out, "packed_bytes", s.packed_bytes);
   }
-  append_number(out, "midi_bytes", s.midi_bytes);
-  append_number(out, "format", s.header.format);
-  append_number(out, "division", s.header.division);
+  add_number(out, "midi_bytes", s.midi_bytes);
+  add_number(out, "format", s.header.format);
+  add_number(out, "division", s.header.division);
   if (is_smpte(s.header.division)) {
     const unsigned fps = smpte_frames_per_second(s.header.division);
     // 29 stands for the 29.97 frames of NTSC drop-frame time code.
-    out += ",\"frames_per_second\":";
-    out += fps == 29 ? "29.97" : std::to_string(fps);
-    append_number(out, "ticks_per_frame", smpte_ticks_per_frame(s.header.division));
+    add_number_text(out, "frames_per_second", fps == 29 ? "29.97" : std::to_string(fps));
+    add_number(out, "ticks_per_frame", smpte_ticks_per_frame(s.header.division));
   }
-  append_number(out, "track_count", s.header.track_count);
+  add_number(out, "track_count", s.header.track_count);
   const music_summary& music = s.music;
-  append_number(out, "end_tick", music.end_tick);
-  out += ",\"duration_seconds\":";
-  out += seconds_text(music.duration_seconds);
-  out += ",\"tracks\":[";
-  for (std::size_t t = 0; t < music.tracks.size(); ++t) {
-    if (t != 0) out += ',';
-    append_track(out, t, music.tracks[t]);
-  }
-  out += "]}";
-  return out;
+  add_number(out, "end_tick", music.end_tick);
+  add_number_text(out, "duration_seconds", seconds_text(music.duration_seconds));
+  json_array tracks = begin_array(out, "tracks");
+  for (std::size_t t = 0; t < music.tracks.size(); ++t)
+    add_track(tracks, t, music.tracks[t]);
+  end_array(tracks);
+  end_object(out);
+  return text;
 }
 
 }  // namespace mthc::app
