@@ -12,7 +12,7 @@ function loadSynth() {
   if (!loading) {
     loading = new Promise((resolve, reject) => {
       const script = document.createElement('script');
-      script.src = 'webaudio-tinysynth.min.js';
+      script.src = new URL('webaudio-tinysynth.min.js', import.meta.url);
       script.onload = () => resolve();
       script.onerror = () => reject(new Error('the synthesizer could not be loaded'));
       document.head.append(script);

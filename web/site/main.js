@@ -30,6 +30,9 @@ document.getElementById('clear').addEventListener('click', () => {
 
 // The modules run: saved-copy.js has nothing to do.
 document.documentElement.dataset.modules = 'run';
+// The build whose files these are (their folder, v-...): every file the
+// page loads later comes from the same folder.
+document.documentElement.dataset.build = new URL('.', import.meta.url).pathname.split('/').at(-2);
 // For a look from the browser's console (and the tests): how many
 // converters work, and the rows with what each holds.
 window.CONVERTERS = converters.CONVERTERS;

@@ -6,7 +6,7 @@ const shownRows = new Map();  // id -> row whose roll is drawn
 
 export function startRolls() {
   try {
-    rollWorker = new Worker('roll-worker.js');
+    rollWorker = new Worker(new URL('roll-worker.js', import.meta.url));
     rollWorker.onmessage = fromRolls;
   } catch {
     // Opened from a file: the converters cannot start either, and say so.
