@@ -10,7 +10,7 @@ import {bytesText, ratioText} from './numbers.js';
 import {forgetRoll} from './rolls.js';
 import {forgetWav} from './save-wav.js';
 import {player, showSong} from './song.js';
-import {problemText} from './words.js';
+import {errorText, warningText} from './words.js';
 
 const strict = document.getElementById('strict');
 const results = document.getElementById('results');
@@ -195,10 +195,10 @@ function showResult(row, message) {
     return;
   }
   if (error) {
-    showFailure(row, problemText(error), error.music === true);
+    showFailure(row, errorText(error), error.music === true);
     return;
   }
-  const lines = messageList(warnings.map((warning) => ['warning', problemText(warning)]));
+  const lines = messageList(warnings.map((warning) => ['warning', warningText(warning)]));
   row.after.replaceChildren();
   if (lines.children.length > 0) row.after.append(lines);
 

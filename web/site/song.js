@@ -20,7 +20,7 @@ function trackName(track) {
   return track.name.trim() !== '' ? track.name : 'Track ' + track.index;
 }
 
-export function showSong(row, {song, notes, end}) {
+export function showSong(row, {song, faults, notes, end}) {
   row.song = song;
   row.rollEnd = end;
   const noteCount = song.tracks.reduce((sum, track) => sum + track.notes, 0);
@@ -37,7 +37,7 @@ export function showSong(row, {song, notes, end}) {
     if (track.notes === 0) continue;
     const colour = PALETTE[colours.length % PALETTE.length];
     colours.push([track.index, colour]);
-    legend.append(legendItem(row, track, colour));
+    legend.append(legendItem(row, track, faults[track.index], colour));
   }
 
   const controls = element('div', 'player');
@@ -68,7 +68,7 @@ export function showSong(row, {song, notes, end}) {
   addRoll(row, notes, end, colours);
 }
 
-function legendItem(row, track, colour) {
+function legendItem(row, track, faultName, colour) {
   const item = element('li');
   const swatch = element('span', 'swatch');
   swatch.style.backgroundColor = colour;
@@ -77,7 +77,7 @@ function legendItem(row, track, colour) {
   const about = element('span', 'track-notes', ': ' + count(track.notes) +
                         (track.notes === 1 ? ' note' : ' notes'));
   if (track.fault) about.append(' (read up to byte ' + count(track.fault.offset) + ': ' +
-                                faultText(track.fault) + ')');
+                                faultText({name: faultName}) + ')');
   const hidden = element('span', 'track-hidden');
   const mute = button('mute', 'Mute', 'Mute ' + name);
   const solo = button('solo', 'Solo', 'Play only ' + name);
