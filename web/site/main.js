@@ -2,13 +2,14 @@
 // (converters.js, worker.js), and a row each comes back (rows.js): its
 // facts, what was wrong or changed (words.js), a download link, the song to
 // play (song.js, player.js) and its piano roll (rolls.js, roll-worker.js);
-// "Download all" (zip.js) and "Clear" act on the whole list. Songs play
-// through the built-in synthesizer or the visitor's SoundFont
-// (soundfont-choice.js), or on a MIDI device (play-on.js), at the volume set
-// (volume.js).
+// "Download all" (zip.js) and "Clear" act on the whole list, and the list
+// plays in order (playlist.js, keys.js). Songs play through the built-in
+// synthesizer or the visitor's SoundFont (soundfont-choice.js), or on a MIDI
+// device (play-on.js), at the volume set (volume.js).
 
 import * as converters from './converters.js';
 import './drop.js';
+import './keys.js';
 import './play-on.js';
 import './volume.js';
 import {restartRolls, startRolls} from './rolls.js';

@@ -7,6 +7,7 @@ import * as converters from './converters.js';
 import {button, element, messageList} from './dom.js';
 import {safeName} from './naming.js';
 import {bytesText, ratioText} from './numbers.js';
+import {forgetRow, showTransport} from './playlist.js';
 import {forgetRoll} from './rolls.js';
 import {forgetWav} from './save-wav.js';
 import {player, showSong} from './song.js';
@@ -108,6 +109,7 @@ function cancelRow(row) {
 // roll.
 function letGo(row) {
   player.forget(row);
+  forgetRow(row);
   forgetWav(row);
   if (row.url) URL.revokeObjectURL(row.url);
   if (row.canvas) forgetRoll(row);
@@ -132,6 +134,7 @@ export function updateList() {
   empty.hidden = rows.size > 0;
   clearAll.disabled = rows.size === 0;
   downloadAll.disabled = ![...rows.values()].some((row) => row.blob);
+  showTransport();
 }
 
 // Nothing can be converted: the page says why, and every file in work ends.

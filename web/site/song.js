@@ -1,6 +1,7 @@
 // A song in its row: its facts, Play/Pause, the position and "Save as WAV"
 // (save-wav.js), the legend with each track's Mute and Solo, and the piano
-// roll (rolls.js) with a playhead. It plays through what sound.js says.
+// roll (rolls.js) with a playhead. It plays through what sound.js says, and
+// the list (playlist.js) says what plays after it.
 
 import {songEvents} from './converters.js';
 import {button, element, messageList} from './dom.js';
@@ -8,6 +9,7 @@ import {count, durationText} from './numbers.js';
 import {createPlayer} from './player.js';
 import {addRoll} from './rolls.js';
 import {wavButton} from './save-wav.js';
+import {markCurrent, showTransport, songEnded} from './playlist.js';
 import {currentSink} from './sound.js';
 import {faultText} from './words.js';
 
@@ -42,7 +44,7 @@ export function showSong(row, {song, faults, notes, end}) {
 
   const controls = element('div', 'player');
   row.play = button('play', 'Play', 'Play ' + row.file.name);
-  row.play.addEventListener('click', () => togglePlay(row));
+  row.play.addEventListener('click', () => toggleSong(row));
   row.position = element('input', 'position');
   Object.assign(row.position, {type: 'range', min: 0, max: song.duration_seconds, step: 0.1, value: 0});
   row.position.setAttribute('aria-label', 'Position in ' + row.file.name);
@@ -66,6 +68,7 @@ export function showSong(row, {song, faults, notes, end}) {
   row.after.append(controls, row.wavLine, figure);
   showPosition(row, 0, false);
   addRoll(row, notes, end, colours);
+  showTransport();
 }
 
 function legendItem(row, track, faultName, colour) {
@@ -112,16 +115,19 @@ function showPosition(row, seconds, playing) {
   row.play.textContent = playing ? 'Pause' : 'Play';
   row.play.setAttribute('aria-label', (playing ? 'Pause ' : 'Play ') + row.file.name);
   row.node.dataset.playing = playing ? 'yes' : 'no';
+  if (playing) markCurrent(row);
   if (document.activeElement !== row.position || playing) row.position.value = String(seconds);
   row.time.textContent = durationText(seconds) + ' / ' + durationText(row.song.duration_seconds);
   row.playhead.style.left = (row.rollEnd > 0 ? Math.min(100, 100 * seconds / row.rollEnd) : 0) + '%';
 }
 
-async function togglePlay(row) {
+// Plays the song of `row` from `from` seconds (where its position is, unless
+// given), or pauses it if it plays.
+export async function toggleSong(row, from = Number(row.position.value)) {
   row.play.disabled = true;
   if (player.playing() !== row) row.play.textContent = 'Loading…';
   try {
-    await player.toggle(row, Number(row.position.value));
+    await player.toggle(row, from);
   } catch (error) {
     row.after.prepend(messageList([['error', 'This song cannot be played here (' + error.message +
                                     ').']]));
@@ -133,5 +139,12 @@ async function togglePlay(row) {
   }
 }
 
+// Plays the song of `row` from `from` seconds, whether it plays now or not.
+export function playSong(row, from = 0) {
+  if (player.playing() !== row) return toggleSong(row, from);
+  player.seek(row, from);
+  return Promise.resolve();
+}
+
 export const player = createPlayer({events: (row) => songEvents(row.midi), sink: currentSink,
-                                     show: showPosition});
+                                     show: showPosition, ended: (row) => songEnded(row)});
