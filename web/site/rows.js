@@ -176,7 +176,7 @@ function showFailure(row, text, asIs) {
   if (asIs) {
     // The blocks are sound and only the music is not: the MIDI file it holds
     // can be had as it is.
-    const anyway = button('as-is', 'Convert anyway', 'Convert ' + row.file.name + ' anyway');
+    const anyway = button('as-is', 'Convert anyway', 'Convert anyway: ' + row.file.name);
     anyway.addEventListener('click', () => {
       row.after.replaceChildren();
       row.action.textContent = 'Cancel';
