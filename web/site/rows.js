@@ -31,17 +31,23 @@ function fact(list, label, className) {
   return value;
 }
 
-export function addFiles(files) {
-  for (const file of files) {
+// `given`: [{file, folder}], folder the path of the folder it came in
+// ('Game/Level 1/'), shown above its name and kept in the zip archive.
+export function addFiles(given) {
+  for (const {file, folder} of given) {
     const id = converters.newId();
     const node = element('li', 'file');
     node.dataset.name = file.name;
+    node.dataset.folder = folder;
     const head = element('div', 'row-head');
     const action = button('row-action', 'Cancel', 'Cancel ' + file.name);
-    head.append(element('h3', 'name', file.name), action);
+    const title = element('h3', 'name');
+    if (folder) title.append(element('span', 'folder', folder));
+    title.append(file.name);
+    head.append(title, action);
     const facts = element('dl', 'facts');
     const row = {
-      id, file, node, action,
+      id, file, folder, node, action,
       pickedAt: performance.now(),
       input: fact(facts, 'Input', 'input-size'),
       output: fact(facts, 'Output', 'output-size'),
