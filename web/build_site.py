@@ -77,7 +77,7 @@ def main(manifest_path):
 
     placed["index.html"] = index.replace("@BUILD@", build).encode("utf-8")
     guide = readme_html.page(readme, "mthc: the project's guide", build + "/style.css",
-                             has_file=lambda name: name in placed)
+                             build + "/favicon.svg", has_file=lambda name: name in placed)
     placed["README.html"] = guide.encode("utf-8")
     lists["other"].append("README.html")
 

@@ -152,14 +152,16 @@ def body(markdown, has_file=lambda name: False):
     return _Renderer(has_file).render(markdown)
 
 
-def page(markdown, title, stylesheet, has_file=lambda name: False):
+def page(markdown, title, stylesheet, icon, has_file=lambda name: False):
     """A whole HTML page of `markdown`, under the site's policy (its own
-    files only, no script at all), styled by `stylesheet`."""
+    files only, no script at all), styled by `stylesheet`, with `icon`."""
     return ("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
             "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
             "style-src 'self'; img-src 'self'; base-uri 'none'; form-action 'none'\">\n"
             "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-            "<title>%s</title>\n<link rel=\"stylesheet\" href=\"%s\">\n</head>\n"
+            "<title>%s</title>\n<link rel=\"icon\" href=\"%s\" type=\"image/svg+xml\">\n"
+            "<link rel=\"stylesheet\" href=\"%s\">\n</head>\n"
             "<body class=\"guide\">\n<p><a href=\"./\">Back to the page</a></p>\n<main>\n%s\n"
             "</main>\n</body>\n</html>\n"
-            % (html.escape(title), html.escape(stylesheet), body(markdown, has_file)))
+            % (html.escape(title), html.escape(icon), html.escape(stylesheet),
+               body(markdown, has_file)))

@@ -10,6 +10,7 @@
 import * as converters from './converters.js';
 import './drop.js';
 import './keys.js';
+import './sample.js';
 import './play-on.js';
 import './volume.js';
 import {restartRolls, startRolls} from './rolls.js';

@@ -8,10 +8,17 @@ import {button, element, messageList} from './dom.js';
 import {songLegend} from './legend.js';
 import {count, durationText, spokenTime} from './numbers.js';
 import {createPlayer} from './player.js';
-import {addRoll} from './rolls.js';
+import {AXES, addRoll} from './rolls.js';
 import {wavButton} from './save-wav.js';
 import {markCurrent, showTransport, songEnded} from './playlist.js';
 import {currentSink} from './sound.js';
+
+const KEYS = ['C', 'C♯', 'D', 'E♭', 'E', 'F', 'F♯', 'G', 'A♭', 'A', 'B♭', 'B'];
+
+// A key's name: C4 is middle C (60).
+function keyName(pitch) {
+  return KEYS[pitch % 12] + (Math.floor(pitch / 12) - 1);
+}
 
 export function showSong(row, {song, faults, notes, end}) {
   row.song = song;
@@ -37,13 +44,26 @@ export function showSong(row, {song, faults, notes, end}) {
 
   const canvas = element('canvas');
   canvas.setAttribute('role', 'img');
+  let low = 127;
+  let high = 0;
+  for (const pitch of notes.pitch) {
+    low = Math.min(low, pitch);
+    high = Math.max(high, pitch);
+  }
   canvas.setAttribute('aria-label', 'Piano roll of ' + row.file.name + ': ' + colours.length +
-                      ' tracks with notes over ' + durationText(song.duration_seconds));
+                      (colours.length === 1 ? ' track' : ' tracks') + ' with notes from ' +
+                      keyName(low) + ' to ' + keyName(high) + ' over ' +
+                      durationText(song.duration_seconds));
   canvas.dataset.notes = String(notes.start.length);
   row.canvas = canvas;
   row.playhead = element('div', 'playhead');
+  // The playhead moves over the notes, between the roll's axes.
+  const plot = element('div', 'roll-plot');
+  plot.style.left = AXES.left + 'px';
+  plot.style.bottom = AXES.bottom + 'px';
+  plot.append(row.playhead);
   const frame = element('div', 'roll-frame');
-  frame.append(canvas, row.playhead);
+  frame.append(canvas, plot);
   const figure = element('figure', 'roll');
   const caption = element('figcaption');
   caption.append(toolbar);
