@@ -11,7 +11,7 @@ import {createPlayer} from './player.js';
 import {AXES, addRoll} from './rolls.js';
 import {wavButton} from './save-wav.js';
 import {markCurrent, showTransport, songEnded} from './playlist.js';
-import {currentSink} from './sound.js';
+import {currentSink, prepareSound} from './sound.js';
 
 const KEYS = ['C', 'C♯', 'D', 'E♭', 'E', 'F', 'F♯', 'G', 'A♭', 'A', 'B♭', 'B'];
 
@@ -72,6 +72,7 @@ export function showSong(row, {song, faults, notes, end}) {
   showPosition(row, 0, false);
   addRoll(row, notes, end, colours);
   showTransport();
+  prepareSound();
 }
 
 function showPosition(row, seconds, playing) {
