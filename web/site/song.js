@@ -46,9 +46,10 @@ export function showSong(row, {song, faults, notes, end}) {
   canvas.setAttribute('role', 'img');
   let low = 127;
   let high = 0;
-  for (const pitch of notes.pitch) {
-    low = Math.min(low, pitch);
-    high = Math.max(high, pitch);
+  const pitches = notes.pitch;
+  for (let n = 0; n < pitches.length; ++n) {
+    if (pitches[n] < low) low = pitches[n];
+    if (pitches[n] > high) high = pitches[n];
   }
   canvas.setAttribute('aria-label', 'Piano roll of ' + row.file.name + ': ' + colours.length +
                       (colours.length === 1 ? ' track' : ' tracks') + ' with notes from ' +
