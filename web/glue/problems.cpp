@@ -166,7 +166,7 @@ std::string pack_problems(const pack_result& packed) {
     add_warning(warnings, out + "}");
   }
   if (!packed.empty_tracks.empty()) {
-    std::string out = object("empty_tracks");
+    std::string out = object(error_name(pack_error::empty_track));
     add_number(out, "count", packed.empty_tracks.size());
     // The first few, as the tools name them; a file may have thousands.
     out += ",\"tracks\":[";

@@ -5,7 +5,10 @@
 //
 //   {"error": null or {"kind": ..., ...}, "warnings": [{"kind": ..., ...}, ...]}
 //
-// A track's fault is {"text", "offset"}, as in the song's summary. A fact
+// Every "kind" that is a fault or a change is the library's machine name
+// for it (error_name, change_name), and so is a track fault's "name": a
+// track's fault is {"name", "text", "offset"}. The tracks without data are
+// one warning, {"kind": "empty_track", "count", "tracks": the first few}. A fact
 // that only the music is at fault (the blocks and records being sound) has
 // "music": true: converting as it is gives the file.
 #pragma once

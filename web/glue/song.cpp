@@ -4,13 +4,17 @@
 // seconds, at its pitch, in its track.
 //
 // web_describe() reads the file in hand; then web_song() is the summary as
-// JSON text, and web_note_*() are the notes, web_note_count() of them, as
-// parallel arrays, until web_forget_song().
+// JSON text, web_song_faults() the machine name of each track's fault (a
+// JSON array, null for a track that reads, in the summary's order: the
+// summary has the fault's text, which is for people), and web_note_*() are
+// the notes, web_note_count() of them, as parallel arrays, until
+// web_forget_song().
 #include <emscripten/emscripten.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <mthc/list_notes.hpp>
+#include <mthc/messages.hpp>
 #include <mthc/midi_file.hpp>
 #include <mthc/summarize_file.hpp>
 #include <new>
@@ -27,6 +31,7 @@ namespace {
 
 struct song {
   std::string json;
+  std::string faults;
   std::vector<float> starts, ends;
   std::vector<std::uint8_t> pitches;
   std::vector<std::uint16_t> tracks;
@@ -44,6 +49,18 @@ bool describe(std::span<const std::uint8_t> given, std::span<const std::uint8_t>
   const note_list notes = list_notes(file.header, file.tracks);
   if (notes.error != summary_error::none) return false;
   described.json = app::summary_json(summary, nullptr);
+  described.faults = "[";
+  for (const track_summary& track : summary.music.tracks) {
+    if (described.faults.size() > 1) described.faults += ',';
+    if (track.error == track_error::none) {
+      described.faults += "null";
+    } else {
+      described.faults += '"';
+      described.faults += error_name(track.error);
+      described.faults += '"';
+    }
+  }
+  described.faults += ']';
   for (const note& n : notes.notes) {
     described.starts.push_back(static_cast<float>(n.start_seconds));
     described.ends.push_back(static_cast<float>(n.end_seconds));
@@ -75,6 +92,9 @@ EMSCRIPTEN_KEEPALIVE int web_describe() {
 
 EMSCRIPTEN_KEEPALIVE const char* web_song() {
   return described.json.c_str();
+}
+EMSCRIPTEN_KEEPALIVE const char* web_song_faults() {
+  return described.faults.c_str();
 }
 EMSCRIPTEN_KEEPALIVE std::size_t web_note_count() {
   return described.starts.size();

@@ -1,10 +1,15 @@
 // The built-in synthesizer: a small General MIDI synthesizer on Web Audio
 // (webaudio-tinysynth, vendored: its sounds are made from oscillators and
-// noise, so it needs no sample files), loaded when a song first plays. It
-// takes channel messages with the audio clock's time at which each is due.
+// noise, so it needs no sample files). It takes channel messages with the
+// audio clock's time at which each is due.
 //
 // One instance plays the page's songs; another, made once, renders WAV files
 // and is moved to each render's offline context, through the master chain.
+//
+// Making one takes the main thread for a tenth of a second or more: its
+// script is loaded ahead, in a moment when the page is idle once there is a
+// song to play (prepareBuiltin), and when a song first plays, the page's
+// audio, the synthesizer and its move there each take a task of their own.
 
 let loading = null;
 
@@ -12,7 +17,7 @@ function loadSynth() {
   if (!loading) {
     loading = new Promise((resolve, reject) => {
       const script = document.createElement('script');
-      script.src = 'webaudio-tinysynth.min.js';
+      script.src = new URL('webaudio-tinysynth.min.js', import.meta.url);
       script.onload = () => resolve();
       script.onerror = () => reject(new Error('the synthesizer could not be loaded'));
       document.head.append(script);
@@ -24,26 +29,31 @@ function loadSynth() {
 
 // The synthesizer makes an audio context of its own as it starts (and plays
 // a silent note on it): it is handed one that never sounds, an offline
-// context never rendered (which it may resume as it likes), and then moved.
-function newSynth(context, destination) {
+// context never rendered (which it may resume as it likes), to be moved to
+// another (setAudioContext) before it plays.
+function scratchSynth() {
   const AudioContext = window.AudioContext;
   window.AudioContext = function ScratchContext() {
-    const scratch = new OfflineAudioContext(2, 128, context.sampleRate);
+    const scratch = new OfflineAudioContext(2, 128, 44100);
     scratch.resume = () => Promise.resolve();
     return scratch;
   };
-  let synth;
   try {
-    synth = new WebAudioTinySynth({quality: 1, useReverb: 1});
+    return new WebAudioTinySynth({quality: 1, useReverb: 1});
   } finally {
     window.AudioContext = AudioContext;
   }
-  synth.setAudioContext(context, destination);
-  return synth;
 }
 
-// A message as the player has it (status | first data byte << 8 | second
-// << 16) as the synthesizer takes it.
+// The next turn of the event loop: what follows is a task of its own.
+function nextTask() {
+  return new Promise((resolve) => setTimeout(resolve, 0));
+}
+
+// Loads the synthesizer ahead of the first song played.
+export function prepareBuiltin() {
+  return loadSynth();
+}
 
 // A message as the player has it (status | first data byte << 8 | second
 // << 16) as the synthesizer takes it.
@@ -63,8 +73,17 @@ let liveSynth = null;
 
 // A sink for the player (player.js) on `audio` (output.js's pageAudio()).
 export async function builtinSink(audio) {
-  await loadSynth();
-  if (!liveSynth) liveSynth = newSynth(audio.context, audio.chain.input('builtin'));
+  if (!liveSynth) {
+    await loadSynth();
+    // The page's audio was made in this task.
+    await nextTask();
+    const made = liveSynth || scratchSynth();
+    await nextTask();
+    if (!liveSynth) {
+      made.setAudioContext(audio.context, audio.chain.input('builtin'));
+      liveSynth = made;
+    }
+  }
   const synth = liveSynth;
   return {
     lookahead: 0.3,
@@ -94,8 +113,8 @@ export async function builtinOffline(context, destination) {
   // never to be resumed.
   context.resume = () => Promise.resolve();
   try {
-    if (!offlineSynth) offlineSynth = newSynth(context, destination);
-    else offlineSynth.setAudioContext(context, destination);
+    if (!offlineSynth) offlineSynth = scratchSynth();
+    offlineSynth.setAudioContext(context, destination);
   } finally {
     delete context.resume;
   }

@@ -47,7 +47,7 @@ function showTrouble(text) {
 function startConverter() {
   const converter = {worker: null, load: 0, ready: false, broken: false};
   try {
-    converter.worker = new Worker('worker.js');
+    converter.worker = new Worker(new URL('worker.js', import.meta.url));
   } catch (error) {
     converter.broken = true;
     showTrouble(whyNoConverter(error.message || error));

@@ -2,13 +2,15 @@
 // (converters.js, worker.js), and a row each comes back (rows.js): its
 // facts, what was wrong or changed (words.js), a download link, the song to
 // play (song.js, player.js) and its piano roll (rolls.js, roll-worker.js);
-// "Download all" (zip.js) and "Clear" act on the whole list. Songs play
-// through the built-in synthesizer or the visitor's SoundFont
-// (soundfont-choice.js), or on a MIDI device (play-on.js), at the volume set
-// (volume.js).
+// "Download all" (zip.js) and "Clear" act on the whole list, and the list
+// plays in order (playlist.js, keys.js). Songs play through the built-in
+// synthesizer or the visitor's SoundFont (soundfont-choice.js), or on a MIDI
+// device (play-on.js), at the volume set (volume.js).
 
 import * as converters from './converters.js';
 import './drop.js';
+import './keys.js';
+import './sample.js';
 import './play-on.js';
 import './volume.js';
 import {restartRolls, startRolls} from './rolls.js';
@@ -30,6 +32,9 @@ document.getElementById('clear').addEventListener('click', () => {
 
 // The modules run: saved-copy.js has nothing to do.
 document.documentElement.dataset.modules = 'run';
+// The build whose files these are (their folder, v-...): every file the
+// page loads later comes from the same folder.
+document.documentElement.dataset.build = new URL('.', import.meta.url).pathname.split('/').at(-2);
 // For a look from the browser's console (and the tests): how many
 // converters work, and the rows with what each holds.
 window.CONVERTERS = converters.CONVERTERS;

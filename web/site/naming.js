@@ -22,13 +22,20 @@ export function safeName(name) {
   return (stem || 'file') + extension;
 }
 
+// A folder's path ('Game/Level 1/') with each of its parts a safe name:
+// no part is "..", empty or a name that Windows refuses.
+export function safeFolder(folder) {
+  return folder.split('/').filter((part) => part !== '').map((part) => safeName(part) + '/')
+               .join('');
+}
+
 // `safe` (a safe name), numbered " (2)", " (3)" … until `taken` (lower
-// case names) does not have it: two inputs may give the same name (a.mid
-// and a.midi).
-export function unusedName(safe, taken) {
+// case paths) does not have it in `folder` (a safe folder, or ''): two
+// inputs may give the same name (a.mid and a.midi).
+export function unusedName(safe, taken, folder = '') {
   const dot = safe.lastIndexOf('.');
   let name = safe;
-  for (let n = 2; taken.has(name.toLowerCase()); ++n) {
+  for (let n = 2; taken.has((folder + name).toLowerCase()); ++n) {
     name = safe.slice(0, dot) + ' (' + n + ')' + safe.slice(dot);
   }
   return name;

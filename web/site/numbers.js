@@ -25,3 +25,13 @@ export function durationText(seconds) {
   return (hours > 0 ? hours + ':' + two(minutes) : String(minutes)) + ':' +
          (rest < 10 ? '0' : '') + rest.toFixed(1);
 }
+
+// A time as it is said: "2 minutes 5 seconds", to the second.
+export function spokenTime(seconds) {
+  const whole = Math.round(seconds);
+  const parts = [[Math.floor(whole / 3600), 'hour'], [Math.floor(whole / 60) % 60, 'minute'],
+                 [whole % 60, 'second']];
+  const said = parts.filter(([n], i) => n > 0 || (i === 2 && whole === 0))
+                    .map(([n, unit]) => n + ' ' + unit + (n === 1 ? '' : 's'));
+  return said.join(' ');
+}

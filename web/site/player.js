@@ -82,7 +82,8 @@ function restoreChannels(sink, events, index, at) {
 
 // `hooks.events(row)` gives a promise of the row's song as
 // {times, messages, tracks}; `hooks.sink()` a promise of the sink to play
-// on; `hooks.show(row, seconds, playing)` shows where the row's song is.
+// on; `hooks.show(row, seconds, playing)` shows where the row's song is;
+// `hooks.ended(row)` is told when a song has played to its end.
 export function createPlayer(hooks) {
   // The song playing or paused last: its row, its messages, its sink, the
   // next message to hand over, and the time of the sink's clock at which the
@@ -125,6 +126,9 @@ export function createPlayer(hooks) {
       s.from = 0;
       s.index = 0;
       hooks.show(s.row, 0, false);
+      // What comes next (the song again, the next one, or nothing) is the
+      // list's to say, once this tick is over.
+      setTimeout(() => hooks.ended(s.row), 0);
     }
   }
 
@@ -239,6 +243,10 @@ export function createPlayer(hooks) {
     // The row whose song plays, if any.
     playing() {
       return session && session.playing ? session.row : null;
+    },
+    // The row whose song plays or is paused, if any.
+    current() {
+      return session ? session.row : null;
     },
   };
 }

@@ -1,12 +1,16 @@
 // The piano rolls, drawn by roll-worker.js: each roll's canvas is handed
 // over with its notes, and the worker is told when its size changes.
 
+// The margins of a roll's axes, in CSS pixels: the pitch on the left, the
+// time below. The playhead moves over what is between.
+export const AXES = {left: 30, bottom: 16};
+
 let rollWorker = null;
 const shownRows = new Map();  // id -> row whose roll is drawn
 
 export function startRolls() {
   try {
-    rollWorker = new Worker('roll-worker.js');
+    rollWorker = new Worker(new URL('roll-worker.js', import.meta.url));
     rollWorker.onmessage = fromRolls;
   } catch {
     // Opened from a file: the converters cannot start either, and say so.
@@ -31,12 +35,14 @@ function fromRolls(event) {
     hidden.textContent = cells.has(index) ? '' : ' (hidden under other tracks at this size)';
   }
   row.canvas.dataset.drawn = event.data.width + 'x' + event.data.height;
+  row.canvas.dataset.times = event.data.times.join(' ');
+  row.canvas.dataset.pitches = event.data.pitches.join(' ');
 }
 
 function canvasSize(canvas) {
   const ratio = window.devicePixelRatio || 1;
   return {width: Math.max(1, Math.round(canvas.clientWidth * ratio)),
-          height: Math.max(1, Math.round(canvas.clientHeight * ratio))};
+          height: Math.max(1, Math.round(canvas.clientHeight * ratio)), ratio};
 }
 
 const rollSizes = new ResizeObserver((entries) => {
@@ -54,7 +60,7 @@ export function addRoll(row, notes, end, colours) {
   const offscreen = canvas.transferControlToOffscreen();
   shownRows.set(row.id, row);
   rollWorker.postMessage({type: 'add', id: row.id, canvas: offscreen, notes, end, colours,
-                          ...canvasSize(canvas)},
+                          axes: AXES, ...canvasSize(canvas)},
                          [offscreen, notes.start.buffer, notes.end.buffer, notes.pitch.buffer,
                           notes.track.buffer]);
   rollSizes.observe(canvas);

@@ -7,10 +7,11 @@ import * as converters from './converters.js';
 import {button, element, messageList} from './dom.js';
 import {safeName} from './naming.js';
 import {bytesText, ratioText} from './numbers.js';
+import {forgetRow, showTransport} from './playlist.js';
 import {forgetRoll} from './rolls.js';
 import {forgetWav} from './save-wav.js';
 import {player, showSong} from './song.js';
-import {problemText} from './words.js';
+import {errorText, warningText} from './words.js';
 
 const strict = document.getElementById('strict');
 const results = document.getElementById('results');
@@ -30,17 +31,23 @@ function fact(list, label, className) {
   return value;
 }
 
-export function addFiles(files) {
-  for (const file of files) {
+// `given`: [{file, folder}], folder the path of the folder it came in
+// ('Game/Level 1/'), shown above its name and kept in the zip archive.
+export function addFiles(given) {
+  for (const {file, folder} of given) {
     const id = converters.newId();
     const node = element('li', 'file');
     node.dataset.name = file.name;
+    node.dataset.folder = folder;
     const head = element('div', 'row-head');
     const action = button('row-action', 'Cancel', 'Cancel ' + file.name);
-    head.append(element('h3', 'name', file.name), action);
+    const title = element('h3', 'name');
+    if (folder) title.append(element('span', 'folder', folder));
+    title.append(file.name);
+    head.append(title, action);
     const facts = element('dl', 'facts');
     const row = {
-      id, file, node, action,
+      id, file, folder, node, action,
       pickedAt: performance.now(),
       input: fact(facts, 'Input', 'input-size'),
       output: fact(facts, 'Output', 'output-size'),
@@ -108,6 +115,7 @@ function cancelRow(row) {
 // roll.
 function letGo(row) {
   player.forget(row);
+  forgetRow(row);
   forgetWav(row);
   if (row.url) URL.revokeObjectURL(row.url);
   if (row.canvas) forgetRoll(row);
@@ -132,6 +140,7 @@ export function updateList() {
   empty.hidden = rows.size > 0;
   clearAll.disabled = rows.size === 0;
   downloadAll.disabled = ![...rows.values()].some((row) => row.blob);
+  showTransport();
 }
 
 // Nothing can be converted: the page says why, and every file in work ends.
@@ -173,7 +182,7 @@ function showFailure(row, text, asIs) {
   if (asIs) {
     // The blocks are sound and only the music is not: the MIDI file it holds
     // can be had as it is.
-    const anyway = button('as-is', 'Convert anyway', 'Convert ' + row.file.name + ' anyway');
+    const anyway = button('as-is', 'Convert anyway', 'Convert anyway: ' + row.file.name);
     anyway.addEventListener('click', () => {
       row.after.replaceChildren();
       row.action.textContent = 'Cancel';
@@ -195,10 +204,10 @@ function showResult(row, message) {
     return;
   }
   if (error) {
-    showFailure(row, problemText(error), error.music === true);
+    showFailure(row, errorText(error), error.music === true);
     return;
   }
-  const lines = messageList(warnings.map((warning) => ['warning', problemText(warning)]));
+  const lines = messageList(warnings.map((warning) => ['warning', warningText(warning)]));
   row.after.replaceChildren();
   if (lines.children.length > 0) row.after.append(lines);
 

@@ -22,7 +22,8 @@ function wavName(name) {
 
 function showIdle(row) {
   row.wavButton.textContent = 'Save as WAV';
-  row.wavButton.setAttribute('aria-label', 'Save ' + row.file.name + ' as a WAV file');
+  // Each name starts with the words the button shows.
+  row.wavButton.setAttribute('aria-label', 'Save as WAV: ' + row.file.name);
   row.node.dataset.wav = row.wavUrl ? 'done' : 'idle';
 }
 
@@ -49,7 +50,7 @@ async function save(row) {
   row.wavJob = job;
   const name = wavName(row.file.name);
   row.wavButton.textContent = 'Cancel WAV';
-  row.wavButton.setAttribute('aria-label', 'Cancel the WAV file of ' + row.file.name);
+  row.wavButton.setAttribute('aria-label', 'Cancel WAV: ' + row.file.name);
   row.node.dataset.wav = 'rendering';
   const bar = element('progress', 'wav-progress');
   bar.max = 1;

@@ -36,11 +36,12 @@
     }
   }
 
-  const input = document.getElementById('files');
-  input.addEventListener('change', () => {
-    refuse(input.files);
-    input.value = '';
-  });
+  for (const input of [document.getElementById('files'), document.getElementById('folder')]) {
+    input.addEventListener('change', () => {
+      refuse(input.files);
+      input.value = '';
+    });
+  }
   for (const type of ['dragover', 'drop']) {
     window.addEventListener(type, (event) => event.preventDefault());
   }

@@ -2,7 +2,7 @@
 // SoundFont, or a MIDI device ("Play on"). The player asks for the sink
 // each time a song starts, and is told when the choice changes.
 
-import {builtinSink} from './builtin-synth.js';
+import {builtinSink, prepareBuiltin} from './builtin-synth.js';
 import {midiSink} from './midi-output.js';
 import {pageAudio} from './output.js';
 
@@ -32,6 +32,15 @@ export async function soundFontEngine() {
 
 async function soundFontSink(audio, soundFont) {
   return (await soundFontEngine()).soundFontSink(audio, soundFont);
+}
+
+// There is a song to play: the built-in synthesizer, if it is what songs
+// play through, is made ready while the page is idle, so that the first Play
+// need not wait for it.
+export function prepareSound() {
+  if (instruments || playOn) return;
+  const idle = window.requestIdleCallback || ((then) => setTimeout(then, 0));
+  idle(() => prepareBuiltin().catch(() => {}));
 }
 
 export async function currentSink() {

@@ -6,7 +6,8 @@
 // A SoundFont here is {name, file (a Blob)}; what the worker made of it is
 // kept on it (soundFont.read), so that it is read once.
 
-const PROCESSOR = 'soundfont-processor.js';
+// Addresses are the module's own: each version of the site has its folder.
+const PROCESSOR = new URL('soundfont-processor.js', import.meta.url);
 const LOOKAHEAD = 0.3;
 
 let reader = null;
@@ -14,7 +15,7 @@ const asked = new Map();  // id -> {resolve, reject}
 let nextId = 1;
 
 function startReader() {
-  reader = new Worker('soundfont-worker.js', {type: 'module'});
+  reader = new Worker(new URL('soundfont-worker.js', import.meta.url), {type: 'module'});
   reader.onmessage = (event) => {
     const {id, error, ...result} = event.data;
     const promise = asked.get(id);

@@ -20,7 +20,8 @@
 //               {type: 'started', id}
 //               {type: 'progress', id, done, total}
 //               {type: 'done', id, container, output (a Blob), problems, blocks}
-//               {type: 'song', id, song, notes: {start, end, pitch, track}, end}
+//               {type: 'song', id, song, faults (each track's fault's name, or null),
+//                notes: {start, end, pitch, track}, end}
 //               {type: 'events', id, times, messages, tracks} or {type: 'events', id, error}
 //               {type: 'cancelled', id}
 //               {type: 'zip', archive} or {type: 'zip', error}
@@ -257,10 +258,13 @@ async function* handleFile(job) {
     track: copy(m, Uint16Array, m._web_note_tracks(), count),
   };
   const song = JSON.parse(text(m, m._web_song()));
+  // Each track's fault by the library's name, which the page's words use
+  // (the song's summary is mthc-pack's listing, whose fault is a text).
+  const faults = JSON.parse(text(m, m._web_song_faults()));
   m._web_forget_song();
   let end = song.duration_seconds;
   for (let n = 0; n < count; ++n) end = Math.max(end, notes.end[n]);
-  postMessage({type: 'song', id, song, notes, end},
+  postMessage({type: 'song', id, song, faults, notes, end},
               [notes.start.buffer, notes.end.buffer, notes.pitch.buffer, notes.track.buffer]);
 }
 

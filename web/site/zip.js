@@ -1,9 +1,10 @@
 // "Download all": every output of the list in one zip archive, made by a
-// converter (fflate), with names that are safe to unpack anywhere.
+// converter (fflate), in the folders its input came in, with every part of
+// every path safe to unpack anywhere.
 
 import {askZip, trouble} from './converters.js';
 import {element} from './dom.js';
-import {safeName, unusedName} from './naming.js';
+import {safeFolder, safeName, unusedName} from './naming.js';
 import {bytesText} from './numbers.js';
 import {rows, updateList} from './rows.js';
 
@@ -15,7 +16,8 @@ function makeZip() {
   const taken = new Set();
   for (const row of rows.values()) {
     if (!row.blob) continue;
-    const name = unusedName(safeName(row.outputName), taken);
+    const folder = safeFolder(row.folder);
+    const name = folder + unusedName(safeName(row.outputName), taken, folder);
     taken.add(name.toLowerCase());
     entries.push({name, blob: row.blob});
   }

@@ -499,7 +499,8 @@ class PageTest(unittest.TestCase):
         with tempfile.TemporaryDirectory() as folder:
             site = os.path.join(folder, "site")
             shutil.copytree(os.environ["MTHC_SITE"], site)
-            os.remove(os.path.join(site, "mthc.wasm"))
+            (build,) = [name for name in os.listdir(site) if name.startswith("v-")]
+            os.remove(os.path.join(site, build, "mthc.wasm"))
             with browser.serve(site) as address:
                 self.page = browser.Page(self.driver, address)
                 (row,) = self.upload(["trio.mid"])
