@@ -128,25 +128,6 @@ std::string terminal_text(std::string_view text, backslashes shown) {
   return out;
 }
 
-std::string readable_name(std::string_view bytes) {
-  std::string out;
-  for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t n = utf8_sequence_length(bytes, i);
-    const std::uint32_t code_point = n == 0 ? byte_at(bytes, i) : code_point_at(bytes, i, n);
-    if (!is_control(code_point)) {
-      if (n != 0) {
-        out.append(bytes.substr(i, n));
-      } else {
-        // A Latin-1 byte from 0xA0 on, as UTF-8.
-        out += static_cast<char>(0xC0 | code_point >> 6);
-        out += static_cast<char>(0x80 | (code_point & 0x3F));
-      }
-    }
-    i += n == 0 ? 1 : n;
-  }
-  return out;
-}
-
 void append_json_string(std::string& out, std::string_view text) {
   out += '"';
   for (std::size_t i = 0; i < text.size();) {

@@ -35,11 +35,6 @@ bool is_plain_text(std::string_view text, backslashes shown = backslashes::doubl
 // std::bad_alloc.
 std::string terminal_text(std::string_view text, backslashes shown = backslashes::doubled);
 
-// A name as a reader of the listing expects it: UTF-8 kept, other bytes read
-// as Latin-1 (the usual guess for older files), control characters left out.
-// Always well-formed UTF-8. Throws std::bad_alloc.
-std::string readable_name(std::string_view bytes);
-
 // Appends `text`, which must be well-formed UTF-8, as a JSON string: quotes
 // and backslashes escaped, and the characters that terminal_text escapes as
 // \u00HH or \u20HH (JSON's escapes: the string reads back unchanged). Throws

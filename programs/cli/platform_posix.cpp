@@ -303,11 +303,15 @@ bool is_free(int t) noexcept {
 // `slot.name`; false when it would be longer than a name may be.
 bool name_temporary(temporary_state& slot, bool short_form, int attempt) noexcept {
   const long pid = static_cast<long>(getpid());
-  const int n = short_form
-                    ? std::snprintf(slot.name, sizeof slot.name, ".mthc-%ld-%d.tmp", pid, attempt)
-                    : std::snprintf(slot.name, sizeof slot.name, ".%s.%ld-%d.tmp", slot.target_name,
-                                    pid, attempt);
-  return n > 0 && static_cast<std::size_t>(n) < sizeof slot.name;
+  // Made on the stack and copied in: the optimiser cannot tell the slot's
+  // two names apart and warns that snprintf might read what it writes.
+  char name[sizeof slot.name];
+  const int n = short_form ? std::snprintf(name, sizeof name, ".mthc-%ld-%d.tmp", pid, attempt)
+                           : std::snprintf(name, sizeof name, ".%s.%ld-%d.tmp", slot.target_name,
+                                           pid, attempt);
+  if (n <= 0 || static_cast<std::size_t>(n) >= sizeof name) return false;
+  std::memcpy(slot.name, name, sizeof name);
+  return true;
 }
 
 // The attempts share one count across the run's temporary files, so that

@@ -103,6 +103,8 @@ const REFUSALS = {
   too_large: (f) => 'This file is too large (' + bytesText(f.size) + ') to be a container or a ' +
       'MIDI file that fits one: a container holds at most ' + bytesText(f.max_track_data) +
       ' of music.',
+  // A block over 65,535 bytes, which the page's packing never hands the coder.
+  block_too_large: () => 'A piece of this file is too large to pack.',
 
   // A container's tags.
   too_small: () => 'This file is too small to be an MThc container.',
