@@ -8,8 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <mthc/encode_block.hpp>
 #include <vector>
+
+#include "codec/block_code.hpp"
 
 namespace mthc::codec {
 
@@ -43,13 +47,23 @@ struct offer_bounds {
 
 // How an arrival was reached: the step from `from` (0 distance: a literal)
 // that continued arrival `from_slot` there. Blocks are at most 65535 bytes,
-// so positions and distances fit 16 bits.
+// so positions (the end too) and distances fit 16 bits.
 struct arrival_link {
   std::uint16_t from;
   std::uint16_t distance;
   std::uint8_t from_slot;
 };
 static_assert(sizeof(arrival_link) == 6);
+static_assert(k_max_block_size <= std::numeric_limits<std::uint16_t>::max(),
+              "a block's positions and distances fit arrival_link");
+static_assert(k_arrivals <= std::numeric_limits<std::uint8_t>::max() + 1U,
+              "a slot number fits arrival_link");
+// Costs stay far below k_unreached: the dearest arrival kept is a literal
+// for every byte and a saving more, and an offer adds a match to it.
+static_assert(std::uint64_t{k_max_block_size} * k_literal_bits +
+                      std::uint64_t{2} * explicit_match_bits(0xFFFF, 0xFFFF) <
+                  k_unreached / 2,
+              "what k_unreached is dearer than");
 
 // An arrival_link as the parse hands it to offer: its fields side by side in
 // one 64-bit word, which stays in one register through the parse's loops and
