@@ -9,6 +9,7 @@
 #include "codec/block_code.hpp"
 #include "codec/common_length.hpp"
 #include "codec/match_finder.hpp"
+#include "codec/parse_checks.hpp"
 #include "codec/parse_table.hpp"
 
 namespace mthc::codec {
@@ -280,7 +281,10 @@ void skip_covered_positions(match_finder& finder, std::uint32_t position, std::u
 // express, are 0, as are most: their first two bytes differ, which one
 // comparison tells. An arrival inside its match is not measured either (0):
 // it is not continued, and its match is shorter than the nice length, or its
-// source would have taken it whole.
+// source would have taken it whole. Returns k_state_outside when an
+// arrival's state is not within the block (state_in_block): the bytes at its
+// distance are not there to read.
+constexpr std::uint32_t k_state_outside = ~0U;
 std::uint32_t measure_repeats(position_state& here, const parse_table& table,
                               std::span<const std::uint8_t> data) {
   const arrival_set& arrivals = *here.arrivals;
@@ -293,9 +297,9 @@ std::uint32_t measure_repeats(position_state& here, const parse_table& table,
   std::uint32_t longest = 0;
   for (std::uint32_t s = 0; s < arrivals.count; ++s) {
     const std::uint32_t d = arrivals.last_distance[s];
+    if (!state_in_block(d, position)) return k_state_outside;
     here.came_by[s] = table.link(position, s).distance;
     here.inside[s] = inside_its_match(data.data(), position, d, here.came_by[s]);
-    assert(!measurable || d <= position);
     const std::uint32_t length =
         measurable && !here.inside[s] && same_first_two(current, current - d)
             ? 2 + common_length(current + 2, current + 2 - d, available - 2)
@@ -349,33 +353,16 @@ std::uint32_t take_long_match(parse_table& table, match_finder& finder, const po
   table.offer(position + length, cost, distance, repeat_saving(distance),
               offer_source{position, distance, slot});
   skip_covered_positions(finder, position, length);
+  table.pass_over(position + 1, position + length);
   return length;
-}
-
-// The steps of the cheapest path to the end, from its back links.
-lz_parse backtrack(const parse_table& table, std::uint32_t size, std::uint32_t slot) {
-  lz_parse parse;
-  std::uint32_t at = size;
-  while (at > 0) {
-    const arrival_link& link = table.link(at, slot);
-    const std::uint32_t count = at - link.from;
-    if (link.distance == 0 && !parse.empty() && parse.back().distance == 0) {
-      parse.back().count += count;
-    } else {
-      parse.push_back({link.distance, count});
-    }
-    slot = link.from_slot;
-    at = link.from;
-  }
-  std::reverse(parse.begin(), parse.end());
-  return parse;
 }
 
 }  // namespace
 
-lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_settings& settings) {
+std::optional<lz_parse> optimal_parse(std::span<const std::uint8_t> data,
+                                      const optimal_parse_settings& settings) {
   const auto size = static_cast<std::uint32_t>(data.size());
-  if (size == 0) return {};
+  if (size == 0) return lz_parse{};
 
   // Lengths below the nice length are priced from k_length_bits.
   match_finder finder(data, std::min<std::uint32_t>(settings.nice_length, k_length_bits.size()),
@@ -403,6 +390,7 @@ lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_s
     finder.find(position, candidates);
 
     const std::uint32_t longest_repeat = measure_repeats(*here, table, data);
+    if (longest_repeat == k_state_outside) return std::nullopt;
     if (const std::uint32_t length =
             take_long_match(table, finder, *here, longest_repeat, candidates, data)) {
       previous->position = 0;
@@ -421,7 +409,7 @@ lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_s
     ++position;
   }
   table.keep(size);
-  return backtrack(table, size, table.at(size).best);
+  return cheapest_path(table, size);
 }
 
 }  // namespace mthc::codec
