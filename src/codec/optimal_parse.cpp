@@ -176,13 +176,29 @@ static_assert(longer_match_is_cheaper(), "what inside_its_match relies on");
 // source saw: a farther candidate, a two-byte match and a long match taken
 // whole are offered at their full length only, so they end where they land;
 // and where only the lengths at a price step were offered, the previous
-// position offered the others (see beats_previous). So the arrival's own
+// position offered the others (see beats_previous; for the finder's
+// candidates, usually: see offer_explicit_matches). So the arrival's own
 // offers would all be turned away, and it is not continued. On the test
 // songs half the arrivals were inside their match, and their offers took a
 // seventh of the best level's time.
 bool inside_its_match(const std::uint8_t* data, std::uint32_t position, std::uint32_t last_distance,
                       std::uint32_t came_by) {
   return came_by == last_distance && data[position] == data[position - last_distance];
+}
+
+// Makes sure that the position after `position` is reached, when the
+// cheapest arrival there (of `cost`, with `last_distance`, in `slot`) is
+// inside its match and so offers no literal: by that literal, if nothing
+// has reached the next position yet. Nearly always the match's next length
+// has, for less (see inside_its_match). But for the finder's candidates
+// that length can have been left to the previous position, which lacked the
+// candidate (see offer_explicit_matches); then nothing else need reach the
+// next position, and without this, nothing after it either.
+void reach_next(parse_table& table, std::uint32_t position, std::uint32_t cost,
+                std::uint32_t last_distance, std::uint32_t slot) {
+  if (table.cheapest(position + 1) != k_unreached) return;
+  table.offer(position + 1, cost + k_literal_bits, last_distance, repeat_saving(last_distance),
+              offer_source{position, 0, slot});
 }
 
 // A literal, and every length of the match at the arrival's repeated
@@ -199,7 +215,10 @@ void continue_arrivals(parse_table& table, position_state& here, const position_
     const std::uint32_t cost = arrivals.cost[s];
     const std::uint32_t d = arrivals.last_distance[s];
     here.continued[s] = cost - cheapest < repeat_saving(d) && !here.inside[s];
-    if (!here.continued[s]) continue;
+    if (!here.continued[s]) {
+      if (s == arrivals.best) reach_next(table, here.position, cost, d, s);
+      continue;
+    }
     const bool carried = s != arrivals.best && here.came_by[s] == 0;
     const std::uint32_t literals =
         carried ? literals_to_repeat(data, here.position, d, skip_limit) : 1;
@@ -230,7 +249,7 @@ void continue_arrivals(parse_table& table, position_state& here, const position_
 // would be nearer here too), or, usually, a farther one found there too (on
 // the same search path, or in the two-byte chain). So that position's
 // cheapest arrival offered it (see offer_lengths); where it did not, the
-// output can only be a little larger, never wrong.
+// output can only be a little larger, never wrong (but see reach_next).
 void offer_explicit_matches(parse_table& table, const position_state& here,
                             const position_state& previous, const std::uint8_t* data,
                             const match_candidates& candidates) {

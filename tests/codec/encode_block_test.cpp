@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "block_shapes.hpp"
 #include "codec/block_code.hpp"
 #include "codec/common_length.hpp"
 #include "codec/decode_block.hpp"
@@ -86,6 +87,40 @@ TEST(EncodeBlock, SweepOfSmallSizes) {
       for (const encode_level level : k_levels)
         expect_round_trip(data, level, "size " + std::to_string(size));
     }
+  }
+}
+
+TEST(EncodeBlock, RoundTripsShapedBlocks) {
+  // Copies from any distance and near-repeats, made from short recipes: in
+  // the best parse of each of the first four, the cheapest arrival at some
+  // position is inside a match whose next length was not offered, so only
+  // reach_next's literal reaches the next position (an assert that every
+  // position had arrivals stopped at the first). Then long overlapping
+  // matches, and far repeats at one distance.
+  for (const std::uint64_t seed : {15U, 128U, 231U, 390U}) {
+    const bytes data = test::from_recipe(test::random_bytes(seed, 30), 4000);
+    for (const encode_level level : k_levels)
+      expect_round_trip(data, level, "recipe " + std::to_string(seed));
+  }
+  const bytes pattern = test::midi_like_bytes(3, 37);
+  for (const encode_level level : k_levels) {
+    expect_round_trip(test::tiled(pattern, k_max_block_size), level, "tiled");
+    expect_round_trip(test::far_apart(pattern, 30000), level, "far apart");
+  }
+}
+
+TEST(EncodeBlock, BestParseReachesTheEndWithAOneNodeSearch) {
+  // With a search of one node the previous position often lacks the
+  // candidate that this one finds, and leaves lengths of it unoffered; on
+  // these blocks nothing else reached the position after one of them, nor
+  // any after it, and the parse failed its check at the end.
+  for (const std::uint64_t seed : {13U, 15U, 16U}) {
+    const bytes data = test::from_recipe(test::random_bytes(seed, 40), 30000);
+    const std::optional<codec::lz_parse> parse = codec::optimal_parse(data, {211, 1});
+    ASSERT_TRUE(parse.has_value()) << "seed " << seed;
+    const std::optional<bytes> block = codec::write_block(data, *parse);
+    ASSERT_TRUE(block.has_value()) << "seed " << seed;
+    EXPECT_EQ(decode_roomy(*block, data.size()), data) << "seed " << seed;
   }
 }
 
