@@ -7,7 +7,8 @@
 // creates <directory>/decode_block/ (two room bytes, then packed bytes),
 // <directory>/convert_to_midi/ (whole container images),
 // <directory>/track_reader/ (the data of single MIDI tracks) and
-// <directory>/pack_midi/ (an option byte, then a MIDI file).
+// <directory>/pack_midi/ (an option byte, then a MIDI file) and
+// <directory>/encode_block/ (a header of settings, then raw bytes).
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -388,6 +389,80 @@ bool write_pack_seeds(const fs::path& dir) {
   return true;
 }
 
+// ---- encode_block seeds ----------------------------------------------------
+
+// The header's option byte (see encode_block_fuzzer.cpp).
+std::uint8_t encode_options(bool best, unsigned shape, unsigned scale, bool settings) {
+  return static_cast<std::uint8_t>((best ? 1U : 0U) | shape << 1 | scale << 3 |
+                                   (settings ? 0x20U : 0U));
+}
+
+bytes encode_input(std::uint8_t options, std::uint16_t size, std::uint8_t nice, std::uint8_t depth,
+                   const bytes& payload) {
+  bytes input = {options};
+  mthc::test::append_be16(input, size);
+  input.push_back(nice);
+  input.push_back(depth);
+  mthc::test::append(input, payload);
+  return input;
+}
+
+bool write_encode_seeds(const fs::path& dir) {
+  struct payload {
+    const char* name;
+    bytes data;
+  };
+  const std::vector<payload> payloads = {
+      {"midi", mthc::test::midi_like_bytes(21, 3000)},
+      {"repetitive", mthc::test::repetitive_bytes(22, 2000)},
+      {"random", mthc::test::random_bytes(23, 700)},
+      {"short", {0x90, 0x3C, 0x40, 0x00, 0x3C, 0x00}},
+      {"empty", {}},
+  };
+  // Each payload as it is at both levels, and as the other shapes at a few
+  // sizes; the full block and one byte more only for small payloads, since
+  // the best level takes a while over a full block.
+  for (const payload& p : payloads) {
+    for (const bool best : {false, true}) {
+      const std::string level = best ? "_best" : "_fast";
+      if (!write_file(dir / (std::string(p.name) + "_as_is" + level + ".bin"),
+                      encode_input(encode_options(best, 0, 0, false), 0, 0, 0, p.data)))
+        return false;
+      for (unsigned shape = 1; shape <= 3; ++shape) {
+        for (const unsigned scale : {1U, 2U, 3U}) {
+          if (scale == 3 && p.data.size() > 8) continue;
+          const auto size = static_cast<std::uint16_t>(scale == 2 ? 20000 : 4000 + shape);
+          const std::string name = std::string(p.name) + "_shape" + std::to_string(shape) +
+                                   "_scale" + std::to_string(scale) + level + ".bin";
+          if (!write_file(dir / name, encode_input(encode_options(best, shape, scale, false), size,
+                                                   0, 0, p.data)))
+            return false;
+        }
+      }
+    }
+  }
+  // The best level with other settings: the shortest nice length, a search
+  // of one node, the longest nice length with the deepest search.
+  struct setting {
+    const char* name;
+    std::uint8_t nice;
+    std::uint8_t depth;
+  };
+  for (const setting& st : {setting{"nice3_depth1", 0, 0}, setting{"nice16_depth8", 13, 14},
+                            setting{"nice258_depth128", 255, 255}}) {
+    for (const payload& p : payloads) {
+      for (const unsigned shape : {0U, 2U, 3U}) {
+        const std::string name =
+            std::string(p.name) + "_shape" + std::to_string(shape) + "_" + st.name + ".bin";
+        if (!write_file(dir / name, encode_input(encode_options(true, shape, 1, true), 3000,
+                                                 st.nice, st.depth, p.data)))
+          return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -397,7 +472,8 @@ int main(int argc, char** argv) {
   }
   const fs::path root(argv[1]);
   std::error_code error;
-  for (const char* target : {"decode_block", "convert_to_midi", "track_reader", "pack_midi"}) {
+  for (const char* target :
+       {"decode_block", "convert_to_midi", "track_reader", "pack_midi", "encode_block"}) {
     fs::remove_all(root / target, error);
     fs::create_directories(root / target, error);
     if (error) {
@@ -409,5 +485,6 @@ int main(int argc, char** argv) {
   if (!write_container_seeds(root / "convert_to_midi")) return 1;
   if (!write_track_seeds(root / "track_reader")) return 1;
   if (!write_pack_seeds(root / "pack_midi")) return 1;
+  if (!write_encode_seeds(root / "encode_block")) return 1;
   return 0;
 }

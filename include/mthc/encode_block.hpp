@@ -36,6 +36,10 @@ enum class encode_error {
   none,
   too_large,      // more than k_max_block_size bytes
   out_of_memory,  // the best level needs about 85 bytes per input byte
+  // A check of the encoder's own work failed: its parse of the data would
+  // have read outside them or written a block that does not decode back.
+  // A bug in the encoder, never a fault of the data; no block is returned.
+  internal_error,
 };
 
 struct encode_result {
@@ -47,7 +51,8 @@ struct encode_result {
 // them back into exactly `data` whatever room it is given beyond data.size():
 // the block stops by itself at its end, without an end marker, by running out
 // of packed bytes where the decoder can go no further (zero flag bits pad the
-// last flag byte). Empty data gives an empty block. Never throws.
+// last flag byte). Empty data gives an empty block. The checks behind
+// internal_error run in every build. Never throws.
 MTHC_API encode_result encode_block(std::span<const std::uint8_t> data,
                                     encode_level level) noexcept;
 

@@ -40,6 +40,9 @@ namespace mthc {
 // Why a MIDI file was not packed.
 MTHC_API std::string error_text(const pack_result& result) noexcept;
 
+// Why encode_block returned no block.
+MTHC_API std::string error_text(encode_error error) noexcept;
+
 // What a successful pack says: a line per kind of change (with its count),
 // one for the tracks without data, then the lines of packed_as_is_texts (in
 // that order).

@@ -79,6 +79,10 @@ enum class pack_error {
   empty_track,       // track `track` has no data (it would come back as 00 FF 2F 00)
   unknown_format,    // the header's format, `value`, is not 0, 1 or 2
   track_unreadable,  // `unreadable_track` names the track and its fault
+  // Not a fault of the file: the block encoder's checks of its own work
+  // failed (encode_error::internal_error), a bug; nothing is packed. Last,
+  // so that the errors above keep their values.
+  internal_error,
 };
 
 struct pack_options {

@@ -9,14 +9,15 @@
 #
 #   scripts/ci/fuzz.sh [seconds per target] [target ...]
 #
-# Targets: decode_block convert_to_midi track_reader pack_midi (default: all); seconds default 60.
+# Targets: decode_block convert_to_midi track_reader pack_midi encode_block (default: all);
+# seconds default 60.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ "${#targets[@]}" -gt 0 ] || targets=(decode_block convert_to_midi track_reader pack_midi)
+[ "${#targets[@]}" -gt 0 ] || targets=(decode_block convert_to_midi track_reader pack_midi encode_block)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2

@@ -1,5 +1,6 @@
 #include <mthc/encode_block.hpp>
 #include <new>
+#include <optional>
 
 #include "codec/fast_parse.hpp"
 #include "codec/optimal_parse.hpp"
@@ -14,10 +15,19 @@ encode_result encode_block(std::span<const std::uint8_t> data, encode_level leve
     return result;
   }
   try {
-    const codec::lz_parse parse = level == encode_level::fast
-                                      ? codec::fast_parse(data)
-                                      : codec::optimal_parse(data, codec::optimal_parse_settings{});
-    result.packed = codec::write_block(data, parse);
+    std::optional<codec::lz_parse> parse;
+    if (level == encode_level::fast) {
+      parse = codec::fast_parse(data);
+    } else {
+      parse = codec::optimal_parse(data, codec::optimal_parse_settings{});
+    }
+    std::optional<std::vector<std::uint8_t>> packed;
+    if (parse) packed = codec::write_block(data, *parse);
+    if (!packed) {
+      result.error = encode_error::internal_error;
+      return result;
+    }
+    result.packed = std::move(*packed);
   } catch (const std::bad_alloc&) {
     result = encode_result{encode_error::out_of_memory, {}};
   }

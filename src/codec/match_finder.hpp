@@ -17,10 +17,15 @@
 // two_byte_matches).
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <mthc/encode_block.hpp>
 #include <span>
 #include <vector>
+
+#include "format/format.hpp"
 
 namespace mthc::codec {
 
@@ -60,7 +65,8 @@ struct match_finder {
   // Table sizes, as bits of a hash.
   static constexpr unsigned k_tree_bits = 16;
   static constexpr unsigned k_gap_bits = 13;
-  // Chain links of the last 4096 positions, more than a two-byte match reaches.
+  // Chain links of the last 4096 positions, more than a two-byte match
+  // reaches (checked below).
   static constexpr std::size_t k_gap_ring_mask = 4095;
   // The tables of hashes in one allocation, and the views of its parts.
   std::vector<node_index> tables;
@@ -84,5 +90,18 @@ struct match_finder {
   // Inserts `position` without collecting candidates.
   void skip(std::uint32_t position);
 };
+
+// What the 16-bit tables rely on: every position of a block is a node_index
+// other than k_no_node, which is beyond them all (so a search reads it as
+// out of reach, as two_byte_matches does).
+static_assert(k_max_block_size - 1 <= std::numeric_limits<match_finder::node_index>::max() &&
+                  k_max_block_size <= match_finder::k_no_node,
+              "a block's positions fit node_index below k_no_node");
+// The ring of chain links holds a link for every position within reach of a
+// two-byte match, counting the one just inserted: a chain followed only that
+// far never reads a link that a later position has overwritten.
+static_assert(std::has_single_bit(match_finder::k_gap_ring_mask + 1) &&
+                  match_finder::k_gap_ring_mask >= format::k_long_distance,
+              "the gap ring outlasts the reach of a two-byte match");
 
 }  // namespace mthc::codec

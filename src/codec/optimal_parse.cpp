@@ -9,6 +9,7 @@
 #include "codec/block_code.hpp"
 #include "codec/common_length.hpp"
 #include "codec/match_finder.hpp"
+#include "codec/parse_checks.hpp"
 #include "codec/parse_table.hpp"
 
 namespace mthc::codec {
@@ -175,13 +176,29 @@ static_assert(longer_match_is_cheaper(), "what inside_its_match relies on");
 // source saw: a farther candidate, a two-byte match and a long match taken
 // whole are offered at their full length only, so they end where they land;
 // and where only the lengths at a price step were offered, the previous
-// position offered the others (see beats_previous). So the arrival's own
+// position offered the others (see beats_previous; for the finder's
+// candidates, usually: see offer_explicit_matches). So the arrival's own
 // offers would all be turned away, and it is not continued. On the test
 // songs half the arrivals were inside their match, and their offers took a
 // seventh of the best level's time.
 bool inside_its_match(const std::uint8_t* data, std::uint32_t position, std::uint32_t last_distance,
                       std::uint32_t came_by) {
   return came_by == last_distance && data[position] == data[position - last_distance];
+}
+
+// Makes sure that the position after `position` is reached, when the
+// cheapest arrival there (of `cost`, with `last_distance`, in `slot`) is
+// inside its match and so offers no literal: by that literal, if nothing
+// has reached the next position yet. Nearly always the match's next length
+// has, for less (see inside_its_match). But for the finder's candidates
+// that length can have been left to the previous position, which lacked the
+// candidate (see offer_explicit_matches); then nothing else need reach the
+// next position, and without this, nothing after it either.
+void reach_next(parse_table& table, std::uint32_t position, std::uint32_t cost,
+                std::uint32_t last_distance, std::uint32_t slot) {
+  if (table.cheapest(position + 1) != k_unreached) return;
+  table.offer(position + 1, cost + k_literal_bits, last_distance, repeat_saving(last_distance),
+              offer_source{position, 0, slot});
 }
 
 // A literal, and every length of the match at the arrival's repeated
@@ -198,7 +215,10 @@ void continue_arrivals(parse_table& table, position_state& here, const position_
     const std::uint32_t cost = arrivals.cost[s];
     const std::uint32_t d = arrivals.last_distance[s];
     here.continued[s] = cost - cheapest < repeat_saving(d) && !here.inside[s];
-    if (!here.continued[s]) continue;
+    if (!here.continued[s]) {
+      if (s == arrivals.best) reach_next(table, here.position, cost, d, s);
+      continue;
+    }
     const bool carried = s != arrivals.best && here.came_by[s] == 0;
     const std::uint32_t literals =
         carried ? literals_to_repeat(data, here.position, d, skip_limit) : 1;
@@ -229,7 +249,7 @@ void continue_arrivals(parse_table& table, position_state& here, const position_
 // would be nearer here too), or, usually, a farther one found there too (on
 // the same search path, or in the two-byte chain). So that position's
 // cheapest arrival offered it (see offer_lengths); where it did not, the
-// output can only be a little larger, never wrong.
+// output can only be a little larger, never wrong (but see reach_next).
 void offer_explicit_matches(parse_table& table, const position_state& here,
                             const position_state& previous, const std::uint8_t* data,
                             const match_candidates& candidates) {
@@ -280,7 +300,10 @@ void skip_covered_positions(match_finder& finder, std::uint32_t position, std::u
 // express, are 0, as are most: their first two bytes differ, which one
 // comparison tells. An arrival inside its match is not measured either (0):
 // it is not continued, and its match is shorter than the nice length, or its
-// source would have taken it whole.
+// source would have taken it whole. Returns k_state_outside when an
+// arrival's state is not within the block (state_in_block): the bytes at its
+// distance are not there to read.
+constexpr std::uint32_t k_state_outside = ~0U;
 std::uint32_t measure_repeats(position_state& here, const parse_table& table,
                               std::span<const std::uint8_t> data) {
   const arrival_set& arrivals = *here.arrivals;
@@ -293,9 +316,9 @@ std::uint32_t measure_repeats(position_state& here, const parse_table& table,
   std::uint32_t longest = 0;
   for (std::uint32_t s = 0; s < arrivals.count; ++s) {
     const std::uint32_t d = arrivals.last_distance[s];
+    if (!state_in_block(d, position)) return k_state_outside;
     here.came_by[s] = table.link(position, s).distance;
     here.inside[s] = inside_its_match(data.data(), position, d, here.came_by[s]);
-    assert(!measurable || d <= position);
     const std::uint32_t length =
         measurable && !here.inside[s] && same_first_two(current, current - d)
             ? 2 + common_length(current + 2, current + 2 - d, available - 2)
@@ -349,33 +372,16 @@ std::uint32_t take_long_match(parse_table& table, match_finder& finder, const po
   table.offer(position + length, cost, distance, repeat_saving(distance),
               offer_source{position, distance, slot});
   skip_covered_positions(finder, position, length);
+  table.pass_over(position + 1, position + length);
   return length;
-}
-
-// The steps of the cheapest path to the end, from its back links.
-lz_parse backtrack(const parse_table& table, std::uint32_t size, std::uint32_t slot) {
-  lz_parse parse;
-  std::uint32_t at = size;
-  while (at > 0) {
-    const arrival_link& link = table.link(at, slot);
-    const std::uint32_t count = at - link.from;
-    if (link.distance == 0 && !parse.empty() && parse.back().distance == 0) {
-      parse.back().count += count;
-    } else {
-      parse.push_back({link.distance, count});
-    }
-    slot = link.from_slot;
-    at = link.from;
-  }
-  std::reverse(parse.begin(), parse.end());
-  return parse;
 }
 
 }  // namespace
 
-lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_settings& settings) {
+std::optional<lz_parse> optimal_parse(std::span<const std::uint8_t> data,
+                                      const optimal_parse_settings& settings) {
   const auto size = static_cast<std::uint32_t>(data.size());
-  if (size == 0) return {};
+  if (size == 0) return lz_parse{};
 
   // Lengths below the nice length are priced from k_length_bits.
   match_finder finder(data, std::min<std::uint32_t>(settings.nice_length, k_length_bits.size()),
@@ -403,6 +409,7 @@ lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_s
     finder.find(position, candidates);
 
     const std::uint32_t longest_repeat = measure_repeats(*here, table, data);
+    if (longest_repeat == k_state_outside) return std::nullopt;
     if (const std::uint32_t length =
             take_long_match(table, finder, *here, longest_repeat, candidates, data)) {
       previous->position = 0;
@@ -421,7 +428,7 @@ lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_s
     ++position;
   }
   table.keep(size);
-  return backtrack(table, size, table.at(size).best);
+  return cheapest_path(table, size);
 }
 
 }  // namespace mthc::codec

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "codec/lz_step.hpp"
@@ -28,7 +29,11 @@ struct optimal_parse_settings {
 // cannot lead to a cheaper path are dropped unmade: those dominated by the
 // cheapest arrival (parse_table.hpp), and those that the previous position
 // already made one byte longer (optimal_parse.cpp). The result is the
-// cheapest path found, by backtracking from the end. Throws std::bad_alloc.
-lz_parse optimal_parse(std::span<const std::uint8_t> data, const optimal_parse_settings& settings);
+// cheapest path found, by backtracking from the end. None when one of the
+// checks kept in every build (parse_checks.hpp, cheapest_path) finds the
+// arrivals or the finder's candidates broken: a bug, which would otherwise
+// read outside the block. Throws std::bad_alloc.
+std::optional<lz_parse> optimal_parse(std::span<const std::uint8_t> data,
+                                      const optimal_parse_settings& settings);
 
 }  // namespace mthc::codec

@@ -1,5 +1,6 @@
 #include "codec/parse_table.hpp"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 
@@ -81,6 +82,34 @@ void parse_table::take(std::size_t position, std::uint32_t cost, std::uint32_t l
     b.worst = s.cost[s.worst_slot];
   }
   ring_links_[(position & mask_) * k_arrivals + target] = source.link();
+}
+
+std::optional<lz_parse> cheapest_path(const parse_table& table, std::uint32_t end) {
+  lz_parse parse;
+  std::uint32_t at = end;
+  std::uint32_t slot = table.at(end).best;
+  // The ranges passed over that may still hold a position ahead on the way
+  // back (those before `at`): fewer as it goes.
+  const std::vector<parse_table::passed_range>& passed = table.passed_over();
+  std::size_t ranges = passed.size();
+  while (at > 0) {
+    if (slot >= table.kept_slots(at)) return std::nullopt;
+    const arrival_link& link = table.link(at, slot);
+    if (link.from >= at) return std::nullopt;
+    while (ranges > 0 && passed[ranges - 1].first > link.from)
+      --ranges;
+    if (ranges > 0 && link.from < passed[ranges - 1].end) return std::nullopt;
+    const std::uint32_t count = at - link.from;
+    if (link.distance == 0 && !parse.empty() && parse.back().distance == 0) {
+      parse.back().count += count;
+    } else {
+      parse.push_back({link.distance, count});
+    }
+    slot = link.from_slot;
+    at = link.from;
+  }
+  std::reverse(parse.begin(), parse.end());
+  return parse;
 }
 
 }  // namespace mthc::codec

@@ -8,8 +8,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <mthc/encode_block.hpp>
+#include <optional>
 #include <vector>
+
+#include "codec/block_code.hpp"
+#include "codec/lz_step.hpp"
 
 namespace mthc::codec {
 
@@ -43,13 +49,23 @@ struct offer_bounds {
 
 // How an arrival was reached: the step from `from` (0 distance: a literal)
 // that continued arrival `from_slot` there. Blocks are at most 65535 bytes,
-// so positions and distances fit 16 bits.
+// so positions (the end too) and distances fit 16 bits.
 struct arrival_link {
   std::uint16_t from;
   std::uint16_t distance;
   std::uint8_t from_slot;
 };
 static_assert(sizeof(arrival_link) == 6);
+static_assert(k_max_block_size <= std::numeric_limits<std::uint16_t>::max(),
+              "a block's positions and distances fit arrival_link");
+static_assert(k_arrivals <= std::numeric_limits<std::uint8_t>::max() + 1U,
+              "a slot number fits arrival_link");
+// Costs stay far below k_unreached: the dearest arrival kept is a literal
+// for every byte and a saving more, and an offer adds a match to it.
+static_assert(std::uint64_t{k_max_block_size} * k_literal_bits +
+                      std::uint64_t{2} * explicit_match_bits(0xFFFF, 0xFFFF) <
+                  k_unreached / 2,
+              "what k_unreached is dearer than");
 
 // An arrival_link as the parse hands it to offer: its fields side by side in
 // one 64-bit word, which stays in one register through the parse's loops and
@@ -87,8 +103,10 @@ class parse_table {
         sets_(mask_ + 1),
         bounds_(mask_ + 1),
         ring_links_((mask_ + 1) * k_arrivals),
-        first_kept_(new std::uint32_t[positions]),
-        kept_(new arrival_link[(positions + 1) * k_arrivals]) {}
+        first_kept_(new std::uint32_t[positions + 1]),
+        kept_(new arrival_link[(positions + 1) * k_arrivals]) {
+    first_kept_[0] = 0;
+  }
 
   const arrival_set& at(std::size_t position) const { return sets_[position & mask_]; }
   std::uint32_t cheapest(std::size_t position) const { return bounds_[position & mask_].cheapest; }
@@ -122,21 +140,45 @@ class parse_table {
     take(position, cost, last_distance, source);
   }
 
-  // Keeps the links of `position`, whose arrivals are final.
+  // Keeps the links of `position`, whose arrivals are final. Positions are
+  // kept or passed over in order, from 0.
   void keep(std::size_t position) {
-    first_kept_[position] = kept_count_;
     // All the slots, of which the next position overwrites those not in use:
     // a copy of fixed size is a few moves, where one of `count` slots calls
     // memmove.
-    std::memcpy(&kept_[kept_count_], &ring_links_[(position & mask_) * k_arrivals],
+    const std::uint32_t first = kept_count_;
+    kept_count_ = first + at(position).count;
+    first_kept_[position + 1] = kept_count_;
+    std::memcpy(&kept_[first], &ring_links_[(position & mask_) * k_arrivals],
                 sizeof(arrival_link) * k_arrivals);
-    kept_count_ += at(position).count;
+  }
+
+  // Notes that the positions from `first` to before `end` are never parsed
+  // (a long match passes over them): they keep no links, and `end` begins
+  // where the last kept position's ends. Nothing is written for each of them:
+  // on repetitive data they are most of the block.
+  void pass_over(std::size_t first, std::size_t end) {
+    first_kept_[end] = kept_count_;
+    passed_over_.push_back({static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(end)});
   }
 
   // How arrival `slot` of a kept position was reached.
   const arrival_link& link(std::size_t position, std::uint32_t slot) const {
     return kept_[first_kept_[position] + slot];
   }
+
+  // The number of arrivals kept for `position`, a kept one.
+  std::uint32_t kept_slots(std::size_t position) const {
+    return first_kept_[position + 1] - first_kept_[position];
+  }
+
+  // The positions passed over, as ranges from `first` to before `end`, in
+  // order.
+  struct passed_range {
+    std::uint32_t first;
+    std::uint32_t end;
+  };
+  const std::vector<passed_range>& passed_over() const { return passed_over_; }
 
   // Empties `position`'s entry, for a position `mask_ + 1` further on.
   void clear(std::size_t position) {
@@ -163,12 +205,21 @@ class parse_table {
   std::vector<arrival_set> sets_;
   std::vector<offer_bounds> bounds_;
   std::vector<arrival_link> ring_links_;  // k_arrivals per ring entry
-  // Where each kept position's links begin in `kept_`.
+  // Where each kept position's links begin in `kept_` (and the position
+  // after it, where they end), unwritten for positions passed over.
   std::unique_ptr<std::uint32_t[]> first_kept_;
+  std::vector<passed_range> passed_over_;
   // Room for every slot of every position, of which only the links kept are
   // written (and so take memory): about three per position.
   std::unique_ptr<arrival_link[]> kept_;
   std::uint32_t kept_count_ = 0;
 };
+
+// The steps of the cheapest path to `end`, a kept position, by its back
+// links from its cheapest arrival. None when the links do not lead back to
+// the block's start through kept arrivals, each from a position before the
+// one it reaches and not passed over: links that a broken parse left, which
+// would otherwise be read outside the table or followed forever.
+std::optional<lz_parse> cheapest_path(const parse_table& table, std::uint32_t end);
 
 }  // namespace mthc::codec

@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "codec/block_code.hpp"
+#include "codec/parse_checks.hpp"
 
 namespace mthc::codec {
 
@@ -38,7 +39,9 @@ struct bit_sink {
 
 }  // namespace
 
-std::vector<std::uint8_t> write_block(std::span<const std::uint8_t> data, const lz_parse& parse) {
+std::optional<std::vector<std::uint8_t>> write_block(std::span<const std::uint8_t> data,
+                                                     const lz_parse& parse) {
+  if (!parse_covers(data, parse)) return std::nullopt;
   std::vector<std::uint8_t> bytes;
   bytes.reserve(data.size() + data.size() / 8 + 8);
   bit_sink sink{bytes};
@@ -58,8 +61,6 @@ std::vector<std::uint8_t> write_block(std::span<const std::uint8_t> data, const 
         bytes.push_back(data[position + i]);
       }
     } else {
-      assert(step.distance <= position);
-      assert(step.count >= min_match_count(step.distance));
       sink.flag(0);
       if (step.distance == last_distance) {
         sink.gamma(k_repeat_code);
@@ -84,7 +85,6 @@ std::vector<std::uint8_t> write_block(std::span<const std::uint8_t> data, const 
     last_was_match = step.distance != 0;
     size_after_last = bytes.size();
   }
-  assert(position == data.size());
 
   // The decoder stops after a match once the packed bytes are used up. If the
   // final match lives entirely in the last flag byte, the match before it

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -9,9 +10,10 @@
 
 namespace mthc::codec {
 
-// Writes the steps of `parse`, which must cover `data` exactly (literal runs
-// of at least 1 byte, matches no shorter than the codes allow and no farther
-// back than the bytes before them), as the packed bytes of one block.
+// Writes the steps of `parse` as the packed bytes of one block, or none when
+// the parse does not write exactly `data` (parse_covers, checked in every
+// build): the block would not decode back, and writing it would read past
+// `data`.
 //
 // The block carries no end marker: it ends by running out of packed bytes,
 // which the decoder takes as the end after a match, and after a literal as
@@ -19,6 +21,7 @@ namespace mthc::codec {
 // finish. The one parse ending that would cut the block short (a match that
 // needs no packed byte of its own right after another match) gets one zero
 // byte of padding.
-std::vector<std::uint8_t> write_block(std::span<const std::uint8_t> data, const lz_parse& parse);
+std::optional<std::vector<std::uint8_t>> write_block(std::span<const std::uint8_t> data,
+                                                     const lz_parse& parse);
 
 }  // namespace mthc::codec

@@ -16,14 +16,13 @@ std::vector<std::uint8_t> start_container() {
   return image;
 }
 
-std::optional<std::vector<std::uint8_t>> pack_block(std::span<const std::uint8_t> block,
-                                                    encode_level level) {
+packed_block pack_block(std::span<const std::uint8_t> block, encode_level level) {
   assert(block.size() <= k_max_block_size);
   encode_result packed = encode_block(block, level);
   if (packed.error == encode_error::out_of_memory) throw std::bad_alloc();
-  assert(packed.error == encode_error::none);
-  if (packed.packed.size() > k_max_packed_size) return std::nullopt;
-  return std::move(packed.packed);
+  if (packed.error != encode_error::none) return {packed.error, std::nullopt};
+  if (packed.packed.size() > k_max_packed_size) return {};
+  return {encode_error::none, std::move(packed.packed)};
 }
 
 void append_block(std::vector<std::uint8_t>& image, std::size_t unpacked_size,

@@ -21,12 +21,18 @@ static_assert(encoded_block_bound(k_always_fitting_block_size) <= format::k_max_
 // std::bad_alloc.
 std::vector<std::uint8_t> start_container();
 
+// One block compressed, or why not: `packed` holds its bytes, or none when
+// they do not fit their 16-bit size (nearly incompressible data; a block of
+// at most k_always_fitting_block_size bytes always fits) or when `error` is
+// encode_error::internal_error (the encoder's checks failed).
+struct packed_block {
+  encode_error error = encode_error::none;
+  std::optional<std::vector<std::uint8_t>> packed;
+};
+
 // Compresses one block of the decoded stream (at most k_max_block_size
-// bytes): its packed bytes, or none when they do not fit their 16-bit size
-// (nearly incompressible data; a block of at most k_always_fitting_block_size
-// bytes always fits). Throws std::bad_alloc.
-std::optional<std::vector<std::uint8_t>> pack_block(std::span<const std::uint8_t> block,
-                                                    encode_level level);
+// bytes). Throws std::bad_alloc.
+packed_block pack_block(std::span<const std::uint8_t> block, encode_level level);
 
 // Appends a block, its declared size and its packed bytes, to `image` and
 // counts it in the header (at most 255 blocks). Throws std::bad_alloc.

@@ -50,6 +50,8 @@ std::string_view error_name(pack_error error) noexcept {
       return "unknown_format";
     case pack_error::track_unreadable:
       return "track_unreadable";
+    case pack_error::internal_error:
+      return "internal_error";
   }
   return "unknown";
 }
@@ -187,6 +189,8 @@ std::string_view error_name(encode_error error) noexcept {
       return "block_too_large";
     case encode_error::out_of_memory:
       return "out_of_memory";
+    case encode_error::internal_error:
+      return "internal_error";
   }
   return "unknown";
 }

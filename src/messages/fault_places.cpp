@@ -65,6 +65,7 @@ fault_place error_place(const pack_result& r) noexcept {
     case pack_error::header_length:
     case pack_error::track_count_mismatch:
     case pack_error::unknown_format:
+    case pack_error::internal_error:
       return {};
   }
   return {};

@@ -19,6 +19,12 @@ std::string out_of_memory_text() noexcept {
   return "out of memory";
 }
 
+// What the block encoder's failed self-check says: the file is not to blame.
+const char* internal_encoder_error_text() noexcept {
+  return "internal error: a block failed the encoder's own checks (a bug in the encoder, not a "
+         "fault of the file)";
+}
+
 // Makes a text, or says that memory ran out while making it.
 template <typename Make>
 std::string guarded(Make make) noexcept {
@@ -96,6 +102,8 @@ std::string pack_text(const pack_result& r) {
                  k_max_track_data, " bytes of track data, less when it does not compress)");
     case pack_error::out_of_memory:
       return "out of memory while packing";
+    case pack_error::internal_error:
+      return internal_encoder_error_text();
     case pack_error::riff_wrapper:
       return "a MIDI file in a RIFF RMID wrapper, which would not come back as it is (--strict)";
     case pack_error::header_length:
@@ -286,6 +294,22 @@ std::string music_words(const unpack_result& r) {
 
 std::string error_text(const pack_result& result) noexcept {
   return guarded([&] { return pack_text(result); });
+}
+
+std::string error_text(encode_error error) noexcept {
+  return guarded([&]() -> std::string {
+    switch (error) {
+      case encode_error::none:
+        return {};
+      case encode_error::too_large:
+        return cat("more than the ", k_max_block_size, " bytes a block holds");
+      case encode_error::out_of_memory:
+        return "out of memory while packing";
+      case encode_error::internal_error:
+        return internal_encoder_error_text();
+    }
+    return {};
+  });
 }
 
 std::vector<std::string> warning_texts(const pack_result& result) noexcept {

@@ -159,8 +159,7 @@ void start(packer_state& state, std::span<const std::uint8_t> smf) {
   result.container = start_container();
 }
 
-std::optional<std::vector<std::uint8_t>> pack_planned(packer_state& state,
-                                                      const block_plan& block) {
+packed_block pack_planned(packer_state& state, const block_plan& block) {
   build_block(state.layout, block, state.next == 0, state.bytes);
   return pack_block(state.bytes, state.options.level);
 }
@@ -175,8 +174,9 @@ std::optional<std::vector<std::uint8_t>> pack_planned(packer_state& state,
 // empty records of every track before its data, which compress to a few
 // bytes, and has room for at most 7287 bytes beside them, so it hardly ever
 // fails to fit in the first place. Returns the packed bytes of the smaller
-// block, or none when the rest does not fit the blocks that remain.
-std::optional<std::vector<std::uint8_t>> make_block_fit(packer_state& state) {
+// block, or none when the rest does not fit the blocks that remain (or with
+// the encoder's internal error).
+packed_block make_block_fit(packer_state& state) {
   const block_plan failed = state.blocks[state.next];
   const bool first = state.next == 0;
   std::optional<block_plan> chosen;
@@ -184,7 +184,9 @@ std::optional<std::vector<std::uint8_t>> make_block_fit(packer_state& state) {
   const block_plan always_fitting =
       fill_block(state.layout, failed.begin, first, k_always_fitting_block_size);
   if (always_fitting.end != always_fitting.begin) {
-    packed = pack_planned(state, always_fitting);
+    packed_block fitting = pack_planned(state, always_fitting);
+    if (fitting.error != encode_error::none) return fitting;
+    packed = std::move(fitting.packed);
     chosen = always_fitting;
   } else {
     // Limits up to `low` take no data or fit; `high` does not fit.
@@ -193,44 +195,46 @@ std::optional<std::vector<std::uint8_t>> make_block_fit(packer_state& state) {
     while (high - low > 1) {
       const std::size_t middle = low + (high - low) / 2;
       const block_plan trial = fill_block(state.layout, failed.begin, first, middle);
-      std::optional<std::vector<std::uint8_t>> trial_packed;
       if (trial.end != trial.begin) {
-        trial_packed = pack_planned(state, trial);
-        if (!trial_packed) {
+        packed_block trial_packed = pack_planned(state, trial);
+        if (trial_packed.error != encode_error::none) return trial_packed;
+        if (!trial_packed.packed) {
           high = middle;
           continue;
         }
-        packed = std::move(trial_packed);
+        packed = std::move(trial_packed.packed);
         chosen = trial;
       }
       low = middle;
     }
   }
-  if (!packed || !chosen) return std::nullopt;
+  if (!packed || !chosen) return {};
 
   std::vector<block_plan> rest;
   if (!plan_blocks(state.layout, chosen->end, false, k_max_block_size,
                    format::k_max_block_count - state.next - 1, rest))
-    return std::nullopt;
+    return {};
   state.blocks.resize(state.next);
   state.blocks.push_back(*chosen);
   state.blocks.insert(state.blocks.end(), rest.begin(), rest.end());
   plan_changed(state);
-  return packed;
+  return {encode_error::none, std::move(packed)};
 }
 
 void pack_next_block(packer_state& state) {
-  std::optional<std::vector<std::uint8_t>> packed = pack_planned(state, state.blocks[state.next]);
-  if (!packed) {
-    packed = make_block_fit(state);
-    if (!packed) {
-      state.result.value = state.result.track_data_size;
-      fail(state, pack_error::too_much_data);
-      return;
-    }
+  packed_block block = pack_planned(state, state.blocks[state.next]);
+  if (block.error == encode_error::none && !block.packed) block = make_block_fit(state);
+  if (block.error != encode_error::none) {
+    fail(state, pack_error::internal_error);
+    return;
+  }
+  if (!block.packed) {
+    state.result.value = state.result.track_data_size;
+    fail(state, pack_error::too_much_data);
+    return;
   }
   const std::size_t size = state.blocks[state.next].size;
-  append_block(state.result.container, size, *packed);
+  append_block(state.result.container, size, *block.packed);
   state.done += size;
   ++state.next;
   if (state.next == state.blocks.size()) {

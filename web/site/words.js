@@ -74,6 +74,8 @@ const REFUSALS = {
   out_of_memory: (f) => 'The browser ran out of memory while ' +
       ({pack: 'packing this file.', conversion: 'unpacking this container.'}[f.kind] ||
        'reading this file.'),
+  internal_error: () => 'Packing this file failed a check of the packer’s own work: this is ' +
+      'a fault of the page, not of the file, and nothing was made of it.',
   riff_wrapper: () => 'This MIDI file is wrapped in a RIFF (RMID) file, which a container ' +
       'does not keep: it would not come back as it is.' + STRICT,
   header_length: (f) => f.kind === 'midi_header' ? musicText(f)
