@@ -16,14 +16,14 @@
 namespace {
 
 using namespace mthc::bench;
-using mthc::detail::fast_loop_variant;
+using mthc::codec::fast_loop_variant;
 
 constexpr std::size_t k_blocks_per_set = 8;
 
 // decode_block with the given variant of the fast loop.
 template <fast_loop_variant variant>
 std::size_t decode_with(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out) {
-  return mthc::detail::decode_block_with(packed, out, variant);
+  return mthc::codec::decode_block_with(packed, out, variant);
 }
 
 struct variant_decoder {
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
   for (const data_set& data : data_sets()) {
     for (const compressor& packer : compressors()) {
       for (const variant_decoder& v : k_variants) {
-        if (!mthc::detail::can_run(v.variant)) continue;
+        if (!mthc::codec::can_run(v.variant)) continue;
         const std::string name =
             std::string("variant/") + data.name + "/" + packer.name + "/" + v.d.name;
         benchmark::RegisterBenchmark(name.c_str(), bm_variant, data, packer, v.d)

@@ -7,7 +7,7 @@
 #include "cli/shown_name.hpp"
 #include "cli/write_output_file.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 failure decompress_to_midi(std::span<const std::uint8_t> image, const char* path,
                            const output_rules& rules) noexcept {
@@ -30,4 +30,4 @@ failure decompress_to_midi(std::span<const std::uint8_t> image, const char* path
   return {};
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

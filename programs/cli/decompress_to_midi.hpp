@@ -5,7 +5,7 @@
 
 #include "cli/write_output_file.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 // Converts a validated container image to a Standard MIDI File at `path` and
 // prints the success line with the file's size (and a warning when the
@@ -13,4 +13,4 @@ namespace mthc {
 failure decompress_to_midi(std::span<const std::uint8_t> image, const char* path,
                            const output_rules& rules) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

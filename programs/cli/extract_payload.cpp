@@ -6,7 +6,7 @@
 #include "cli/shown_name.hpp"
 #include "cli/write_output_file.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 failure extract_payload(std::span<const std::uint8_t> image, const char* path,
                         const output_rules& rules) noexcept {
@@ -16,4 +16,4 @@ failure extract_payload(std::span<const std::uint8_t> image, const char* path,
   return {};
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-namespace mthc {
+namespace mthc::cli {
 
 struct file_closer {
   void operator()(std::FILE* file) const noexcept { std::fclose(file); }
@@ -14,4 +14,4 @@ struct file_closer {
 // and call std::fclose yourself.
 using file_handle = std::unique_ptr<std::FILE, file_closer>;
 
-}  // namespace mthc
+}  // namespace mthc::cli

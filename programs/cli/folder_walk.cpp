@@ -8,7 +8,7 @@
 #include "app/output_name.hpp"
 #include "cli/platform.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -91,4 +91,4 @@ walk_result walk_inputs(std::span<const char* const> inputs, walk_takes takes) {
   return result;
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

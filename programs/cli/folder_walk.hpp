@@ -7,7 +7,7 @@
 
 #include "cli/report.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 // Which files a walk takes, by their names' extensions (in any case).
 enum class walk_takes {
@@ -36,4 +36,4 @@ void walk_folder(const std::string& folder, walk_takes takes, walk_result& resul
 // std::bad_alloc.
 walk_result walk_inputs(std::span<const char* const> inputs, walk_takes takes);
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -6,7 +6,7 @@
 
 #include "app/text.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -120,4 +120,4 @@ void print_json_line(const std::string& json) noexcept {
   std::fputc('\n', stdout);
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

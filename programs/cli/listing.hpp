@@ -6,7 +6,7 @@
 #include <mthc/summarize_file.hpp>
 #include <string>
 
-namespace mthc {
+namespace mthc::cli {
 
 // The containers listed so far (MIDI files have no share in a total).
 struct listing_totals {
@@ -30,4 +30,4 @@ void print_music(const std::string& name, const file_summary& file);
 // `json` and a newline.
 void print_json_line(const std::string& json) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

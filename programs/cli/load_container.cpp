@@ -6,7 +6,7 @@
 #include "cli/platform.hpp"
 #include "cli/read_input_file.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 failure load_container(const char* path, byte_buffer& image) noexcept {
   const read_result read = read_input_file(path, k_max_container_size, image);
@@ -26,4 +26,4 @@ failure load_container(const char* path, byte_buffer& image) noexcept {
   return {};
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

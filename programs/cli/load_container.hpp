@@ -7,7 +7,7 @@
 
 #include "cli/report.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 // Sizes are signed 32-bit counts throughout the tool's output, so files of
 // 2 GiB or more are refused when their size is taken.
@@ -17,4 +17,4 @@ inline constexpr std::int64_t k_max_container_size = std::numeric_limits<std::in
 // not; `image` is then empty. An empty file is refused as too small.
 failure load_container(const char* path, byte_buffer& image) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

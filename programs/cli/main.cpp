@@ -2,7 +2,7 @@
 #include "cli/run.hpp"
 
 int main(int argc, char** argv) {
-  mthc::use_utf8_console();
-  mthc::remove_temporary_on_signals();
-  return mthc::run(argc, argv);
+  mthc::cli::use_utf8_console();
+  mthc::cli::remove_temporary_on_signals();
+  return mthc::cli::run(argc, argv);
 }

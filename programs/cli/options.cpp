@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -42,4 +42,4 @@ parse_result parse_options(std::span<const char* const> arguments) noexcept {
   return result;
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

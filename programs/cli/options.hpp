@@ -5,7 +5,7 @@
 
 #include <span>
 
-namespace mthc {
+namespace mthc::cli {
 
 struct run_options {
   bool verbose = false;
@@ -32,4 +32,4 @@ struct parse_result {
 // once help or a second positional argument is seen.
 parse_result parse_options(std::span<const char* const> arguments) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

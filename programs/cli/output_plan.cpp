@@ -11,7 +11,7 @@
 #include "cli/platform.hpp"
 #include "cli/shown_name.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -122,4 +122,4 @@ std::string shared_output_text(const pack_arguments& options) {
   return clashes.empty() ? std::string() : clashes.front().text + "; nothing is written";
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -8,7 +8,7 @@
 
 #include "cli/pack_options.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 // Whether the regular file at `path` begins with "MThc"; none for anything
 // else, which is read as the run goes (a pipe, a FIFO), or what cannot be
@@ -35,4 +35,4 @@ std::vector<output_clash> output_clashes(const pack_arguments& options);
 // run checks those as it goes. Throws std::bad_alloc.
 std::string shared_output_text(const pack_arguments& options);
 
-}  // namespace mthc
+}  // namespace mthc::cli

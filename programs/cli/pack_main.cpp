@@ -11,10 +11,10 @@ int _dowildcard = -1;  // NOLINT: the name the runtime's start-up code looks for
 #endif
 
 int main(int argc, char** argv) {
-  mthc::use_utf8_console();
-  mthc::remove_temporary_on_signals();
-  const int status = mthc::run_pack(argc, argv);
+  mthc::cli::use_utf8_console();
+  mthc::cli::remove_temporary_on_signals();
+  const int status = mthc::cli::run_pack(argc, argv);
   // Files dropped on the program start it in a console window of its own.
-  mthc::wait_for_enter_in_own_console();
+  mthc::cli::wait_for_enter_in_own_console();
   return status;
 }

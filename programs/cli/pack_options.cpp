@@ -5,7 +5,7 @@
 #include "cli/pack_usage_text.hpp"
 #include "cli/shown_name.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -172,4 +172,4 @@ void print_pack_usage(std::FILE* stream, const char* program_name) noexcept {
   std::fprintf(stream, k_pack_usage, printable_name(program_name).c_str());
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-namespace mthc {
+namespace mthc::cli {
 
 enum class pack_mode {
   automatic,   // MIDI files are packed, containers unpacked
@@ -63,4 +63,4 @@ pack_parse_result parse_pack_options(std::span<const char* const> arguments);
 // The packer's usage text, on `stream`.
 void print_pack_usage(std::FILE* stream, const char* program_name) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -6,7 +6,7 @@
 #include "cli/platform.hpp"
 #include "cli/report.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -72,4 +72,4 @@ void print_report(const file_report& report) noexcept {
   }
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

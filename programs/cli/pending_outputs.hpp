@@ -9,7 +9,7 @@
 
 #include "cli/write_output_file.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 // A line that a file's work says.
 struct said_line {
@@ -48,4 +48,4 @@ bool settle_outputs(pending_outputs& pending, const output_rules& rules);
 // What a report says, in order.
 void print_report(const file_report& report) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

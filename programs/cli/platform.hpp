@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace mthc {
+namespace mthc::cli {
 
 // ---- The console and the standard streams ------------------------------
 
@@ -213,4 +213,4 @@ void remove_temporaries() noexcept;
 // file-size limit fails with EFBIG instead of ending the process.
 void remove_temporary_on_signals() noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -15,7 +15,7 @@
 
 #include "cli/platform.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 // ---- The console and the standard streams ------------------------------
 
@@ -573,4 +573,4 @@ void remove_temporaries() noexcept {
     remove_temporary(t);
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -17,7 +17,7 @@
 
 #include "cli/platform.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace windows {
 
@@ -309,4 +309,4 @@ std::FILE* open_device_for_writing(const char* path, path_kind& kind) noexcept {
   return file;
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace mthc::windows {
+namespace mthc::cli::windows {
 
 // The longest path the wide functions take, with its terminating null.
 inline constexpr std::size_t k_wide_path_capacity = 32768;
@@ -26,4 +26,4 @@ void set_errno_from_system() noexcept;
 // A time in nanoseconds since 1970-01-01 UTC as Windows keeps it.
 FILETIME filetime_of(std::int64_t ns) noexcept;
 
-}  // namespace mthc::windows
+}  // namespace mthc::cli::windows

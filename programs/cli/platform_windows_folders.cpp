@@ -9,7 +9,7 @@
 #include "cli/platform.hpp"
 #include "cli/platform_windows.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -104,4 +104,4 @@ bool list_folder(const char* path, links how, std::vector<folder_entry>& entries
   return true;
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -10,7 +10,7 @@
 #include "cli/platform.hpp"
 #include "cli/platform_windows.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 using windows::errno_of;
 using windows::filetime_of;
@@ -305,4 +305,4 @@ void remove_temporaries() noexcept {
     remove_temporary(t);
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

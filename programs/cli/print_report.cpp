@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -35,4 +35,4 @@ void print_payload_preview(std::span<const std::uint8_t> payload) noexcept {
   }
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -5,7 +5,7 @@
 #include <mthc/container.hpp>
 #include <span>
 
-namespace mthc {
+namespace mthc::cli {
 
 // Six lines on standard output: file size, outer header bytes, MThp control
 // bytes, payload offset and payload size.
@@ -15,4 +15,4 @@ void print_report(const container_header& header) noexcept;
 // counted within the payload, on standard output.
 void print_payload_preview(std::span<const std::uint8_t> payload) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -8,7 +8,7 @@
 #include "cli/platform.hpp"
 #include "cli/shown_name.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 read_result read_stream(std::FILE* file, const char* name, std::int64_t max_size,
                         byte_buffer& bytes) noexcept {
@@ -115,4 +115,4 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
   return result;  // the close is not checked: everything has been read
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

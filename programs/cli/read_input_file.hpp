@@ -9,7 +9,7 @@
 
 #include "cli/report.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 enum class read_status {
   ok,
@@ -54,4 +54,4 @@ read_result read_input_file(const char* path, std::int64_t max_size, byte_buffer
 read_result read_stream(std::FILE* file, const char* name, std::int64_t max_size,
                         byte_buffer& bytes) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -7,7 +7,7 @@
 
 #include "cli/shown_name.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -101,4 +101,4 @@ int finish_standard_output(int status) noexcept {
   return status;
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

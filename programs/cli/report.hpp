@@ -9,7 +9,7 @@
 #include <array>
 #include <string_view>
 
-namespace mthc {
+namespace mthc::cli {
 
 struct failure {
   // The line after "Error: ", without its newline; empty: nothing failed.
@@ -45,4 +45,4 @@ void report_file_warning(std::string_view name, std::string_view text) noexcept;
 // one error line says so and the status is 1.
 int finish_standard_output(int status) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

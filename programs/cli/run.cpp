@@ -14,7 +14,7 @@
 #include "cli/shown_name.hpp"
 #include "cli/usage.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -82,4 +82,4 @@ int run(int argc, const char* const* argv) noexcept {
   return status == 0 ? finish_standard_output(status) : status;
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace mthc {
+namespace mthc::cli {
 
 // The whole program: parses the arguments, then loads, validates and reports
 // on the container and performs the requested preview, extraction and
@@ -8,4 +8,4 @@ namespace mthc {
 // status: 0 on success or help, 1 otherwise.
 int run(int argc, const char* const* argv) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -32,7 +32,7 @@
 #include "cli/shown_name.hpp"
 #include "cli/write_output_file.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -541,4 +541,4 @@ int run_pack(int argc, const char* const* argv) noexcept {
   }
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace mthc {
+namespace mthc::cli {
 
 // The whole packer: parses the arguments, then packs each MIDI file and
 // unpacks each container (or, with -d, -t or -l, unpacks, checks or lists
@@ -9,4 +9,4 @@ namespace mthc {
 // was shown), 1 otherwise.
 int run_pack(int argc, const char* const* argv) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -6,7 +6,7 @@
 #include "app/text.hpp"
 #include "cli/platform.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -32,4 +32,4 @@ printable_name::printable_name(const char* name) noexcept : text_(name) {
   text_ = escaped_.c_str();
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace mthc {
+namespace mthc::cli {
 
 // The path `name` with control characters, the characters that reorder a
 // line and bytes that are not UTF-8 as visible escapes, and backslashes
@@ -31,4 +31,4 @@ class printable_name {
   const char* text_;
 };
 
-}  // namespace mthc
+}  // namespace mthc::cli

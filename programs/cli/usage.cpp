@@ -4,7 +4,7 @@
 
 #include "cli/shown_name.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 void print_usage(const char* program_name) noexcept {
   std::fprintf(stderr,
@@ -18,4 +18,4 @@ void print_usage(const char* program_name) noexcept {
                printable_name(program_name).c_str());
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

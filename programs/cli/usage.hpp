@@ -1,8 +1,8 @@
 #pragma once
 
-namespace mthc {
+namespace mthc::cli {
 
 // Writes the usage text to standard error, naming the program as given.
 void print_usage(const char* program_name) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

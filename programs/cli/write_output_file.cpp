@@ -7,7 +7,7 @@
 #include "cli/file_handle.hpp"
 #include "cli/shown_name.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 namespace {
 
@@ -244,4 +244,4 @@ failure write_output_file(const char* path, std::span<const std::uint8_t> bytes,
   return {};
 }
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -18,7 +18,7 @@
 #include "cli/platform.hpp"
 #include "cli/report.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 
 enum class output_program {
   // The report tool: its error lines are the design's, it always replaces
@@ -78,4 +78,4 @@ failure stage_output_file(const char* path, std::span<const std::uint8_t> bytes,
 // system's reason); it is removed then.
 failure place_staged_output(int staged, const char* path, const output_rules& rules) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::cli

@@ -17,6 +17,10 @@ bool set_capacity(byte_buffer& buffer, std::size_t new_capacity) noexcept {
   return true;
 }
 
+}  // namespace mthc
+
+namespace mthc::codec {
+
 void append_unchecked(byte_buffer& buffer, std::span<const std::uint8_t> bytes) noexcept {
   assert(buffer.capacity - buffer.length >= bytes.size());
   if (bytes.empty()) return;
@@ -24,4 +28,4 @@ void append_unchecked(byte_buffer& buffer, std::span<const std::uint8_t> bytes) 
   buffer.length += bytes.size();
 }
 
-}  // namespace mthc
+}  // namespace mthc::codec

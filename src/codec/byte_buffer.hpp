@@ -12,9 +12,9 @@
 #include <mthc/byte_buffer.hpp>
 #include <span>
 
-namespace mthc {
+namespace mthc::codec {
 
 // Appends `bytes`; the caller has made room for them beforehand.
 void append_unchecked(byte_buffer& buffer, std::span<const std::uint8_t> bytes) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::codec

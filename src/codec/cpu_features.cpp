@@ -4,7 +4,7 @@
 #include <cpuid.h>
 #endif
 
-namespace mthc::detail {
+namespace mthc::codec {
 
 namespace {
 
@@ -54,4 +54,4 @@ const cpu_features& this_cpu() noexcept {
   return features;
 }
 
-}  // namespace mthc::detail
+}  // namespace mthc::codec

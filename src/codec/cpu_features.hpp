@@ -12,7 +12,7 @@
 #define MTHC_X86_64_EXTENSIONS 0
 #endif
 
-namespace mthc::detail {
+namespace mthc::codec {
 
 struct cpu_features {
   // BMI1, BMI2, LZCNT and MOVBE, which x86-64 processors have had since
@@ -24,4 +24,4 @@ struct cpu_features {
 // The features of this processor, asked of it once per process.
 const cpu_features& this_cpu() noexcept;
 
-}  // namespace mthc::detail
+}  // namespace mthc::codec

@@ -4,7 +4,7 @@
 
 namespace mthc {
 
-namespace detail {
+namespace codec {
 
 namespace {
 
@@ -117,12 +117,12 @@ std::size_t decode_block_with(std::span<const std::uint8_t> packed, std::span<st
                      [variant](block_state& s) { return run_fast_loop_variant(s, variant); });
 }
 
-}  // namespace detail
+}  // namespace codec
 
 std::size_t decode_block(std::span<const std::uint8_t> packed,
                          std::span<std::uint8_t> out) noexcept {
-  return detail::decode_with(packed, out,
-                             [](detail::block_state& s) { return detail::run_fast_loop(s); });
+  return codec::decode_with(packed, out,
+                            [](codec::block_state& s) { return codec::run_fast_loop(s); });
 }
 
 }  // namespace mthc

@@ -15,7 +15,7 @@
 
 #include "format/format.hpp"
 
-namespace mthc::detail {
+namespace mthc::codec {
 
 using format::k_long_distance;
 
@@ -74,4 +74,4 @@ fast_loop_exit run_fast_loop_variant(block_state& s, fast_loop_variant variant) 
 std::size_t decode_block_with(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out,
                               fast_loop_variant variant) noexcept;
 
-}  // namespace mthc::detail
+}  // namespace mthc::codec

@@ -7,7 +7,7 @@
 #include "format/big_endian.hpp"
 #include "format/format.hpp"
 
-namespace mthc {
+namespace mthc::codec {
 
 namespace {
 
@@ -74,4 +74,4 @@ conversion_error decompress_blocks(std::span<const std::uint8_t> image,
   return error;
 }
 
-}  // namespace mthc
+}  // namespace mthc::codec

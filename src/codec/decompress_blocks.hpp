@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-namespace mthc {
+namespace mthc::codec {
 
 // The decoded stream starts at this capacity and only ever doubles.
 inline constexpr std::size_t k_initial_stream_capacity = 0x10000;
@@ -39,4 +39,4 @@ struct decoded_blocks {
 conversion_error decompress_blocks(std::span<const std::uint8_t> image,
                                    decoded_blocks& result) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::codec

@@ -15,7 +15,7 @@
 #include "codec/fast_loop_cursor.hpp"
 #include "codec/fast_loop_margins.hpp"
 
-namespace mthc::detail {
+namespace mthc::codec {
 
 // Internal linkage: these parts are compiled into each variant of the loop
 // in fast_loop_variants.cpp, the one file that includes them.
@@ -261,4 +261,4 @@ MTHC_ALWAYS_INLINE void use_to_token_end(packed_cursor& c, std::uint64_t window,
 
 }  // namespace
 
-}  // namespace mthc::detail
+}  // namespace mthc::codec

@@ -10,7 +10,7 @@
 #include "codec/always_inline.hpp"
 #include "codec/decode_block_internal.hpp"
 
-namespace mthc::detail {
+namespace mthc::codec {
 
 // Internal linkage: these parts are compiled into each variant of the loop
 // in fast_loop_variants.cpp, the one file that includes them.
@@ -150,4 +150,4 @@ constexpr std::size_t k_settled_output = k_long_distance + k_copy_chunk;
 
 }  // namespace
 
-}  // namespace mthc::detail
+}  // namespace mthc::codec

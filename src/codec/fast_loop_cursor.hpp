@@ -13,7 +13,7 @@
 #include "codec/always_inline.hpp"
 #include "codec/decode_block_internal.hpp"
 
-namespace mthc::detail {
+namespace mthc::codec {
 
 // Internal linkage: these parts are compiled into each variant of the loop
 // in fast_loop_variants.cpp, the one file that includes them.
@@ -156,4 +156,4 @@ void leave_at(block_state& s, packed_cursor c) noexcept {
 
 }  // namespace
 
-}  // namespace mthc::detail
+}  // namespace mthc::codec

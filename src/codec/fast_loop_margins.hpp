@@ -11,7 +11,7 @@
 #include "codec/fast_loop_copies.hpp"
 #include "codec/fast_loop_cursor.hpp"
 
-namespace mthc::detail {
+namespace mthc::codec {
 
 // Internal linkage: these parts are compiled into each variant of the loop
 // in fast_loop_variants.cpp, the one file that includes them.
@@ -85,4 +85,4 @@ std::size_t passes_within_margins(const std::uint8_t* in, const std::uint8_t* in
 
 }  // namespace
 
-}  // namespace mthc::detail
+}  // namespace mthc::codec

@@ -50,7 +50,7 @@
 #include "codec/fast_loop_cursor.hpp"
 #include "codec/fast_loop_margins.hpp"
 
-namespace mthc::detail {
+namespace mthc::codec {
 
 // Internal linkage: these parts are compiled into each variant of the loop
 // in fast_loop_variants.cpp, the one file that includes them.
@@ -308,4 +308,4 @@ MTHC_ALWAYS_INLINE fast_loop_exit fast_loop_any_output(block_state& s) noexcept 
 
 }  // namespace
 
-}  // namespace mthc::detail
+}  // namespace mthc::codec

@@ -6,7 +6,7 @@
 #include "codec/decode_block_internal.hpp"
 #include "codec/fast_loop_template.hpp"
 
-namespace mthc::detail {
+namespace mthc::codec {
 
 namespace {
 
@@ -80,4 +80,4 @@ fast_loop_exit run_fast_loop(block_state& s) noexcept {
   return chosen_fast_loop.load(std::memory_order_relaxed)(s);
 }
 
-}  // namespace mthc::detail
+}  // namespace mthc::codec

@@ -6,7 +6,7 @@
 #include "format/big_endian.hpp"
 #include "format/format.hpp"
 
-namespace mthc {
+namespace mthc::container {
 
 using namespace format;
 
@@ -35,4 +35,4 @@ void append_block(std::vector<std::uint8_t>& image, std::size_t unpacked_size,
   ++image[k_block_count_offset];
 }
 
-}  // namespace mthc
+}  // namespace mthc::container

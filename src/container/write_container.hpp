@@ -11,7 +11,7 @@
 
 #include "format/format.hpp"
 
-namespace mthc {
+namespace mthc::container {
 
 // A block size whose worst-case packed size fits 16 bits.
 inline constexpr std::size_t k_always_fitting_block_size = 58248;
@@ -39,4 +39,4 @@ packed_block pack_block(std::span<const std::uint8_t> block, encode_level level)
 void append_block(std::vector<std::uint8_t>& image, std::size_t unpacked_size,
                   std::span<const std::uint8_t> packed);
 
-}  // namespace mthc
+}  // namespace mthc::container

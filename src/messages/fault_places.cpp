@@ -119,7 +119,7 @@ fault_place error_place(const file_summary& s) noexcept {
     case file_error::not_midi: {
       // Worded as packing words the same fault, so placed alike.
       pack_result as_packing;
-      as_packing.error = pack_error_of(s.midi);
+      as_packing.error = midi::pack_error_of(s.midi);
       as_packing.offset = s.offset;
       as_packing.value = s.value;
       as_packing.chunk_count = s.chunk_count;

@@ -237,7 +237,7 @@ std::string midi_words(midi_error error, std::size_t offset, std::size_t value,
                        std::size_t chunk_count) {
   if (error == midi_error::out_of_memory) return "out of memory while reading the MIDI file";
   pack_result as_packing;
-  as_packing.error = pack_error_of(error);
+  as_packing.error = midi::pack_error_of(error);
   as_packing.offset = offset;
   as_packing.value = value;
   as_packing.chunk_count = chunk_count;

@@ -7,7 +7,7 @@
 #include "format/big_endian.hpp"
 #include "format/format.hpp"
 
-namespace mthc {
+namespace mthc::midi {
 
 bool build_midi_file(byte_buffer& image, std::span<track_buffer> tracks) noexcept {
   using namespace format;
@@ -22,11 +22,11 @@ bool build_midi_file(byte_buffer& image, std::span<track_buffer> tracks) noexcep
     std::array<std::uint8_t, k_chunk_header_size> header{};
     std::copy(k_track_tag.begin(), k_track_tag.end(), header.begin());
     write_be32(header.data() + k_track_tag.size(), static_cast<std::uint32_t>(data.size()));
-    append_unchecked(image, header);
-    append_unchecked(image, data);
+    codec::append_unchecked(image, header);
+    codec::append_unchecked(image, data);
     track = track_buffer{};
   }
   return true;
 }
 
-}  // namespace mthc
+}  // namespace mthc::midi

@@ -6,7 +6,7 @@
 #include "codec/byte_buffer.hpp"
 #include "midi/regroup_tracks.hpp"
 
-namespace mthc {
+namespace mthc::midi {
 
 // Appends one "MTrk" chunk per track, track 0 first, to `image` (which holds
 // the 14-byte "MThd" header already). A track without data gets the 4-byte
@@ -15,4 +15,4 @@ namespace mthc {
 // Returns false when the image cannot grow.
 bool build_midi_file(byte_buffer& image, std::span<track_buffer> tracks) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::midi

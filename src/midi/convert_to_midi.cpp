@@ -21,7 +21,8 @@ constexpr std::size_t k_min_stream_size = k_stream_header_size + 2;
 constexpr std::size_t k_image_slack = 2048;
 
 // Throws std::bad_alloc only from the vector of track buffers.
-conversion_error assemble(decoded_blocks& decoded, byte_buffer& midi, container_check& check) {
+conversion_error assemble(codec::decoded_blocks& decoded, byte_buffer& midi,
+                          container_check& check) {
   const std::span<const std::uint8_t> stream = decoded.stream.used();
   if (stream.size() < k_min_stream_size) return conversion_error::stream_invalid;
   if (!set_capacity(midi, stream.size() + k_image_slack)) return conversion_error::out_of_memory;
@@ -29,23 +30,23 @@ conversion_error assemble(decoded_blocks& decoded, byte_buffer& midi, container_
 
   // "MThd" followed by the header length, format, track count and division
   // exactly as the stream states them.
-  append_unchecked(midi, k_midi_header_tag);
-  append_unchecked(midi, stream.subspan(k_header_fields_offset, k_header_fields_size));
+  codec::append_unchecked(midi, k_midi_header_tag);
+  codec::append_unchecked(midi, stream.subspan(k_header_fields_offset, k_header_fields_size));
 
   const std::uint16_t track_count = read_be16(&stream[k_stream_track_count_offset]);
-  std::vector<track_buffer> tracks(track_count);
-  switch (regroup_tracks(stream, decoded.block_count, decoded.unpacked_size_table, tracks,
-                         check.first_stray_record)) {
-    case regroup_outcome::done:
+  std::vector<midi::track_buffer> tracks(track_count);
+  switch (midi::regroup_tracks(stream, decoded.block_count, decoded.unpacked_size_table, tracks,
+                               check.first_stray_record)) {
+    case midi::regroup_outcome::done:
       break;
-    case regroup_outcome::out_of_memory:
+    case midi::regroup_outcome::out_of_memory:
       return conversion_error::out_of_memory;
-    case regroup_outcome::too_large:
+    case midi::regroup_outcome::too_large:
       return conversion_error::tracks_too_large;
   }
   // The stream is no longer needed: release it before the image grows.
-  decoded = decoded_blocks{};
-  if (!build_midi_file(midi, tracks)) return conversion_error::out_of_memory;
+  decoded = codec::decoded_blocks{};
+  if (!midi::build_midi_file(midi, tracks)) return conversion_error::out_of_memory;
   return conversion_error::none;
 }
 
@@ -53,8 +54,8 @@ conversion_error assemble(decoded_blocks& decoded, byte_buffer& midi, container_
 
 conversion_result convert_to_midi(std::span<const std::uint8_t> image) noexcept {
   conversion_result result;
-  decoded_blocks decoded;
-  result.error = decompress_blocks(image, decoded);
+  codec::decoded_blocks decoded;
+  result.error = codec::decompress_blocks(image, decoded);
   result.check = decoded.check;
   if (result.error != conversion_error::none) return result;
   result.failed_step = conversion_step::assemble;

@@ -48,13 +48,13 @@ std::uint64_t read_notes(std::span<const std::uint8_t> track, std::uint32_t inde
 }
 
 // The clock of a song, its tracks read again for their tempo changes.
-song_clock clock_of(const midi_header& header,
-                    std::span<const std::span<const std::uint8_t>> tracks,
-                    std::span<const std::uint64_t> end_ticks) {
-  std::vector<std::vector<tempo_change>> tempos(tracks.size());
+midi::song_clock clock_of(const midi_header& header,
+                          std::span<const std::span<const std::uint8_t>> tracks,
+                          std::span<const std::uint64_t> end_ticks) {
+  std::vector<std::vector<midi::tempo_change>> tempos(tracks.size());
   for (std::size_t t = 0; t < tracks.size(); ++t)
-    add_tempo_changes(tracks[t], tempos[t]);
-  return make_song_clock(header.format, header.division, std::move(tempos), end_ticks);
+    midi::add_tempo_changes(tracks[t], tempos[t]);
+  return midi::make_song_clock(header.format, header.division, std::move(tempos), end_ticks);
 }
 
 void add_notes(const midi_header& header, std::span<const std::span<const std::uint8_t>> tracks,
@@ -63,11 +63,11 @@ void add_notes(const midi_header& header, std::span<const std::span<const std::u
   std::vector<note_ticks> ticks;
   for (std::size_t t = 0; t < tracks.size(); ++t)
     end_ticks[t] = read_notes(tracks[t], static_cast<std::uint32_t>(t), ticks, result.notes);
-  const song_clock clock = clock_of(header, tracks, end_ticks);
+  const midi::song_clock clock = clock_of(header, tracks, end_ticks);
   for (std::size_t n = 0; n < ticks.size(); ++n) {
     note& x = result.notes[n];
-    x.start_seconds = seconds_at(clock, x.track, ticks[n].start);
-    x.end_seconds = seconds_at(clock, x.track, ticks[n].end);
+    x.start_seconds = midi::seconds_at(clock, x.track, ticks[n].start);
+    x.end_seconds = midi::seconds_at(clock, x.track, ticks[n].end);
   }
 }
 
@@ -96,10 +96,10 @@ void add_events(const midi_header& header, std::span<const std::span<const std::
     }
     end_ticks[t] = tick;
   }
-  const song_clock clock = clock_of(header, tracks, end_ticks);
+  const midi::song_clock clock = clock_of(header, tracks, end_ticks);
   result.events.reserve(read.size());
   for (event_ticks& e : read) {
-    e.event.seconds = seconds_at(clock, e.event.track, e.tick);
+    e.event.seconds = midi::seconds_at(clock, e.event.track, e.tick);
     result.events.push_back(e.event);
   }
   // Each track is in time order already: a stable sort keeps the order of

@@ -16,9 +16,9 @@ struct packer_state {
   pack_options options;
   pack_result result;  // the container grows in result.container
   midi_file file;
-  track_layout layout;  // views file.tracks
+  midi::track_layout layout;  // views file.tracks
   // Blocks 0 to next - 1 are in the container; the rest are planned.
-  std::vector<block_plan> blocks;
+  std::vector<midi::block_plan> blocks;
   std::size_t next = 0;
   std::size_t done = 0;   // decoded stream bytes in the container
   std::size_t total = 0;  // decoded stream bytes of all blocks, as planned
@@ -102,7 +102,7 @@ void fail_out_of_memory(packer_state& state) noexcept {
 
 void plan_changed(packer_state& state) {
   state.total = 0;
-  for (const block_plan& block : state.blocks)
+  for (const midi::block_plan& block : state.blocks)
     state.total += block.size;
 }
 
@@ -114,7 +114,7 @@ void start(packer_state& state, std::span<const std::uint8_t> smf) {
     result.value = read.value;
     result.chunk_count = read.chunk_count;
     if (read.error == midi_error::too_many_tracks) result.value = format::k_max_track_count;
-    fail(state, pack_error_of(read.error));
+    fail(state, midi::pack_error_of(read.error));
     return;
   }
   state.file = std::move(read);
@@ -141,27 +141,27 @@ void start(packer_state& state, std::span<const std::uint8_t> smf) {
   result.changes = std::move(state.file.changes);
 
   std::size_t track = 0;
-  if (make_layout(header_fields_of(state.file.header), tracks, state.layout, track) !=
-      split_fault::none) {
+  if (midi::make_layout(midi::header_fields_of(state.file.header), tracks, state.layout, track) !=
+      midi::split_fault::none) {
     result.value = track;
     fail(state, pack_error::too_many_tracks);
     return;
   }
   // The size limit and the block limit, in that order (the names only look alike).
   // NOLINTNEXTLINE(readability-suspicious-call-argument)
-  if (!plan_blocks(state.layout, first_cursor(state.layout), true, k_max_block_size,
-                   format::k_max_block_count, state.blocks)) {
+  if (!midi::plan_blocks(state.layout, midi::first_cursor(state.layout), true, k_max_block_size,
+                         format::k_max_block_count, state.blocks)) {
     result.value = result.track_data_size;
     fail(state, pack_error::too_much_data);
     return;
   }
   plan_changed(state);
-  result.container = start_container();
+  result.container = container::start_container();
 }
 
-packed_block pack_planned(packer_state& state, const block_plan& block) {
-  build_block(state.layout, block, state.next == 0, state.bytes);
-  return pack_block(state.bytes, state.options.level);
+container::packed_block pack_planned(packer_state& state, const midi::block_plan& block) {
+  midi::build_block(state.layout, block, state.next == 0, state.bytes);
+  return container::pack_block(state.bytes, state.options.level);
 }
 
 // The next block's packed bytes do not fit their 16-bit size (its data hardly
@@ -176,27 +176,27 @@ packed_block pack_planned(packer_state& state, const block_plan& block) {
 // fails to fit in the first place. Returns the packed bytes of the smaller
 // block, or none when the rest does not fit the blocks that remain (or with
 // the encoder's internal error).
-packed_block make_block_fit(packer_state& state) {
-  const block_plan failed = state.blocks[state.next];
+container::packed_block make_block_fit(packer_state& state) {
+  const midi::block_plan failed = state.blocks[state.next];
   const bool first = state.next == 0;
-  std::optional<block_plan> chosen;
+  std::optional<midi::block_plan> chosen;
   std::optional<std::vector<std::uint8_t>> packed;
-  const block_plan always_fitting =
-      fill_block(state.layout, failed.begin, first, k_always_fitting_block_size);
+  const midi::block_plan always_fitting =
+      midi::fill_block(state.layout, failed.begin, first, container::k_always_fitting_block_size);
   if (always_fitting.end != always_fitting.begin) {
-    packed_block fitting = pack_planned(state, always_fitting);
+    container::packed_block fitting = pack_planned(state, always_fitting);
     if (fitting.error != encode_error::none) return fitting;
     packed = std::move(fitting.packed);
     chosen = always_fitting;
   } else {
     // Limits up to `low` take no data or fit; `high` does not fit.
-    std::size_t low = k_always_fitting_block_size;
+    std::size_t low = container::k_always_fitting_block_size;
     std::size_t high = failed.size;
     while (high - low > 1) {
       const std::size_t middle = low + (high - low) / 2;
-      const block_plan trial = fill_block(state.layout, failed.begin, first, middle);
+      const midi::block_plan trial = midi::fill_block(state.layout, failed.begin, first, middle);
       if (trial.end != trial.begin) {
-        packed_block trial_packed = pack_planned(state, trial);
+        container::packed_block trial_packed = pack_planned(state, trial);
         if (trial_packed.error != encode_error::none) return trial_packed;
         if (!trial_packed.packed) {
           high = middle;
@@ -210,9 +210,9 @@ packed_block make_block_fit(packer_state& state) {
   }
   if (!packed || !chosen) return {};
 
-  std::vector<block_plan> rest;
-  if (!plan_blocks(state.layout, chosen->end, false, k_max_block_size,
-                   format::k_max_block_count - state.next - 1, rest))
+  std::vector<midi::block_plan> rest;
+  if (!midi::plan_blocks(state.layout, chosen->end, false, k_max_block_size,
+                         format::k_max_block_count - state.next - 1, rest))
     return {};
   state.blocks.resize(state.next);
   state.blocks.push_back(*chosen);
@@ -222,7 +222,7 @@ packed_block make_block_fit(packer_state& state) {
 }
 
 void pack_next_block(packer_state& state) {
-  packed_block block = pack_planned(state, state.blocks[state.next]);
+  container::packed_block block = pack_planned(state, state.blocks[state.next]);
   if (block.error == encode_error::none && !block.packed) block = make_block_fit(state);
   if (block.error != encode_error::none) {
     fail(state, pack_error::internal_error);
@@ -234,7 +234,7 @@ void pack_next_block(packer_state& state) {
     return;
   }
   const std::size_t size = state.blocks[state.next].size;
-  append_block(state.result.container, size, *block.packed);
+  container::append_block(state.result.container, size, *block.packed);
   state.done += size;
   ++state.next;
   if (state.next == state.blocks.size()) {

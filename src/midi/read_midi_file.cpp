@@ -71,7 +71,7 @@ void note_change(std::vector<midi_change>& changes, const midi_change& change) {
 struct planned_repair {
   std::size_t track = 0;
   std::span<const std::uint8_t> data;  // as the file holds it
-  track_repair repair;
+  midi::track_repair repair;
 };
 
 // Notes the repair of track `track`, whose chunk is at `chunk_offset` in the
@@ -82,7 +82,8 @@ void plan_repair(std::span<const std::uint8_t> data, std::size_t track, std::siz
                  std::vector<planned_repair>& repairs) {
   // A whole chunk without data stays empty (the conversion writes such a
   // track as an end-of-track event); data cut to nothing gets one.
-  const track_repair repair = data.empty() && cut == 0 ? track_repair{} : plan_track_repair(data);
+  const midi::track_repair repair =
+      data.empty() && cut == 0 ? midi::track_repair{} : midi::plan_track_repair(data);
   if (cut != 0) {
     note_change(changes,
                 {midi_change_kind::track_cut_by_end_of_file, chunk_offset, cut, 0, {}, track, 1});
@@ -106,7 +107,7 @@ void apply_repairs(const std::vector<planned_repair>& repairs, midi_file& result
   auto bytes = std::make_shared<std::vector<std::uint8_t>>(total);
   std::size_t at = 0;
   for (const planned_repair& r : repairs) {
-    write_repaired_track(r.data, r.repair, bytes->data() + at);
+    midi::write_repaired_track(r.data, r.repair, bytes->data() + at);
     result.tracks[r.track] = std::span<const std::uint8_t>(bytes->data() + at, r.repair.size());
     at += r.repair.size();
   }
@@ -231,7 +232,7 @@ midi_file read_midi_file(std::span<const std::uint8_t> bytes,
   }
 }
 
-pack_error pack_error_of(midi_error error) noexcept {
+pack_error midi::pack_error_of(midi_error error) noexcept {
   switch (error) {
     case midi_error::none:
       return pack_error::none;
@@ -249,7 +250,7 @@ pack_error pack_error_of(midi_error error) noexcept {
   return pack_error::not_midi;
 }
 
-std::array<std::uint8_t, 10> header_fields_of(const midi_header& header) noexcept {
+std::array<std::uint8_t, 10> midi::header_fields_of(const midi_header& header) noexcept {
   std::array<std::uint8_t, 10> fields{};
   write_be32(fields.data(), k_midi_header_length);
   write_be16(fields.data() + 4, header.format);

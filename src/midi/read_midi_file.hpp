@@ -7,7 +7,7 @@
 #include <mthc/midi_file.hpp>
 #include <mthc/pack_midi.hpp>
 
-namespace mthc {
+namespace mthc::midi {
 
 // The packer's error for a reader's error (the details carry over as they
 // are).
@@ -18,4 +18,4 @@ pack_error pack_error_of(midi_error error) noexcept;
 // written back will hold them.
 std::array<std::uint8_t, 10> header_fields_of(const midi_header& header) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::midi

@@ -5,7 +5,7 @@
 #include "format/big_endian.hpp"
 #include "format/format.hpp"
 
-namespace mthc {
+namespace mthc::midi {
 
 namespace {
 
@@ -22,7 +22,7 @@ bool append_record(track_buffer& track, std::span<const std::uint8_t> bytes) noe
         track.capacity == 0 ? n + k_first_allocation_extra : n + 2 * track.capacity;
     if (!set_capacity(track, grown)) return false;
   }
-  append_unchecked(track, bytes);
+  codec::append_unchecked(track, bytes);
   return true;
 }
 
@@ -89,4 +89,4 @@ regroup_outcome regroup_tracks(std::span<const std::uint8_t> stream, std::size_t
   return regroup_outcome::done;
 }
 
-}  // namespace mthc
+}  // namespace mthc::midi

@@ -15,7 +15,7 @@
 
 #include "codec/byte_buffer.hpp"
 
-namespace mthc {
+namespace mthc::midi {
 
 using track_buffer = byte_buffer;
 
@@ -49,4 +49,4 @@ regroup_outcome regroup_tracks(std::span<const std::uint8_t> stream, std::size_t
                                std::span<track_buffer> tracks,
                                std::optional<container_check::stray_record>& first_stray) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::midi

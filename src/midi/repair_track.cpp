@@ -5,7 +5,7 @@
 
 #include "format/format.hpp"
 
-namespace mthc {
+namespace mthc::midi {
 
 namespace {
 
@@ -83,4 +83,4 @@ void write_repaired_track(std::span<const std::uint8_t> track, const track_repai
   std::copy_n(repair.suffix.begin(), repair.suffix_size, out);
 }
 
-}  // namespace mthc
+}  // namespace mthc::midi

@@ -8,7 +8,7 @@
 #include <mthc/midi_file.hpp>
 #include <span>
 
-namespace mthc {
+namespace mthc::midi {
 
 struct track_repair {
   bool needed = false;
@@ -36,4 +36,4 @@ track_repair plan_track_repair(std::span<const std::uint8_t> track) noexcept;
 void write_repaired_track(std::span<const std::uint8_t> track, const track_repair& repair,
                           std::uint8_t* out) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::midi

@@ -6,7 +6,7 @@
 #include "format/big_endian.hpp"
 #include "midi/regroup_tracks.hpp"
 
-namespace mthc {
+namespace mthc::midi {
 
 namespace {
 
@@ -180,4 +180,4 @@ split_result split_tracks(std::span<const std::uint8_t, 10> header_fields,
   return result;
 }
 
-}  // namespace mthc
+}  // namespace mthc::midi

@@ -27,7 +27,7 @@
 
 #include "format/format.hpp"
 
-namespace mthc {
+namespace mthc::midi {
 
 static_assert(k_max_track_with_data == (k_max_block_size - format::k_record_area_header_size - 1) /
                                                format::k_record_header_size -
@@ -119,4 +119,4 @@ split_result split_tracks(std::span<const std::uint8_t, 10> header_fields,
                           std::span<const std::span<const std::uint8_t>> tracks,
                           std::size_t max_block_size);
 
-}  // namespace mthc
+}  // namespace mthc::midi

@@ -13,7 +13,7 @@ constexpr std::uint8_t k_track_name = 0x03;
 
 // Reads one track into `summary`, adding its tempo changes to `tempos`.
 void summarize_track(std::span<const std::uint8_t> track, track_summary& summary,
-                     std::vector<tempo_change>& tempos) {
+                     std::vector<midi::tempo_change>& tempos) {
   summary.size = track.size();
   track_reader reader{track};
   track_event event;
@@ -34,7 +34,7 @@ void summarize_track(std::span<const std::uint8_t> track, track_summary& summary
         summary.name.assign(event.data.begin(), event.data.end());
         named = true;
       }
-      add_if_tempo_change(event, tick, tempos);
+      midi::add_if_tempo_change(event, tick, tempos);
     }
   }
   summary.end_tick = tick;
@@ -44,7 +44,7 @@ void summarize_track(std::span<const std::uint8_t> track, track_summary& summary
 
 void summarize(std::span<const std::span<const std::uint8_t>> tracks, music_summary& summary) {
   summary.tracks.resize(tracks.size());
-  std::vector<std::vector<tempo_change>> tempos(tracks.size());
+  std::vector<std::vector<midi::tempo_change>> tempos(tracks.size());
   std::vector<std::uint64_t> end_ticks(tracks.size());
   for (std::size_t t = 0; t < tracks.size(); ++t) {
     track_summary& track = summary.tracks[t];
@@ -55,7 +55,7 @@ void summarize(std::span<const std::span<const std::uint8_t>> tracks, music_summ
                                            : std::max(summary.end_tick, track.end_tick);
   }
   summary.duration_seconds =
-      make_song_clock(summary.format, summary.division, std::move(tempos), end_ticks).end;
+      midi::make_song_clock(summary.format, summary.division, std::move(tempos), end_ticks).end;
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <mthc/midi_file.hpp>
 #include <mthc/track_reader.hpp>
 
-namespace mthc {
+namespace mthc::midi {
 
 namespace {
 
@@ -101,4 +101,4 @@ double seconds_at(const song_clock& clock, std::size_t track, std::uint64_t tick
   return clock.starts[track] + seconds_at(clock.maps[track], tick);
 }
 
-}  // namespace mthc
+}  // namespace mthc::midi

@@ -12,13 +12,15 @@
 #include <vector>
 
 namespace mthc {
+struct track_event;
+}
+
+namespace mthc::midi {
 
 struct tempo_change {
   std::uint64_t tick = 0;
   std::uint32_t microseconds = 0;  // per quarter note, from here on
 };
-
-struct track_event;
 
 // Appends `event`, read at `tick`, when it is a tempo change. Throws
 // std::bad_alloc.
@@ -64,4 +66,4 @@ song_clock make_song_clock(std::uint16_t format, std::uint16_t division,
 // The time of `tick` of `track` in seconds, from the start of the song.
 double seconds_at(const song_clock& clock, std::size_t track, std::uint64_t tick) noexcept;
 
-}  // namespace mthc
+}  // namespace mthc::midi

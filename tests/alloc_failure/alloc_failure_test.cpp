@@ -104,7 +104,7 @@ class capture {
   }
 
  private:
-  static int run_tool(int argc, const char* const* argv) { return mthc::run(argc, argv); }
+  static int run_tool(int argc, const char* const* argv) { return mthc::cli::run(argc, argv); }
 
   fs::path out_path_;
   fs::path err_path_;

@@ -371,13 +371,13 @@ TEST(PackSizes, OnlyTheBlockThatDoesNotCompressIsMadeSmaller) {
     EXPECT_EQ(packed.track_data_size, data) << c.name;
     EXPECT_EQ(packed.track_count, c.tracks.size()) << c.name;
     const std::vector<std::uint16_t> sizes = unpacked_sizes(packed.container);
-    EXPECT_EQ(sizes.front(), k_always_fitting_block_size) << c.name;
-    EXPECT_GT(sizes.back(), k_always_fitting_block_size) << c.name;
+    EXPECT_EQ(sizes.front(), container::k_always_fitting_block_size) << c.name;
+    EXPECT_GT(sizes.back(), container::k_always_fitting_block_size) << c.name;
     if (!c.even_after) continue;
     // The blocks after it were laid out again at full size, and even (but for
     // the last one's remainder).
     const auto [low, high] = std::minmax_element(sizes.begin() + 1, sizes.end() - 1);
-    EXPECT_GT(*low, k_always_fitting_block_size) << c.name;
+    EXPECT_GT(*low, container::k_always_fitting_block_size) << c.name;
     EXPECT_LT(*high - *low, 8) << c.name;
   }
 }
@@ -393,7 +393,8 @@ TEST(PackInSteps, SameContainerAsAtOnceWithProgress) {
   ASSERT_EQ(whole.error, pack_error::none);
   const std::vector<std::uint16_t> sizes = unpacked_sizes(whole.container);
   ASSERT_GE(sizes.size(), 4U);
-  ASSERT_NE(std::find(sizes.begin() + 1, sizes.end(), k_always_fitting_block_size), sizes.end());
+  ASSERT_NE(std::find(sizes.begin() + 1, sizes.end(), container::k_always_fitting_block_size),
+            sizes.end());
   for (const std::size_t stop_after : {std::size_t{0}, std::size_t{2}, whole.block_count}) {
     packer job = start_packing(smf, {encode_level::fast});
     pack_progress before = packing_progress(job);
@@ -433,20 +434,20 @@ TEST(RecordCount, StoredCountsReadBack) {
        std::vector<std::uint16_t>{0, 1, 2, 3, 255, 256, 257, 512, 4660, 0x3412, 65535}) {
     std::size_t unstorable = 0;
     for (std::uint32_t count = 0; count <= track_count; ++count) {
-      const auto stored = record_count_bytes(static_cast<std::uint16_t>(count), track_count);
+      const auto stored = midi::record_count_bytes(static_cast<std::uint16_t>(count), track_count);
       if (!stored) {
         ++unstorable;
         continue;
       }
-      EXPECT_EQ(read_record_count((*stored)[0], (*stored)[1], track_count), count)
+      EXPECT_EQ(midi::read_record_count((*stored)[0], (*stored)[1], track_count), count)
           << count << " of " << track_count;
     }
-    EXPECT_TRUE(record_count_bytes(track_count, track_count).has_value());
+    EXPECT_TRUE(midi::record_count_bytes(track_count, track_count).has_value());
     // Unstorable counts are rare: the track count's byte swap, and counts of
     // 256 or more with a zero low byte.
     EXPECT_LE(unstorable, 1U + track_count / 256) << track_count;
   }
-  EXPECT_FALSE(record_count_bytes(1, 256).has_value());
+  EXPECT_FALSE(midi::record_count_bytes(1, 256).has_value());
 }
 
 }  // namespace

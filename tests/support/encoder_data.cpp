@@ -62,8 +62,9 @@ std::vector<std::vector<std::uint8_t>> cut_into_blocks(std::span<const std::uint
 std::vector<std::vector<std::uint8_t>> midi_file_blocks(std::span<const std::uint8_t> smf) {
   const mthc::midi_file read = read_midi_file(smf);
   if (read.error != midi_error::none) std::abort();
-  split_result split = split_tracks(header_fields_of(read.header), read.tracks, k_max_block_size);
-  if (split.fault != split_fault::none) std::abort();
+  midi::split_result split =
+      midi::split_tracks(midi::header_fields_of(read.header), read.tracks, k_max_block_size);
+  if (split.fault != midi::split_fault::none) std::abort();
   return std::move(split.blocks);
 }
 

@@ -121,7 +121,7 @@ TEST(RecordCount, ByteOrderRule) {
   };
   const count_case cases[] = {{3, 0, 3}, {0, 3, 3}, {5, 0, 5}, {0, 5, 5}, {1, 2, 258}, {0, 0, 0}};
   for (const count_case& c : cases) {
-    EXPECT_EQ(read_record_count(c.lo, c.hi, 3), c.expected) << int{c.lo} << " " << int{c.hi};
+    EXPECT_EQ(midi::read_record_count(c.lo, c.hi, 3), c.expected) << int{c.lo} << " " << int{c.hi};
   }
 }
 
@@ -241,11 +241,11 @@ TEST(BlockWalk, CapacityDoublesFromTheInitialSize) {
       sizes.push_back(static_cast<std::uint16_t>(n));
       left -= n;
     }
-    decoded_blocks decoded;
-    ASSERT_EQ(
-        decompress_blocks(test::build_container(test::literal_blocks(stream, sizes)), decoded),
-        conversion_error::none);
-    std::size_t expected_capacity = k_initial_stream_capacity;
+    codec::decoded_blocks decoded;
+    ASSERT_EQ(codec::decompress_blocks(test::build_container(test::literal_blocks(stream, sizes)),
+                                       decoded),
+              conversion_error::none);
+    std::size_t expected_capacity = codec::k_initial_stream_capacity;
     while (expected_capacity < total)
       expected_capacity *= 2;
     EXPECT_EQ(decoded.stream.capacity, expected_capacity);
@@ -256,15 +256,15 @@ TEST(BlockWalk, CapacityDoublesFromTheInitialSize) {
 }
 
 TEST(BlockWalk, EmptyAndTruncatedBlocks) {
-  decoded_blocks decoded;
+  codec::decoded_blocks decoded;
   // Images too short to hold a block count have no blocks (the walk reads
   // nothing beyond them: the vectors are exactly their size).
   for (std::size_t size = 0; size <= 4; ++size) {
-    ASSERT_EQ(decompress_blocks(bytes(size, 0xFF), decoded), conversion_error::none);
+    ASSERT_EQ(codec::decompress_blocks(bytes(size, 0xFF), decoded), conversion_error::none);
     EXPECT_EQ(decoded.stream.length, 0U);
     EXPECT_EQ(decoded.block_count, 0U);
   }
-  ASSERT_EQ(decompress_blocks(test::build_container({}), decoded), conversion_error::none);
+  ASSERT_EQ(codec::decompress_blocks(test::build_container({}), decoded), conversion_error::none);
   EXPECT_EQ(decoded.stream.length, 0U);
   EXPECT_TRUE(decoded.unpacked_size_table.empty());
 
@@ -273,7 +273,7 @@ TEST(BlockWalk, EmptyAndTruncatedBlocks) {
                                                   {9, test::literal_block(bytes{1, 2, 3})}};
   bytes image = test::build_container(stored);
   image.pop_back();
-  ASSERT_EQ(decompress_blocks(image, decoded), conversion_error::none);
+  ASSERT_EQ(codec::decompress_blocks(image, decoded), conversion_error::none);
   EXPECT_EQ(decoded.stream.length, 0U);
   EXPECT_EQ(decoded.unpacked_size_table, (std::vector<std::uint16_t>{7, 9}));
 }

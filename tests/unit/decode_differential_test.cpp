@@ -27,9 +27,9 @@ constexpr std::uint8_t k_canary = 0xEE;
 // A block never holds more than this; streams with huge counts fill it.
 constexpr std::size_t k_large_room = 0x10000;
 
-constexpr detail::fast_loop_variant k_variants[] = {
-    detail::fast_loop_variant::portable,
-    detail::fast_loop_variant::bit_manipulation,
+constexpr codec::fast_loop_variant k_variants[] = {
+    codec::fast_loop_variant::portable,
+    codec::fast_loop_variant::bit_manipulation,
 };
 
 // Decodes `packed` with the reference decoder, with decode_block, and with
@@ -47,11 +47,11 @@ std::size_t expect_same(const bytes& packed, std::size_t room) {
 
   // -1: decode_block itself.
   for (int v = -1; v < static_cast<int>(std::size(k_variants)); ++v) {
-    if (v >= 0 && !detail::can_run(k_variants[v])) continue;
+    if (v >= 0 && !codec::can_run(k_variants[v])) continue;
     bytes actual(room + k_canary_size, k_canary);
     const std::span<std::uint8_t> out(actual.data(), room);
     const std::size_t actual_size =
-        v < 0 ? decode_block(in, out) : detail::decode_block_with(in, out, k_variants[v]);
+        v < 0 ? decode_block(in, out) : codec::decode_block_with(in, out, k_variants[v]);
 
     EXPECT_EQ(actual_size, expected_size)
         << "variant " << v << ", room " << room << ", " << packed.size() << " bytes";

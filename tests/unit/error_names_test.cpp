@@ -88,7 +88,7 @@ TEST(ErrorNames, ReadingAndPackingNameAFaultAlike) {
   for (const midi_error e :
        {midi_error::not_midi, midi_error::header_too_short, midi_error::chunk_past_end,
         midi_error::too_many_tracks, midi_error::out_of_memory}) {
-    EXPECT_EQ(error_name(e), error_name(pack_error_of(e)));
+    EXPECT_EQ(error_name(e), error_name(midi::pack_error_of(e)));
   }
 }
 

@@ -8,7 +8,7 @@
 
 #include "cli/run.hpp"
 
-namespace mthc {
+namespace mthc::cli {
 namespace {
 
 struct parse_case {
@@ -95,9 +95,9 @@ TEST(ParseOptions, ArgumentTable) {
 }
 
 }  // namespace
-}  // namespace mthc
+}  // namespace mthc::cli
 
-namespace mthc {
+namespace mthc::cli {
 namespace {
 
 TEST(Run, WithoutEvenAProgramNameTheUsageNamesMthc) {
@@ -113,4 +113,4 @@ TEST(Run, WithoutEvenAProgramNameTheUsageNamesMthc) {
 }
 
 }  // namespace
-}  // namespace mthc
+}  // namespace mthc::cli
