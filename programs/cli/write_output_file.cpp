@@ -189,24 +189,19 @@ failure move_into_place(int t, const char* path, const output_rules& rules) noex
   return failed;
 }
 
-failure write_through_temporary(const char* path, std::span<const std::uint8_t> bytes,
-                                const output_rules& rules, const target_check& check) noexcept {
-  int t = -1;
-  if (failure failed = write_temporary_beside(path, bytes, rules, check, flush::now, t);
-      failed.failed()) {
-    return failed;
-  }
-  return move_into_place(t, path, rules);
-}
-
 }  // namespace
 
 failure output_allowed(const char* path, const output_rules& rules) noexcept {
   return check_target(path, rules).why;
 }
 
-failure stage_output_file(const char* path, std::span<const std::uint8_t> bytes,
-                          const output_rules& rules, int& staged) noexcept {
+namespace {
+
+// Writes `bytes` for `path` as its check routes them: straight into a device
+// that the user named, or into a temporary file beside it (`staged`, which
+// stays -1 otherwise), flushed `when` asked.
+failure write_routed(const char* path, std::span<const std::uint8_t> bytes,
+                     const output_rules& rules, flush when, int& staged) noexcept {
   staged = -1;
   const target_check check = check_target(path, rules);
   switch (check.how) {
@@ -215,12 +210,19 @@ failure stage_output_file(const char* path, std::span<const std::uint8_t> bytes,
     case route::direct: {
       const direct_result direct = write_directly(path, bytes, rules);
       if (!direct.not_a_device) return direct.why;
-      return write_temporary_beside(path, bytes, rules, {}, flush::with_others, staged);
+      return write_temporary_beside(path, bytes, rules, {}, when, staged);
     }
     case route::temporary:
-      return write_temporary_beside(path, bytes, rules, check, flush::with_others, staged);
+      return write_temporary_beside(path, bytes, rules, check, when, staged);
   }
   return {};
+}
+
+}  // namespace
+
+failure stage_output_file(const char* path, std::span<const std::uint8_t> bytes,
+                          const output_rules& rules, int& staged) noexcept {
+  return write_routed(path, bytes, rules, flush::with_others, staged);
 }
 
 failure place_staged_output(int staged, const char* path, const output_rules& rules) noexcept {
@@ -229,19 +231,12 @@ failure place_staged_output(int staged, const char* path, const output_rules& ru
 
 failure write_output_file(const char* path, std::span<const std::uint8_t> bytes,
                           const output_rules& rules) noexcept {
-  const target_check check = check_target(path, rules);
-  switch (check.how) {
-    case route::refused:
-      return check.why;
-    case route::direct: {
-      const direct_result direct = write_directly(path, bytes, rules);
-      if (!direct.not_a_device) return direct.why;
-      return write_through_temporary(path, bytes, rules, {});
-    }
-    case route::temporary:
-      return write_through_temporary(path, bytes, rules, check);
+  int staged = -1;
+  if (failure failed = write_routed(path, bytes, rules, flush::now, staged);
+      failed.failed() || staged < 0) {
+    return failed;
   }
-  return {};
+  return move_into_place(staged, path, rules);
 }
 
 }  // namespace mthc::cli

@@ -43,6 +43,7 @@ sys.path.insert(0, os.path.join(ROOT, "web", "tests"))
 from selenium.webdriver.common.by import By  # noqa: E402
 
 import browser  # noqa: E402
+import collection  # noqa: E402
 import make_test_files  # noqa: E402
 import midi_files  # noqa: E402
 
@@ -85,29 +86,10 @@ def conversion_times(page, container, runs):
     return statistics.median(page_times), statistics.median(native_times)
 
 
-def descendants(pid):
-    children = {}
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open("/proc/%s/stat" % entry) as f:
-                parent = int(f.read().rsplit(")", 1)[1].split()[1])
-        except OSError:
-            continue
-        children.setdefault(parent, []).append(int(entry))
-    found, todo = [], [pid]
-    while todo:
-        for child in children.get(todo.pop(), []):
-            found.append(child)
-            todo.append(child)
-    return found
-
-
 def renderer_bytes(driver):
     """The proportional set size of the browser's renderer processes."""
     total = 0
-    for pid in descendants(driver.service.process.pid):
+    for pid in collection.descendants(driver.service.process.pid):
         try:
             with open("/proc/%d/cmdline" % pid, "rb") as f:
                 if b"--type=renderer" not in f.read():

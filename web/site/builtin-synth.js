@@ -11,6 +11,8 @@
 // song to play (prepareBuiltin), and when a song first plays, the page's
 // audio, the synthesizer and its move there each take a task of their own.
 
+import {bytesOf} from './midi-message.js';
+
 let loading = null;
 
 function loadSynth() {
@@ -53,16 +55,6 @@ function nextTask() {
 // Loads the synthesizer ahead of the first song played.
 export function prepareBuiltin() {
   return loadSynth();
-}
-
-// A message as the player has it (status | first data byte << 8 | second
-// << 16) as the synthesizer takes it.
-function bytesOf(message) {
-  const status = message & 0xff;
-  const command = status & 0xf0;
-  const first = (message >> 8) & 0x7f;
-  return command === 0xc0 || command === 0xd0 ? [status, first]
-                                              : [status, first, (message >> 16) & 0x7f];
 }
 
 function silence(synth) {

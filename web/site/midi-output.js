@@ -9,6 +9,8 @@
 // gets the sustain pedal up and All Notes Off both now and after the last
 // message sent. Nothing new is sent before then.
 
+import {bytesOf} from './midi-message.js';
+
 // Seconds ahead: enough to ride over a busy page, little enough that a
 // Pause is not held up.
 const LOOKAHEAD = 0.15;
@@ -19,14 +21,6 @@ const CONTROL = 0xb0;
 const SUSTAIN = 64;
 const RESET_CONTROLLERS = 121;
 const ALL_NOTES_OFF = 123;
-
-function bytesOf(message) {
-  const status = message & 0xff;
-  const command = status & 0xf0;
-  const first = (message >> 8) & 0x7f;
-  return command === 0xc0 || command === 0xd0 ? [status, first]
-                                              : [status, first, (message >> 16) & 0x7f];
-}
 
 // A sink that plays on `output` (a MIDIOutput).
 export function midiSink(output) {

@@ -13,14 +13,7 @@
 //               {type: 'events'} once events are in hand, when asked
 
 import {SoundBankLoader, SpessaSynthProcessor} from './spessasynth_core.min.js';
-
-function bytesOf(message) {
-  const status = message & 0xff;
-  const command = status & 0xf0;
-  const first = (message >> 8) & 0x7f;
-  return command === 0xc0 || command === 0xd0 ? [status, first]
-                                              : [status, first, (message >> 16) & 0x7f];
-}
+import {bytesOf} from './midi-message.js';
 
 class SoundFontProcessor extends AudioWorkletProcessor {
   constructor() {

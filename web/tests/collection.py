@@ -64,7 +64,8 @@ def write_collection(folder, pack_tool):
     return paths
 
 
-def _descendants(pid):
+def descendants(pid):
+    """The processes that `pid` started, and theirs, found in /proc."""
     children = {}
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -96,7 +97,7 @@ def renderers(driver):
     """The browser's renderer processes: {pid: (resident bytes (VmRSS),
     whether it runs workers)}. The browser's own interface has one too."""
     found = {}
-    for pid in _descendants(driver.service.process.pid):
+    for pid in descendants(driver.service.process.pid):
         try:
             with open("/proc/%d/cmdline" % pid, "rb") as f:
                 command = f.read()
