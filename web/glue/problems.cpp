@@ -49,7 +49,7 @@ void add_details(json_object& out, std::size_t offset, std::size_t value, std::s
   add_number(out, "offset", offset);
   add_number(out, "value", value);
   add_number(out, "chunk_count", chunk_count);
-  const auto tag_end = std::find(tag.begin(), tag.end(), '\0');
+  const auto* const tag_end = std::find(tag.begin(), tag.end(), '\0');
   add_name(out, "tag",
            std::string_view(tag.data(), static_cast<std::size_t>(tag_end - tag.begin())));
   add_number(out, "track", track);
